@@ -1,0 +1,55 @@
+#pragma once
+// Everything the process shares: the session and device records, the host-network snapshot,
+// the transfer buffer, the address values, and the seams to the screen and the clock.
+// One instance per process (and one per test); no globals.
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "filestore/transfer_buffer.h"
+#include "link/network_probe.h"
+#include "protocol/device_info.h"
+#include "protocol/device_session.h"
+#include "ui/screen.h"
+
+namespace rzl {
+
+class HostNetwork;  // platform source of the probe's facts (link/host_network.h)
+
+struct HostValues {
+    QString subnetPrefix = QStringLiteral("192.168.77.");
+    QByteArray subnetPrefix8 = "192.168.77.";  // 8-bit copy kept for the address change
+    QString typedIp = QStringLiteral("192.168.77.1");
+    QString workingDirectory;                   // filled at the main window's first activation
+};
+
+// Observes every frame on the wire (rzlctl --trace).
+using FrameTap = std::function<void(bool outgoing, const QByteArray& bytes)>;
+
+class Context {
+public:
+    Context(Screen& screen, DialogHost& dialogs, Clock& clock);
+    ~Context();
+
+    DeviceSession session;
+    DeviceInfo info;
+    HostValues host;
+    NetworkSnapshot probe;
+    TransferBuffer transfer;
+    QByteArray webKey;  // the last accepted web login key, sent by SendWebKey
+
+    Screen& screen;
+    DialogHost& dialogs;
+    Clock& clock;
+
+    // Seams with working defaults; tests and the command-line options replace them.
+    std::function<void(int count)> dispatchReply;  // default: DispatchReply
+    std::function<bool()> linkCheck;               // default: CheckDeviceLink
+    std::unique_ptr<HostNetwork> hostNetwork;      // default: this platform's
+    FrameTap frameTap;
+    int connectTimeoutMs = 3000;
+};
+
+}  // namespace rzl

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+namespace rzl {
+
+class Context;
+
+inline const char* const kMarkerFileName = "rzl_dacr.cfg";
+
+// Is this PC on the module's network? Shows the verdict in the main window.
+bool CheckDeviceLink(Context& ctx);
+
+// The main window's first activation: marker file, link check, first identify.
+void FirstActivation(Context& ctx);
+
+// "ACR Disable" changed: create or delete the marker file.
+void MarkerCheckBoxClicked(Context& ctx);
+
+}  // namespace rzl

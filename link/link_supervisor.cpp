@@ -1,0 +1,4 @@
+#include "link/link_supervisor.h"
+namespace rzl {
+void LinkSupervisorTick(Context&) {}
+}  // namespace rzl

@@ -1,0 +1,40 @@
+#pragma once
+// The link and exchange state shared by every part of the program.
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+#include "protocol/frame.h"
+
+namespace rzl {
+
+struct DeviceSession {
+    QString deviceIp = QStringLiteral("192.168.77.1");
+    std::uint16_t tcpPort = kDefaultTcpPort;
+    std::array<std::uint8_t, 4> signature = kFrameSignature;
+    std::uint8_t pendingCommand = 0;
+    std::uint8_t retryCount = 0;
+    bool retryPending = false;
+    std::uint8_t superviseTicks = 0;
+    std::uint8_t doState = 0;
+    std::uint8_t diState = 0;
+    bool controllerFamily = false;
+    bool firstActivationDone = false;
+    bool pollingEnabled = false;
+    bool settingsKnown = false;
+    bool deviceIdentified = false;
+    std::uint8_t doMask = 0;
+    std::uint8_t diMask = 0;
+    std::array<std::uint32_t, 8> diCounters{};
+    bool exchangeBusy = false;
+    std::uint32_t retryTicks = 0;
+    std::uint32_t retryInterval = 0;
+    std::uint8_t queuedCommand = 0;
+    std::uint8_t queuedParam1 = 0;
+    std::uint8_t queuedParam2 = 0;
+    std::array<std::uint8_t, kTxFrameSize> txFrame{};
+    std::array<std::uint8_t, kRxFrameSize> rxFrame{};
+};
+
+}  // namespace rzl

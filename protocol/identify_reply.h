@@ -1,0 +1,33 @@
+#pragma once
+// Readers for the fixed fields of a reply held in rxFrame.
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+#include "protocol/device_info.h"
+
+namespace rzl {
+
+class ReplyReader {
+public:
+    ReplyReader(const std::uint8_t* frame, int size) : frame_(frame), size_(size) {}
+
+    std::uint8_t byte(int offset) const { return offset >= 0 && offset < size_ ? frame_[offset] : 0; }
+    std::uint16_t u16(int offset) const;  // most significant byte first
+    std::uint32_t u32(int offset) const;  // most significant byte first
+    // Text ending at the first zero byte or at the field width.
+    QByteArray text(int offset, int width) const;
+    Ipv4Bytes ipv4(int offset) const;     // dotted order
+    QString moduleAddressText() const;    // identify bytes 10, 9, 8, 7
+    QString macText() const;              // identify bytes 11..16, "AA:BB:CC:DD:EE:FF"
+    QString firmwareText() const;         // "V" + two hex digits "." two hex digits
+
+private:
+    const std::uint8_t* frame_;
+    int size_;
+};
+
+QString dottedText(const Ipv4Bytes& address);  // 192.168.1.10
+
+}  // namespace rzl

@@ -1,0 +1,31 @@
+#pragma once
+// The request builders: each writes the command byte, its parameters and pendingCommand,
+// then sends at once, sends without reading a reply, or leaves the command in the
+// one-slot queue for the link supervisor's next tick.
+
+#include <cstdint>
+
+namespace rzl {
+
+class Context;
+
+void QueueLocate(Context& ctx);                         // 29, queued
+void QueueIdentify(Context& ctx);                       // 33, queued, parameters 0 0
+void SendIdentify(Context& ctx);                        // 33, immediate, 7 bytes
+void SendChecksumQuery(Context& ctx);                   // 37, immediate, 9 bytes
+void SendImageActivate(Context& ctx);                   // 38, send-only, 9 bytes
+void SendReboot(Context& ctx);                          // 45, link check, send-only, 5 bytes
+void SendWifiMode(Context& ctx);                        // 48, link check, 6 bytes
+void SendWebKey(Context& ctx);                          // 50, link check, 6 + n bytes
+void SendResetDefaults(Context& ctx, std::uint8_t a);   // 94, link check, 6 bytes
+void QueueCounterRead(Context& ctx);                    // 96, queued
+void SendCounterClear(Context& ctx, std::uint8_t input);  // 97, immediate, 6 bytes
+void QueueSetOutput(Context& ctx, std::uint8_t output, std::uint8_t state);  // 208, queued
+void SendPoll(Context& ctx);                            // 216, immediate, 5 bytes
+void SendModbusNotice(Context& ctx);                    // 220, link check, 5 bytes
+void ReissuePending(Context& ctx);                      // repeats 29, 33 or 37
+
+// Sends whatever waits in the one-slot queue as a 7-byte frame and empties the queue.
+void SendQueued(Context& ctx);
+
+}  // namespace rzl

@@ -1,0 +1,15 @@
+#pragma once
+// 8-bit text as the module stores it. Windows-1252 stands in for the PC's ANSI code page.
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace rzl {
+
+// Converts to 8-bit text. A character that the code page cannot hold is refused:
+// the result is empty and `error` (when given) says which character it was.
+std::optional<QByteArray> toAnsi(const QString& text, QString* error = nullptr);
+QString fromAnsi(const QByteArray& bytes);
+
+}  // namespace rzl

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts rzl-ctrl against the built-in simulated module.
+# Extra arguments go to rzl-ctrl (without any, it runs with --demo).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+"$root/scripts/build.sh"
+build=${RZL_BUILD_DIR:-$root/build}
+if [ $# -eq 0 ]; then set -- --demo; fi
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "run: no display found; starting under a virtual X server (xvfb-run)" >&2
+  exec xvfb-run -a "$build/rzl-ctrl" "$@"
+fi
+exec "$build/rzl-ctrl" "$@"

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test through CTest.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+"$root/scripts/build.sh"
+build=${RZL_BUILD_DIR:-$root/build}
+export QT_QPA_PLATFORM=offscreen
+cd "$build"
+ctest --output-on-failure --parallel "$(nproc)" --timeout 300

@@ -1,0 +1,82 @@
+#pragma once
+// rzl-sim: a module that answers the protocol on a TCP port. It runs as its own program
+// or, for tests and the demo, in-process on a thread of its own.
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace rzl::sim {
+
+enum class FaultMode { None, Silent, Garbage, Reject, Split, Close, Slow };
+
+// What the module holds; the identify reply is built from it.
+struct ModuleState {
+    std::uint8_t model = 176;
+    std::array<std::uint8_t, 4> address{127, 0, 0, 1};  // reported address, dotted order
+    std::array<std::uint8_t, 6> mac{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+    std::uint8_t fwMajor = 1;
+    std::uint8_t fwMinor = 0x0A;
+    QByteArray location = "Lab bench";
+    QByteArray apSsid = "rZL-K110-AP";
+    QByteArray apKey;
+    std::uint8_t apKeyType = 0;
+    QByteArray staSsid = "Workshop";
+    QByteArray staKey;
+    std::uint8_t staKeyType = 2;
+    bool wifiModeAp = true;
+    std::uint8_t doBits = 0;
+    std::uint8_t diBits = 0;
+    std::uint16_t modbusPort = 502;
+    bool staticIp = false;
+    std::array<std::uint8_t, 4> staIp{};
+    std::array<std::uint8_t, 4> staNetmask{255, 255, 255, 0};
+    std::array<std::uint8_t, 4> staGateway{};
+    std::uint16_t rssi = 0xFFC4;  // -60 dBm
+    std::uint16_t idleTimeout = 120;
+    std::array<std::uint32_t, 8> counters{};
+    QMap<QString, QByteArray> files;  // the flash file store, by name
+};
+
+struct SimOptions {
+    QHostAddress listenAddress = QHostAddress::LocalHost;
+    std::uint16_t port = 0;          // 0 picks a free port
+    std::optional<std::array<std::uint8_t, 4>> reportedAddress;  // default: the listen address
+    FaultMode fault = FaultMode::None;
+    int slowDelayMs = 1500;
+    int splitPauseMs = 50;
+    QString stateFile;               // empty: nothing kept across restarts
+    QString inputsPattern;           // e.g. "DI0:500" (toggles DI0 every 500 ms)
+    bool verbose = false;
+    std::optional<ModuleState> initialState;
+};
+
+// An in-process simulator on its own thread. Thread-safe accessors for tests.
+class SimulatorThread {
+public:
+    explicit SimulatorThread(SimOptions options = {});
+    ~SimulatorThread();
+
+    bool start();                 // false when it cannot listen
+    void stop();
+    std::uint16_t port() const;
+
+    ModuleState state() const;
+    void setState(const ModuleState& state);
+    void setFault(FaultMode mode);
+    QList<QByteArray> receivedFrames() const;  // every frame, in arrival order
+    void clearReceived();
+    int connectionCount() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace rzl::sim

@@ -1,0 +1,26 @@
+#pragma once
+// A whole program world for one test: fakes for the screen seam and the program objects.
+
+#include <memory>
+
+#include "app/program.h"
+#include "tests/support/fakes.h"
+
+namespace rzl::test {
+
+struct TestProgram {
+    RecordingDialogs dialogs;
+    ManualClock clock;
+    Program program{dialogs, clock};
+    Context& ctx = program.ctx;
+    Screen& screen = program.screen;
+
+    // Point the exchanges at a loopback port, with the link check answering "linked".
+    void target(std::uint16_t port, const QString& host = QStringLiteral("127.0.0.1")) {
+        ctx.session.deviceIp = host;
+        ctx.session.tcpPort = port;
+        ctx.linkCheck = [] { return true; };
+    }
+};
+
+}  // namespace rzl::test

@@ -1,0 +1,5 @@
+#include "ui/main/io_panel.h"
+namespace rzl {
+void UpdateIoPanel(Context&) {}
+void ResetIoPanel(Context&) {}
+}  // namespace rzl

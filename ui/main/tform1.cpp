@@ -1,0 +1,74 @@
+#include "ui/main/tform1.h"
+
+#include "app/context.h"
+#include "filestore/retry_timer.h"
+#include "link/device_link_check.h"
+#include "link/link_supervisor.h"
+#include "link/target_address.h"
+#include "protocol/request_builders.h"
+#include "ui/main/io_panel.h"
+
+namespace rzl {
+
+TForm1::TForm1(Context& ctx) : ctx_(ctx) {
+    timer1.setInterval(100);
+    timer3.setInterval(100);
+    connect(&timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    connect(&timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
+}
+
+void TForm1::FormCreate() {
+    ResetIoPanel(ctx_);
+    ctx_.session.pollingEnabled = true;
+}
+
+void TForm1::FormActivate() { FirstActivation(ctx_); }
+
+void TForm1::CheckBox1Click() { MarkerCheckBoxClicked(ctx_); }
+
+void TForm1::Timer3Timer() {
+    // Stopped while the handler runs, so an exchange that pumps events cannot re-enter it.
+    const bool wasActive = timer3.isActive();
+    timer3.stop();
+    LinkSupervisorTick(ctx_);
+    if (wasActive) timer3.start();
+}
+
+void TForm1::Timer1Timer() { RetryTimerTick(ctx_); }
+
+void TForm1::DoButtonClick(int output) {
+    if (output < 0 || output > 5 || !ctx_.screen.main.doButtons[output].enabled) return;
+    const bool on = (ctx_.session.doState >> output) & 1;
+    QueueSetOutput(ctx_, static_cast<std::uint8_t>(output + 1), on ? 0 : 1);
+}
+
+void TForm1::Image1Click() {
+    if (!ctx_.screen.main.image1Enabled) return;
+    ctx_.session.pollingEnabled = false;
+    ctx_.dialogs.showSetupModal();
+}
+
+void TForm1::Image2Click() {
+    ctx_.session.retryCount = 0;
+    QueueIdentify(ctx_);
+}
+
+void TForm1::Image3Click() {
+    if (!ctx_.screen.main.image3Enabled) return;
+    QueueLocate(ctx_);
+}
+
+void TForm1::Image4Click() {
+    if (!ctx_.screen.main.image4Enabled) return;
+    QueueCounterRead(ctx_);
+    ctx_.session.pollingEnabled = false;
+    ctx_.dialogs.showCounterModal();
+}
+
+void TForm1::SpeedButton5Click() {
+    if (!ChangeTargetAddress(ctx_)) return;
+    ResetIoPanel(ctx_);
+    Image2Click();
+}
+
+}  // namespace rzl

@@ -1,0 +1,21 @@
+#include "ui/screen.h"
+
+namespace rzl {
+
+void Screen::setStatusPanel(int bar, int panel, const QString& text) {
+    auto& panels = bar == 1 ? main.statusBar1 : main.statusBar2;
+    if (panel < 0 || panel >= static_cast<int>(panels.size())) return;
+    panels[panel] = text;
+    emit statusShown(bar, panel, text);
+    emit updated();
+}
+
+void Screen::showStatus(const QString& text) { setStatusPanel(2, 0, text); }
+
+void Screen::log(const QString& line) {
+    main.memo1.append(line);
+    emit logged(line);
+    emit updated();
+}
+
+}  // namespace rzl

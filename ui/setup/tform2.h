@@ -1,0 +1,43 @@
+#pragma once
+// The setup window's behaviour, apart from its widgets.
+
+#include <QObject>
+#include <QString>
+
+namespace rzl {
+
+class Context;
+
+class TForm2 : public QObject {
+    Q_OBJECT
+public:
+    static constexpr const char* kCaption = "rZL.Setup";
+
+    explicit TForm2(Context& ctx);
+
+    void FormCreate();
+    void FormActivate();   // fill the fields from DeviceInfo
+    void FormClose();      // identify again and resume polling once settings are known
+    void CheckBox1Click(); // the static-IP box was ticked or cleared by the user
+    void ShowStaticIpFields(bool on);
+
+    // Apply and maintenance buttons.
+    void Image1Click();   // firmware update
+    void Image2Click();   // AP SSID write
+    void Image3Click();   // Station SSID write
+    void Image4Click();   // Wi-Fi mode
+    void Image5Click();   // web key
+    void Image6Click();   // location
+    void Image7Click();   // reset to default
+    void Image8Click();   // reboot
+    void Image9Click();   // Modbus
+    void Image10Click();  // static IP write or delete
+
+private:
+    Context& ctx_;
+};
+
+// A dotted IPv4 address of four decimal groups, each 0..255 (leading zeros allowed).
+bool IsValidIpText(const QString& text);
+
+}  // namespace rzl
