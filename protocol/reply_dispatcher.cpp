@@ -1,4 +1,176 @@
 #include "protocol/reply_dispatcher.h"
+
+#include <algorithm>
+
+#include "app/context.h"
+#include "protocol/identify_reply.h"
+#include "protocol/model_catalogue.h"
+#include "protocol/request_builders.h"
+#include "protocol/text_codec.h"
+#include "ui/main/io_panel.h"
+
 namespace rzl {
-void DispatchReply(Context&, int) {}
+
+namespace {
+
+// Offsets of the short replies (state, poll, checksum, counters).
+constexpr int kStateDoBits = 6;
+constexpr int kStateDiBits = 7;
+constexpr int kPollRssi = 8;
+constexpr int kChecksum = 6;
+constexpr int kFirstCounter = 6;
+
+const QString kChecksumMatchText = QStringLiteral("F/W update Complete! Reboot to take effect");
+const QString kChecksumMismatchText = QStringLiteral("Update F/W fail with Error! Please retry again.");
+
+bool signatureMatches(const DeviceSession& s, const ReplyReader& reply) {
+    for (int i = 0; i < 4; ++i)
+        if (reply.byte(i) != s.signature[i]) return false;
+    return true;
+}
+
+void takeState(Context& ctx, const ReplyReader& reply) {
+    ctx.session.doState = reply.byte(kStateDoBits);
+    ctx.session.diState = reply.byte(kStateDiBits);
+    UpdateIoPanel(ctx);
+}
+
+// A raw value of 0 means the module did not report one; the caption then stays.
+void showRssi(Context& ctx, const ReplyReader& reply, int offset) {
+    const int raw = reply.u16(offset);
+    if (raw == 0) return;
+    ctx.screen.main.label12.caption = QStringLiteral("RSSI: %1dBm").arg(raw - 65536);
+}
+
+void takeCounters(Context& ctx, const ReplyReader& reply) {
+    for (int i = 0; i < 8; ++i) {
+        const std::uint32_t value = reply.u32(kFirstCounter + 4 * i);
+        ctx.session.diCounters[i] = value;
+        ctx.screen.counter.values[i] = QString::number(value);
+    }
+}
+
+void compareChecksum(Context& ctx, const ReplyReader& reply) {
+    const std::uint64_t imageSum = ctx.transfer.imageByteSum;
+    const bool equal = (imageSum >> 32) == 0 && static_cast<std::uint32_t>(imageSum) == reply.u32(kChecksum);
+    const QString& text = equal ? kChecksumMatchText : kChecksumMismatchText;
+    ctx.screen.showStatus(text);
+    ctx.dialogs.message(text, text, equal ? BoxIcon::None : BoxIcon::Error);
+    // Still inside the exchange that carried this reply: the reboot is refused by the busy guard.
+    if (equal) SendReboot(ctx);
+}
+
+void takeIdentify(Context& ctx, const ReplyReader& reply) {
+    DeviceSession& s = ctx.session;
+    DeviceInfo& info = ctx.info;
+    MainView& main = ctx.screen.main;
+
+    s.pendingCommand = 0;
+    main.label4.font = colours::kNavy;
+    ctx.screen.setStatusPanel(1, 0, QStringLiteral("Get Device Linked!!"));
+    main.label4.caption = ApplyModel(ctx, reply.byte(identify::kModel));
+
+    // A reply from another module names its model but changes nothing else.
+    if (reply.moduleAddressText() != s.deviceIp) return;
+
+    ctx.screen.setStatusPanel(1, 0, QStringLiteral("Dev MAC: ") + reply.macText());
+    info.location = reply.text(identify::kLocation, identify::kTextWidth);
+    main.label5.font = colours::kLocation;
+    main.label5.caption = QStringLiteral("Locate: ") + fromAnsi(info.location);
+    ctx.screen.setStatusPanel(2, 1, QStringLiteral("FW: ") + reply.firmwareText());
+
+    info.apSsid = reply.text(identify::kApSsid, identify::kTextWidth);
+    info.apSecured = reply.byte(identify::kApKeyType) != 0;
+    info.staSsid = reply.text(identify::kStaSsid, identify::kTextWidth);
+    info.staKeyType = reply.byte(identify::kStaKeyType);
+    info.wifiModeAp = reply.byte(identify::kWifiMode) != 0;
+
+    s.doState = reply.byte(identify::kDoBits);
+    s.diState = reply.byte(identify::kDiBits);
+
+    info.modbusPort = reply.u16(identify::kModbusPort);
+    info.staticIpEnabled = reply.byte(identify::kStaticIpOn) != 0;
+    info.staIp = reply.ipv4(identify::kStaIp);
+    info.staNetmask = reply.ipv4(identify::kStaNetmask);
+    info.staGateway = reply.ipv4(identify::kStaGateway);
+    showRssi(ctx, reply, identify::kRssi);
+    info.modbusIdleTimeout = reply.u16(identify::kIdleTimeout);
+
+    UpdateIoPanel(ctx);
+    s.deviceIdentified = true;
+    s.settingsKnown = true;
+}
+
+// A reply to the command in pendingCommand; `accepted` is status byte 6.
+void dispatchPending(Context& ctx, const ReplyReader& reply, bool accepted) {
+    DeviceSession& s = ctx.session;
+    switch (s.pendingCommand) {
+    case kCmdLocate:
+        if (!accepted) return ReissuePending(ctx);
+        s.pendingCommand = 0;
+        ctx.screen.showStatus(QStringLiteral("Set Locator done!"));
+        return;
+    case kCmdIdentify:
+        if (!accepted) return ReissuePending(ctx);
+        return takeIdentify(ctx, reply);
+    case kCmdChecksumQuery:
+        if (accepted && reply.byte(kCommandByte) == kCmdChecksumQuery) compareChecksum(ctx, reply);
+        s.pendingCommand = 0;
+        return;
+    case kCmdDeleteFile:
+        if (!accepted) return;
+        s.pendingCommand = 0;
+        ctx.screen.showStatus(QStringLiteral("Kill file in Flash Done!"));
+        return;
+    case kCmdResetDefaults:
+        if (!accepted) return;
+        s.pendingCommand = 0;
+        ctx.screen.showStatus(QStringLiteral("Flash Config been kill!"));
+        return;
+    case kCmdCounterRead:
+        if (!accepted) return ctx.screen.log(QStringLiteral("Get DI Counter fail!!"));
+        s.pendingCommand = 0;
+        takeCounters(ctx, reply);
+        ctx.screen.log(QStringLiteral("Get DI Counter done!!"));
+        return;
+    case kCmdSetOutput:
+        if (!accepted) return;
+        takeState(ctx, reply);
+        s.pendingCommand = 0;
+        ctx.screen.showStatus(QStringLiteral("Set DO Done! DI:") +
+                              QStringLiteral("%1").arg(s.diState, 2, 16, QLatin1Char('0')).toUpper());
+        return;
+    case kCmdPoll:
+        if (!accepted) return;
+        takeState(ctx, reply);
+        showRssi(ctx, reply, kPollRssi);
+        s.pendingCommand = 0;
+        return;
+    default:
+        // Replies to 48, 50, 97, 220 and the like are read and left alone.
+        return;
+    }
+}
+
+}  // namespace
+
+void DispatchReply(Context& ctx, int count) {
+    DeviceSession& s = ctx.session;
+    s.retryPending = false;
+    // Only the bytes that arrived are read; fields beyond them read as zero.
+    const ReplyReader reply(s.rxFrame.data(), std::clamp(count, 0, kRxFrameSize));
+    if (!signatureMatches(s, reply)) {
+        ctx.screen.showStatus(QStringLiteral("InValid Header package!"));
+        return;
+    }
+    const bool accepted = reply.byte(kStatusByte) == kStatusAccepted;
+
+    if (s.pendingCommand == 0) {
+        if (reply.byte(kCommandByte) == kCmdPoll && accepted) takeState(ctx, reply);
+    } else {
+        dispatchPending(ctx, reply, accepted);
+    }
+    ctx.screen.changed();
+}
+
 }  // namespace rzl

@@ -1,5 +1,50 @@
 #include "ui/main/io_panel.h"
+
+#include "app/context.h"
+
 namespace rzl {
-void UpdateIoPanel(Context&) {}
-void ResetIoPanel(Context&) {}
+
+namespace {
+
+constexpr ShapeColours kOutputOn{colours::kOutputOn, colours::kOutputOn};
+constexpr ShapeColours kInputActive{colours::kInputActive, colours::kInputActive};
+constexpr ShapeColours kOff{Colour::menu(), Colour::light3D()};
+
+}  // namespace
+
+void UpdateIoPanel(Context& ctx) {
+    DeviceSession& s = ctx.session;
+    MainView& main = ctx.screen.main;
+
+    // The masked values are what stays: bits the model lacks never show as set.
+    s.doState &= s.doMask;
+    for (int k = 0; k < 6; ++k) {
+        const bool on = (s.doState >> k) & 1;
+        main.doBars[k] = on ? kOutputOn : kOff;
+        main.doButtons[k].caption = QStringLiteral("DO%1 %2").arg(k).arg(on ? "On" : "Off");
+    }
+    s.diState &= s.diMask;
+    for (int k = 0; k < 8; ++k) main.diShapes[k] = ((s.diState >> k) & 1) ? kInputActive : kOff;
+    ctx.screen.changed();
+}
+
+void ResetIoPanel(Context& ctx) {
+    MainView& main = ctx.screen.main;
+    for (ButtonView& button : main.doButtons) button.enabled = false;
+    main.diLabelEnabled.fill(false);
+    main.image1Enabled = false;
+    main.image3Enabled = false;
+    main.image4Enabled = false;
+    main.label12.caption = QStringLiteral("RSSI:");
+
+    ctx.session.doState = 0;
+    ctx.session.diState = 0;
+    UpdateIoPanel(ctx);
+
+    main.label4.caption.clear();
+    main.label5.caption.clear();
+    main.label12.font = colours::kRssiAfterReset;
+    ctx.screen.changed();
+}
+
 }  // namespace rzl

@@ -15,11 +15,17 @@ TForm1::TForm1(Context& ctx) : ctx_(ctx) {
     timer3.setInterval(100);
     connect(&timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     connect(&timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
+    timer1.start();  // the re-send timer runs as long as the window exists
 }
 
+// The indicator palette is fixed (io_panel.cpp), so creation is the no-module look,
+// polling allowed, and the supervision timer restarted.
 void TForm1::FormCreate() {
     ResetIoPanel(ctx_);
     ctx_.session.pollingEnabled = true;
+    timer3.stop();
+    timer3.setInterval(100);
+    timer3.start();
 }
 
 void TForm1::FormActivate() { FirstActivation(ctx_); }

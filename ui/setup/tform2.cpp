@@ -1,14 +1,58 @@
 #include "ui/setup/tform2.h"
 
+#include <algorithm>
+
 #include "app/context.h"
+#include "protocol/identify_reply.h"
+#include "protocol/request_builders.h"
+#include "protocol/text_codec.h"
 
 namespace rzl {
 
 TForm2::TForm2(Context& ctx) : ctx_(ctx) {}
 
 void TForm2::FormCreate() { ShowStaticIpFields(false); }
-void TForm2::FormActivate() {}
-void TForm2::FormClose() {}
+// Every activation shows what the module last reported; unsent edits are replaced.
+void TForm2::FormActivate() {
+    const DeviceInfo& info = ctx_.info;
+    SetupView& v = ctx_.screen.setup;
+
+    v.edit1 = fromAnsi(info.apSsid);
+    v.radioButton1 = !info.apSecured;
+    v.radioButton2 = info.apSecured;
+    if (!info.apSecured) v.edit2.clear();
+
+    v.edit3 = fromAnsi(info.staSsid);
+    v.radioButton3 = info.staKeyType == 0;
+    v.radioButton4 = info.staKeyType == 1;
+    v.radioButton5 = info.staKeyType > 1;
+    if (info.staKeyType == 0) v.edit4.clear();
+
+    v.edit5 = fromAnsi(info.location);
+    v.edit7 = QString::number(info.modbusPort);
+    v.edit11 = QString::number(info.modbusIdleTimeout);
+    v.radioButton6 = info.wifiModeAp;
+    v.radioButton7 = !info.wifiModeAp;
+
+    ShowStaticIpFields(info.staticIpEnabled);
+    if (info.staticIpEnabled) {
+        v.edit8 = dottedText(info.staIp);
+        v.edit9 = dottedText(info.staNetmask);
+        v.edit10 = dottedText(info.staGateway);
+    } else {
+        v.edit8.clear();
+        v.edit10.clear();
+    }
+    v.gauge.position = 0;
+    ctx_.screen.changed();
+}
+
+// Before the first identification the supervisor re-identifies on its own, polling or not.
+void TForm2::FormClose() {
+    if (!ctx_.session.settingsKnown) return;
+    QueueIdentify(ctx_);
+    ctx_.session.pollingEnabled = true;
+}
 void TForm2::CheckBox1Click() { ShowStaticIpFields(ctx_.screen.setup.checkBox1); }
 
 void TForm2::ShowStaticIpFields(bool on) {
@@ -29,6 +73,31 @@ void TForm2::Image8Click() {}
 void TForm2::Image9Click() {}
 void TForm2::Image10Click() {}
 
-bool IsValidIpText(const QString&) { return false; }
+bool IsValidIpText(const QString& text) {
+    if (text.count(QLatin1Char('.')) != 3) return false;
+
+    int complete = 0;
+    int digits = 0;
+    int value = 0;
+    const auto completeGroup = [&] {
+        if (digits == 0 || value > 255) return false;
+        ++complete;
+        digits = 0;
+        value = 0;
+        return true;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('.')) {
+            if (!completeGroup()) return false;
+            continue;
+        }
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
+        ++digits;
+        value = std::min(value * 10 + (c.unicode() - '0'), 256);  // capped: long groups cannot overflow
+        if (i == text.size() - 1 && complete == 3 && !completeGroup()) return false;
+    }
+    return complete == 4;
+}
 
 }  // namespace rzl
