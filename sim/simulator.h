@@ -42,6 +42,7 @@ struct ModuleState {
     std::uint16_t idleTimeout = 120;
     std::array<std::uint32_t, 8> counters{};
     QMap<QString, QByteArray> files;  // the flash file store, by name
+    QByteArray webKey;                // the web login key (command 50), in effect at once
 };
 
 struct SimOptions {
@@ -55,9 +56,19 @@ struct SimOptions {
     QString inputsPattern;           // e.g. "DI0:500" (toggles DI0 every 500 ms)
     bool verbose = false;
     std::optional<ModuleState> initialState;
+    std::optional<std::uint8_t> model;  // overrides the model of the initial or stored state
+    int idleTimeoutMs = 2000;           // a connection that stays quiet this long is closed
+    int uploadWaitMs = 10000;           // how long an announced file waits for its content connection
 };
 
+// Reads "DI0:500,DI2:1500" (input DIi toggles every N ms) into periods per input, 0 = still.
+// False with a reason for anything else.
+bool ParseInputsPattern(const QString& pattern, std::array<int, 8>& periodsMs, QString* error);
+
 // An in-process simulator on its own thread. Thread-safe accessors for tests.
+// The module reports options.reportedAddress, else the listen address when it is a specific
+// IPv4 address, else the address of its state. A state file, when it exists, replaces the
+// initial state.
 class SimulatorThread {
 public:
     explicit SimulatorThread(SimOptions options = {});
@@ -73,6 +84,7 @@ public:
     QList<QByteArray> receivedFrames() const;  // every frame, in arrival order
     void clearReceived();
     int connectionCount() const;
+    QString errorString() const;  // why start() failed
 
 private:
     struct Impl;
