@@ -173,6 +173,7 @@ void ModuleServer::onNewConnection() {
             socket->deleteLater();
             continue;
         }
+        flushShortFrames();
         Connection c;
         if (pendingUpload_) {
             if (pendingSince_.elapsed() <= options_.uploadWaitMs)
@@ -199,6 +200,17 @@ void ModuleServer::onNewConnection() {
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { onDisconnected(socket); });
         if (socket->bytesAvailable() > 0)
             onReadyRead(socket);
+    }
+}
+
+// A sender that opens a new connection is done with its earlier ones: a file header still
+// waiting to see whether it is 40 or 60 bytes long is 40 bytes long.
+void ModuleServer::flushShortFrames() {
+    const auto sockets = connections_.keys();
+    for (QTcpSocket* socket : sockets) {
+        auto it = connections_.find(socket);
+        if (it != connections_.end() && !it->answered && !it->finished && it->settle && it->settle->isActive())
+            handleFrame(socket, *it, it->buffer.left(ShortRequestLength(it->buffer)));
     }
 }
 

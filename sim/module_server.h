@@ -62,6 +62,7 @@ private:
     };
 
     void onNewConnection();
+    void flushShortFrames();
     void onReadyRead(QTcpSocket* socket);
     void onDisconnected(QTcpSocket* socket);
     void decideKind(QTcpSocket* socket, Connection& c, bool closing);
