@@ -1,20 +1,151 @@
 #include "protocol/request_builders.h"
+
 #include "app/context.h"
+#include "protocol/frame.h"
+#include "protocol/tcp_exchange.h"
+
 namespace rzl {
-void QueueLocate(Context&) {}
-void QueueIdentify(Context&) {}
-void SendIdentify(Context&) {}
-void SendChecksumQuery(Context&) {}
-void SendImageActivate(Context&) {}
-void SendReboot(Context&) {}
-void SendWifiMode(Context&) {}
-void SendWebKey(Context&) {}
-void SendResetDefaults(Context&, std::uint8_t) {}
-void QueueCounterRead(Context&) {}
-void SendCounterClear(Context&, std::uint8_t) {}
-void QueueSetOutput(Context&, std::uint8_t, std::uint8_t) {}
-void SendPoll(Context&) {}
-void SendModbusNotice(Context&) {}
-void ReissuePending(Context&) {}
-void SendQueued(Context&) {}
+
+namespace {
+
+constexpr std::uint8_t kQueuedFrameLength = 7;
+// The exchange takes an 8-bit length: 6 header bytes leave room for a key of 249 bytes.
+constexpr int kMaxWebKeyBytes = 255 - 6;
+
+// Byte 4 and pendingCommand always change together, so the reply is read as this command's.
+void setCommand(DeviceSession& s, std::uint8_t code) {
+    s.pendingCommand = code;
+    s.txFrame[kCommandByte] = code;
+}
+
+void queue(DeviceSession& s, std::uint8_t code) {
+    setCommand(s, code);
+    s.queuedCommand = code;
+}
+
+void putU32(DeviceSession& s, int offset, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) s.txFrame[offset + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+}
+
+void setImageSumFrame(Context& ctx, std::uint8_t code) {
+    setCommand(ctx.session, code);
+    putU32(ctx.session, 5, static_cast<std::uint32_t>(ctx.transfer.imageByteSum));
+}
+
+}  // namespace
+
+void QueueLocate(Context& ctx) { queue(ctx.session, kCmdLocate); }
+
+void QueueIdentify(Context& ctx) {
+    DeviceSession& s = ctx.session;
+    queue(s, kCmdIdentify);
+    s.txFrame[5] = s.txFrame[6] = 0;
+    s.queuedParam1 = s.queuedParam2 = 0;
+}
+
+void SendIdentify(Context& ctx) {
+    DeviceSession& s = ctx.session;
+    setCommand(s, kCmdIdentify);
+    s.txFrame[5] = s.txFrame[6] = 0;
+    TcpExchange(ctx, 7);
+}
+
+void SendChecksumQuery(Context& ctx) {
+    setImageSumFrame(ctx, kCmdChecksumQuery);
+    TcpExchange(ctx, 9);
+}
+
+void SendImageActivate(Context& ctx) {
+    setImageSumFrame(ctx, kCmdImageActivate);
+    TcpSendOnly(ctx, 9);
+}
+
+void SendReboot(Context& ctx) {
+    if (!ctx.linkCheck()) return;
+    setCommand(ctx.session, kCmdReboot);
+    TcpSendOnly(ctx, 5);
+}
+
+void SendWifiMode(Context& ctx) {
+    if (!ctx.linkCheck()) return;
+    DeviceSession& s = ctx.session;
+    s.retryCount = 0;
+    s.txFrame[5] = ctx.screen.setup.radioButton6 ? 2 : 0;
+    setCommand(s, kCmdWifiMode);
+    TcpExchange(ctx, 6);
+}
+
+void SendWebKey(Context& ctx) {
+    if (!ctx.linkCheck()) return;
+    const QByteArray& key = ctx.webKey;
+    if (key.size() > kMaxWebKeyBytes) {
+        ctx.screen.log(QStringLiteral("WEB Key too long to send: %1 bytes").arg(key.size()));
+        return;
+    }
+    DeviceSession& s = ctx.session;
+    setCommand(s, kCmdWebKey);
+    s.txFrame[5] = static_cast<std::uint8_t>(key.size());
+    std::copy(key.begin(), key.end(), s.txFrame.begin() + 6);
+    TcpExchange(ctx, static_cast<std::uint8_t>(key.size() + 6));
+}
+
+void SendResetDefaults(Context& ctx, std::uint8_t a) {
+    if (!ctx.linkCheck()) return;
+    DeviceSession& s = ctx.session;
+    setCommand(s, kCmdResetDefaults);
+    s.txFrame[5] = a;
+    TcpExchange(ctx, 6);
+}
+
+void QueueCounterRead(Context& ctx) { queue(ctx.session, kCmdCounterRead); }
+
+void SendCounterClear(Context& ctx, std::uint8_t input) {
+    DeviceSession& s = ctx.session;
+    setCommand(s, kCmdCounterClear);
+    s.txFrame[5] = input;
+    TcpExchange(ctx, 6);
+}
+
+void QueueSetOutput(Context& ctx, std::uint8_t output, std::uint8_t state) {
+    DeviceSession& s = ctx.session;
+    queue(s, kCmdSetOutput);
+    s.txFrame[5] = output;
+    s.txFrame[6] = state;
+    s.queuedParam1 = output;
+    s.queuedParam2 = state;
+    ctx.screen.log(QStringLiteral("Loop:%1,Val:%2").arg(output).arg(state));
+}
+
+void SendPoll(Context& ctx) {
+    setCommand(ctx.session, kCmdPoll);
+    TcpExchange(ctx, 5);
+}
+
+void SendModbusNotice(Context& ctx) {
+    if (!ctx.linkCheck()) return;
+    setCommand(ctx.session, kCmdModbusNotice);
+    TcpExchange(ctx, 5);
+}
+
+void ReissuePending(Context& ctx) {
+    switch (ctx.session.pendingCommand) {
+    case kCmdLocate: QueueLocate(ctx); break;
+    case kCmdIdentify: QueueIdentify(ctx); break;
+    case kCmdChecksumQuery: SendChecksumQuery(ctx); break;
+    default: break;
+    }
+}
+
+void SendQueued(Context& ctx) {
+    DeviceSession& s = ctx.session;
+    if (s.queuedCommand == 0) return;
+    setCommand(s, s.queuedCommand);
+    s.txFrame[5] = s.queuedParam1;
+    s.txFrame[6] = s.queuedParam2;
+    // Emptied before sending: a request queued by a click during the exchange's wait
+    // then stays for the next tick instead of being wiped when this exchange returns.
+    s.queuedCommand = 0;
+    TcpExchange(ctx, kQueuedFrameLength);
+}
+
 }  // namespace rzl

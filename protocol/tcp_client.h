@@ -20,7 +20,10 @@ public:
     bool connectTo(const QString& host, std::uint16_t port, int timeoutMs);
     bool write(const char* data, qint64 size);      // the whole block, or false
     bool isInputBufferEmpty();
-    void waitForData(int milliseconds);             // one slice; pumps once
+    // One wait of at most `milliseconds` that returns as soon as data is buffered; pumps once.
+    // False, with the reason in error(), when the connection has failed or been closed.
+    bool waitForData(int milliseconds);
+    bool isConnected() const;
     QByteArray readAvailable();                     // without waiting
     void disconnect();
     QString error() const { return error_; }
