@@ -1,0 +1,166 @@
+#pragma once
+// A tiny module stand-in for exchange tests: a QTcpServer on 127.0.0.1, port 0, running on a
+// thread of its own so the blocking client under test can talk to it. It answers each
+// connection's first data in the chosen way and records what every connection sent.
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QHostAddress>
+#include <QList>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QObject>
+#include <QThread>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QWaitCondition>
+#include <functional>
+#include <memory>
+
+namespace rzl::test {
+
+enum class PeerMode {
+    Answer,       // the reply at once
+    Silent,       // accepts, reads, never answers
+    TwoPieces,    // the first 6 bytes of the reply, the rest a moment later
+    Oversized,    // 10000 bytes: the reply followed by a counting pattern
+    CloseAtOnce,  // closes the connection as soon as it is accepted
+    Delayed,      // the reply after delayMs
+};
+
+class LoopbackPeer {
+public:
+    explicit LoopbackPeer(PeerMode mode, QByteArray reply = {}) : mode_(mode), reply_(std::move(reply)) {}
+    ~LoopbackPeer() { stop(); }
+
+    int delayMs = 100;
+    int secondPieceDelayMs = 300;
+
+    bool start() {
+        anchor_ = new QObject;
+        anchor_->moveToThread(&thread_);
+        thread_.start();
+        bool ok = false;
+        QMetaObject::invokeMethod(anchor_, [this, &ok] { ok = listen(); }, Qt::BlockingQueuedConnection);
+        return ok;
+    }
+
+    void stop() {
+        if (!anchor_) return;
+        QMetaObject::invokeMethod(anchor_, [this] { delete server_; server_ = nullptr; },
+                                  Qt::BlockingQueuedConnection);
+        thread_.quit();
+        thread_.wait();
+        delete anchor_;
+        anchor_ = nullptr;
+    }
+
+    std::uint16_t port() const { return port_; }
+
+    int connections() const {
+        QMutexLocker lock(&mutex_);
+        return static_cast<int>(received_.size());
+    }
+    QList<QByteArray> received() const {
+        QMutexLocker lock(&mutex_);
+        return received_;
+    }
+    // Waits, with a bound, until `count` connections have been closed by the client.
+    bool waitForClosed(int count, int timeoutMs = 5000) {
+        QMutexLocker lock(&mutex_);
+        QDeadlineTimer deadline(timeoutMs);
+        while (closed_ < count)
+            if (!changed_.wait(&mutex_, deadline)) return closed_ >= count;
+        return true;
+    }
+
+    static QByteArray oversizedReply(const QByteArray& head) {
+        QByteArray bytes = head;
+        while (bytes.size() < 10000) bytes.append(static_cast<char>(bytes.size() & 0xFF));
+        return bytes;
+    }
+
+private:
+    bool listen() {
+        server_ = new QTcpServer;
+        if (!server_->listen(QHostAddress::LocalHost, 0)) return false;
+        port_ = server_->serverPort();
+        QObject::connect(server_, &QTcpServer::newConnection, server_, [this] {
+            while (QTcpSocket* socket = server_->nextPendingConnection()) serve(socket);
+        });
+        return true;
+    }
+
+    void serve(QTcpSocket* socket) {
+        int index;
+        {
+            QMutexLocker lock(&mutex_);
+            index = static_cast<int>(received_.size());
+            received_.append(QByteArray());
+        }
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
+            socket->deleteLater();
+            QMutexLocker lock(&mutex_);
+            ++closed_;
+            changed_.wakeAll();
+        });
+        if (mode_ == PeerMode::CloseAtOnce) {
+            socket->close();
+            return;
+        }
+        auto answered = std::make_shared<bool>(false);
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, index, answered] {
+            {
+                QMutexLocker lock(&mutex_);
+                received_[index] += socket->readAll();
+            }
+            if (*answered) return;
+            *answered = true;
+            answer(socket);
+        });
+    }
+
+    void answer(QTcpSocket* socket) {
+        switch (mode_) {
+        case PeerMode::Answer: socket->write(reply_); break;
+        case PeerMode::Silent:
+        case PeerMode::CloseAtOnce: break;
+        case PeerMode::TwoPieces:
+            socket->write(reply_.left(6));
+            socket->flush();
+            QTimer::singleShot(secondPieceDelayMs, socket, [socket, rest = reply_.mid(6)] {
+                if (socket->state() == QAbstractSocket::ConnectedState) socket->write(rest);
+            });
+            break;
+        case PeerMode::Oversized: socket->write(oversizedReply(reply_)); break;
+        case PeerMode::Delayed:
+            QTimer::singleShot(delayMs, socket, [socket, reply = reply_] {
+                if (socket->state() == QAbstractSocket::ConnectedState) socket->write(reply);
+            });
+            break;
+        }
+    }
+
+    PeerMode mode_;
+    QByteArray reply_;
+    QThread thread_;
+    QObject* anchor_ = nullptr;
+    QTcpServer* server_ = nullptr;  // lives on thread_
+    std::uint16_t port_ = 0;
+    mutable QMutex mutex_;
+    QWaitCondition changed_;
+    QList<QByteArray> received_;
+    int closed_ = 0;
+};
+
+// A port on 127.0.0.1 that nothing listens on (it was free a moment ago).
+inline std::uint16_t closedLoopbackPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const std::uint16_t port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+}  // namespace rzl::test
