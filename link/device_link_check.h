@@ -17,4 +17,7 @@ void FirstActivation(Context& ctx);
 // "ACR Disable" changed: create or delete the marker file.
 void MarkerCheckBoxClicked(Context& ctx);
 
+// The marker file: the working directory joined with kMarkerFileName, native separators.
+QString MarkerFilePath(const Context& ctx);
+
 }  // namespace rzl

@@ -62,6 +62,11 @@ struct NetworkSnapshot {
     std::uint8_t connectedCount = 0;
     std::array<CandidateRow, kMaxCandidates> candidates;
     std::uint8_t candidateCount = 0;
+
+    // The last failure of each source that went to the log, so that a lasting failure
+    // is logged once and not on every supervision cycle.
+    QString adapterError;
+    QString wlanError;
 };
 
 }  // namespace rzl
@@ -70,9 +75,14 @@ namespace rzl {
 
 class Context;
 
+// Adapters, then Wi-Fi interfaces, then the candidate count (0 to 3).
 std::uint8_t RunNetworkProbe(Context& ctx);
+// Fill the tables from ctx.hostNetwork. When a source cannot be read its table keeps what
+// it held and the reason goes to the hidden log.
 void ReadHostAdapters(Context& ctx);
-void ReadWlanInterfaces(Context& ctx);
+void ReadWlanInterfaces(Context& ctx);  // also rebuilds the connected list, in every case
+// The connected list from the WLAN table as it stands: rows in state 1, in order, at most 10.
+void RebuildConnectedList(NetworkSnapshot& probe);
 // Reads only the tables and the prefix, so it can run on hand-filled tables.
 std::uint8_t CountDeviceCandidates(NetworkSnapshot& probe, const QString& subnetPrefix);
 

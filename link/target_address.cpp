@@ -1,4 +1,49 @@
 #include "link/target_address.h"
+
+#include <QStringList>
+
+#include "app/context.h"
+
 namespace rzl {
-bool ChangeTargetAddress(Context&) { return false; }
+
+std::optional<QString> TargetSubnetPrefix(const QString& text, QString* reason) {
+    auto refuse = [reason](const QString& why) -> std::optional<QString> {
+        if (reason) *reason = why;
+        return std::nullopt;
+    };
+    const QStringList groups = text.split(QLatin1Char('.'));
+    if (groups.size() != 4)
+        return refuse(QStringLiteral("an address needs four groups of digits separated by dots"));
+    for (const QString& group : groups) {
+        if (group.isEmpty()) return refuse(QStringLiteral("a group of digits is missing"));
+        // Plain ASCII digits only: no sign, blank, hexadecimal or other scripts' digits.
+        for (const QChar c : group)
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return refuse(QStringLiteral("'%1' is not a decimal number").arg(group));
+        bool ok = false;
+        group.toInt(&ok);
+        if (!ok) return refuse(QStringLiteral("'%1' is too large a number").arg(group));
+    }
+    return text.left(text.lastIndexOf(QLatin1Char('.')) + 1);
+}
+
+bool ChangeTargetAddress(Context& ctx) {
+    const QString text = ctx.screen.main.edit2;
+    ctx.host.typedIp = text;
+
+    QString reason;
+    const auto prefix = TargetSubnetPrefix(text, &reason);
+    if (!prefix) {
+        ctx.dialogs.message(QStringLiteral("'%1' is not a valid device address: %2.").arg(text, reason),
+                            QStringLiteral("Error found!"), BoxIcon::Error);
+        return false;
+    }
+    ctx.host.subnetPrefix8 = prefix->toLatin1();
+    ctx.session.deviceIp = ctx.host.typedIp;
+    ctx.host.subnetPrefix = *prefix;
+    ctx.screen.showStatus(QStringLiteral("Change IP => ") + ctx.session.deviceIp);
+    ctx.linkCheck();  // shows what it finds on the new subnet; the target stays set either way
+    return true;
+}
+
 }  // namespace rzl
