@@ -1,0 +1,140 @@
+#include "app/options.h"
+
+#include "app/context.h"
+#include "link/target_address.h"
+
+namespace rzl {
+
+namespace {
+
+const QString kDevice = QStringLiteral("device");
+const QString kNoLinkCheck = QStringLiteral("no-link-check");
+const QString kDemo = QStringLiteral("demo");
+
+bool fail(QString* problem, const QString& text) {
+    if (problem) *problem = text;
+    return false;
+}
+
+std::optional<std::uint16_t> portNumber(const QString& text) {
+    if (text.isEmpty() || text.size() > 5) return std::nullopt;
+    for (const QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
+    const int value = text.toInt();
+    if (value < 1 || value > 65535) return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
+// The same values the address field sets, without the link check (the first activation runs it).
+void setTarget(Context& ctx, const QString& host) {
+    ctx.host.typedIp = host;
+    ctx.session.deviceIp = host;
+    ctx.screen.main.edit2 = host;
+    if (const auto prefix = TargetSubnetPrefix(host)) {
+        ctx.host.subnetPrefix = *prefix;
+        ctx.host.subnetPrefix8 = prefix->toLatin1();
+    }
+}
+
+}  // namespace
+
+void AddLaunchOptions(QCommandLineParser& parser) {
+    parser.addOption(QCommandLineOption(kDevice, QStringLiteral("The module's address (default 192.168.77.1:13577)."),
+                                        QStringLiteral("HOST[:PORT]")));
+    parser.addOption(QCommandLineOption(
+        kNoLinkCheck, QStringLiteral("Do not check that this PC is on the module's Wi-Fi network.")));
+    parser.addOption(QCommandLineOption(kDemo, QStringLiteral("Run against a built-in demo module on loopback.")));
+}
+
+bool ParseDeviceOption(const QString& text, LaunchOptions& options, QString* problem) {
+    const QString bad = QStringLiteral("--device takes HOST or HOST:PORT, not '%1'").arg(text);
+    QString host = text;
+    QString port;
+    if (text.startsWith(QLatin1Char('['))) {
+        const int close = text.indexOf(QLatin1Char(']'));
+        if (close < 0) return fail(problem, bad);
+        host = text.mid(1, close - 1);
+        const QString rest = text.mid(close + 1);
+        if (!rest.isEmpty()) {
+            if (!rest.startsWith(QLatin1Char(':'))) return fail(problem, bad);
+            port = rest.mid(1);
+            if (port.isEmpty()) return fail(problem, bad);
+        }
+    } else if (text.count(QLatin1Char(':')) == 1) {
+        const int colon = text.indexOf(QLatin1Char(':'));
+        host = text.left(colon);
+        port = text.mid(colon + 1);
+        if (port.isEmpty()) return fail(problem, bad);
+    }
+    // More than one colon without brackets: an IPv6 address without a port.
+    if (host.isEmpty() || host.contains(QLatin1Char(' ')) || host.contains(QLatin1Char('\t')))
+        return fail(problem, bad);
+    options.deviceHost = host;
+    options.devicePort.reset();
+    if (!port.isEmpty()) {
+        const auto number = portNumber(port);
+        if (!number) return fail(problem, QStringLiteral("--device: '%1' is not a port number (1-65535)").arg(port));
+        options.devicePort = number;
+    }
+    return true;
+}
+
+bool ReadLaunchOptions(const QCommandLineParser& parser, LaunchOptions& options, QString* problem) {
+    options = LaunchOptions{};
+    options.noLinkCheck = parser.isSet(kNoLinkCheck);
+    options.demo = parser.isSet(kDemo);
+    if (parser.isSet(kDevice)) {
+        const QStringList values = parser.values(kDevice);
+        if (values.size() > 1) return fail(problem, QStringLiteral("--device given more than once"));
+        if (!ParseDeviceOption(values.first(), options, problem)) return false;
+    }
+    if (options.demo && options.deviceHost)
+        return fail(problem, QStringLiteral("--demo runs its own module; it cannot be combined with --device"));
+    return true;
+}
+
+QString LaunchOptionsHelp() {
+    return QStringLiteral(
+        "  --device HOST[:PORT]  the module (default 192.168.77.1:13577)\n"
+        "  --no-link-check       skip the check that this PC is on the module's Wi-Fi network\n"
+        "                        (a file rzl_dacr.cfg in the current directory does the same)\n"
+        "  --demo                run against a built-in demo module on loopback\n");
+}
+
+bool ApplyLaunchOptions(const LaunchOptions& options, Context& ctx, LaunchResources& resources, QString* problem) {
+    if (options.demo) {
+        auto demo = std::make_unique<DemoModule>();
+        if (!demo->start(problem)) return false;
+        setTarget(ctx, QStringLiteral("127.0.0.1"));
+        ctx.session.tcpPort = demo->port();
+        ctx.linkCheck = [] { return true; };
+        resources.demo = std::move(demo);
+        return true;
+    }
+    if (options.deviceHost) setTarget(ctx, *options.deviceHost);
+    if (options.devicePort) ctx.session.tcpPort = *options.devicePort;
+    if (options.noLinkCheck) ctx.linkCheck = [] { return true; };
+    return true;
+}
+
+LaunchParse ParseDesktopArguments(const QStringList& arguments, LaunchOptions& options, QString* text) {
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    parser.addOption(help);
+    AddLaunchOptions(parser);
+    if (!parser.parse(arguments)) {
+        if (text) *text = parser.errorText();
+        return LaunchParse::Error;
+    }
+    if (parser.isSet(help)) {
+        if (text) *text = QStringLiteral("Usage: rzl-ctrl [options]\n\nOptions:\n") + LaunchOptionsHelp();
+        return LaunchParse::Help;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        if (text) *text = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first());
+        return LaunchParse::Error;
+    }
+    return ReadLaunchOptions(parser, options, text) ? LaunchParse::Run : LaunchParse::Error;
+}
+
+}  // namespace rzl
