@@ -1,0 +1,54 @@
+#pragma once
+// rzlctl's commands, each driving the same core as the desktop program.
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+#include "app/program.h"
+#include "cli/exit_codes.h"
+#include "cli/terminal_host.h"
+
+namespace rzl::cli {
+
+struct ControllerOptions {
+    bool json = false;
+    bool trace = false;
+    bool assumeYes = false;
+    int watchIntervalMs = 500;
+    int watchMaxChanges = 0;  // 0: until interrupted
+};
+
+class Controller {
+public:
+    explicit Controller(const ControllerOptions& options);
+
+    Program& program() { return program_; }
+    Context& ctx() { return program_.ctx; }
+
+    // The start-up link check: the marker file or --no-link-check turn it off.
+    ExitCode checkLink();
+
+    ExitCode identify(bool print = true);
+    ExitCode status();
+    ExitCode setOutput(int output, bool on);
+    ExitCode locate();
+    ExitCode counters();
+    ExitCode clearCounter(int input);
+    ExitCode watch();
+
+private:
+    ExitCode fail(ExitCode code, const QString& message);
+    ExitCode sendQueuedNow();  // one supervisor tick, which sends the queued command
+    bool confirm(const QString& text);
+    void emitResult(const QJsonObject& json, const QStringList& lines);
+    QJsonObject ioJson() const;
+    QJsonObject countersJson() const;
+
+    ControllerOptions options_;
+    TerminalDialogs dialogs_;
+    TerminalClock clock_;
+    Program program_;
+};
+
+}  // namespace rzl::cli

@@ -1,0 +1,14 @@
+#pragma once
+
+namespace rzl::cli {
+
+enum ExitCode {
+    kExitDone = 0,
+    kExitUsage = 1,
+    kExitUnreachable = 2,   // "Connect Timeout"
+    kExitNoReply = 3,       // no reply, or a reply not accepted
+    kExitNotLinked = 4,     // the link check failed
+    kExitForeignModule = 5, // the identify reply came from a module at another address
+};
+
+}  // namespace rzl::cli

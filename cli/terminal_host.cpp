@@ -1,0 +1,34 @@
+#include "cli/terminal_host.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+
+namespace rzl::cli {
+
+void TerminalDialogs::message(const QString& text, const QString& caption, BoxIcon) {
+    const QString line = caption.isEmpty() || caption == text ? text : caption + QStringLiteral(": ") + text;
+    std::fprintf(stderr, "%s\n", qPrintable(line));
+}
+
+bool TerminalDialogs::confirm(const QString& text, const QString&) {
+    if (assumeYes_) return true;
+    if (!isatty(STDIN_FILENO)) {
+        refusedWithoutTerminal = true;
+        return false;
+    }
+    std::fprintf(stderr, "%s\nProceed? [y/N] ", qPrintable(text));
+    std::fflush(stderr);
+    std::string answer;
+    if (!std::getline(std::cin, answer)) return false;
+    return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
+}
+
+void TerminalClock::pause(int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); }
+
+void TerminalClock::pump() { QCoreApplication::processEvents(); }
+
+}  // namespace rzl::cli

@@ -1,0 +1,34 @@
+#pragma once
+// rzlctl's side of the screen seam: message boxes become lines on standard error,
+// confirmations are asked on the terminal (or answered by --yes), pauses really sleep.
+
+#include <QString>
+
+#include "ui/screen.h"
+
+namespace rzl::cli {
+
+class TerminalDialogs : public DialogHost {
+public:
+    explicit TerminalDialogs(bool assumeYes) : assumeYes_(assumeYes) {}
+
+    void message(const QString& text, const QString& caption, BoxIcon icon) override;
+    bool confirm(const QString& text, const QString& caption) override;
+    std::optional<QString> openFile(const QString&, const QString&) override { return std::nullopt; }
+    void showSetupModal() override {}
+    void showCounterModal() override {}
+
+    // Set when a confirmation was refused because standard input is not a terminal.
+    bool refusedWithoutTerminal = false;
+
+private:
+    bool assumeYes_;
+};
+
+class TerminalClock : public Clock {
+public:
+    void pause(int milliseconds) override;
+    void pump() override;
+};
+
+}  // namespace rzl::cli

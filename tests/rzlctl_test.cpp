@@ -1,0 +1,176 @@
+// rzlctl as a user runs it: the real program against the simulator on loopback.
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "sim/simulator.h"
+
+namespace {
+
+using rzl::sim::FaultMode;
+using rzl::sim::SimulatorThread;
+
+struct CliRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class RzlctlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(sim.start());
+        ASSERT_TRUE(workDir.isValid());
+    }
+
+    // Runs rzlctl in an empty directory (no marker file) against the simulator.
+    CliRun rzlctl(QStringList args, bool withDevice = true) {
+        if (withDevice) args.prepend(QStringLiteral("--device=127.0.0.1:%1").arg(sim.port()));
+        QProcess process;
+        process.setWorkingDirectory(workDir.path());
+        process.setProgram(QStringLiteral(RZL_BINARY_DIR "/rzlctl"));
+        process.setArguments(args);
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start();
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+                QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+    QStringList framesHex() const {
+        QStringList frames;
+        for (const QByteArray& f : sim.receivedFrames()) frames.append(QString::fromLatin1(f.toHex(' ').toUpper()));
+        return frames;
+    }
+
+    SimulatorThread sim;
+    QTemporaryDir workDir;
+};
+
+struct CommandCase {
+    QStringList args;
+    QStringList frames;  // after the signature 5A 35 77 A5
+    QString output;      // a line the user sees on standard output
+};
+
+TEST_F(RzlctlTest, CommandsSendTheDesktopProgramsFramesAndPrintTheResult) {
+    const QString sig = QStringLiteral("5A 35 77 A5 ");
+    const QList<CommandCase> cases = {
+        {{"identify"}, {"21 00 00"}, "Model:        rZL-K110 Tiny I/O Controller (code 176)"},
+        {{"status"}, {"21 00 00", "D8"}, "DO: 00  DI: 00  RSSI: -60 dBm"},
+        {{"--yes", "set-do", "2", "on"}, {"21 00 00", "D0 03 01"}, "DO2 On  DO: 04  DI: 00"},
+        {{"locate"}, {"1D 00 00"}, "Set Locator done!"},
+        {{"counters"}, {"60 00 00"}, "DI7: 0"},
+        {{"--yes", "clear-counter", "3"}, {"61 03", "60 00 00"}, "DI3: 0"},
+    };
+    for (const CommandCase& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        sim.clearReceived();
+        const CliRun run = rzlctl(QStringList{QStringLiteral("--no-link-check")} + c.args);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        QStringList expected;
+        for (const QString& f : c.frames) expected.append(sig + f);
+        EXPECT_EQ(framesHex(), expected);
+        EXPECT_TRUE(run.out.split('\n').contains(c.output)) << run.out.toStdString();
+    }
+}
+
+TEST_F(RzlctlTest, ClearCounterZeroesOnlyThatInput) {
+    auto state = sim.state();
+    state.counters = {10, 11, 12, 13, 14, 15, 16, 17};
+    sim.setState(state);
+    const CliRun run = rzlctl({"--no-link-check", "--yes", "clear-counter", "2"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.contains("DI1: 11\nDI2: 0\nDI3: 13")) << run.out.toStdString();
+}
+
+TEST_F(RzlctlTest, JsonResultsParseBack) {
+    const CliRun run = rzlctl({"--no-link-check", "--json", "identify"});
+    ASSERT_EQ(run.exitCode, 0);
+    const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    EXPECT_EQ(json["model"].toString(), "rZL-K110 Tiny I/O Controller");
+    EXPECT_EQ(json["code"].toInt(), 176);
+    EXPECT_EQ(json["address"].toString(), "127.0.0.1");
+    EXPECT_EQ(json["rssi"].toInt(), -60);
+    EXPECT_EQ(json["settings"].toObject()["modbusPort"].toInt(), 502);
+}
+
+TEST_F(RzlctlTest, TraceShowsEveryFrameInHex) {
+    const CliRun run = rzlctl({"--no-link-check", "--trace", "locate"});
+    EXPECT_TRUE(run.err.contains(">> 5A 35 77 A5 1D 00 00")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("<< 5A 35 77 A5 1D 06")) << run.err.toStdString();
+}
+
+TEST_F(RzlctlTest, ExitCodes) {
+    EXPECT_EQ(rzlctl({"--no-link-check", "frobnicate"}).exitCode, 1);
+    EXPECT_EQ(rzlctl({"--no-link-check", "set-do", "6", "on"}).exitCode, 1);
+
+    // A change without --yes and without a terminal is refused, and nothing is sent.
+    sim.clearReceived();
+    const CliRun refused = rzlctl({"--no-link-check", "set-do", "0", "on"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_FALSE(framesHex().contains("5A 35 77 A5 D0 01 01"));
+
+    // No Wi-Fi on this machine is connected to 127.0.0.x: the link check fails.
+    const CliRun notLinked = rzlctl({"identify"});
+    EXPECT_EQ(notLinked.exitCode, 4);
+    EXPECT_TRUE(notLinked.err.contains("Device not found!!"));
+
+    // The marker file in the current directory turns the check off, as in the desktop program.
+    QFile marker(QDir(workDir.path()).filePath("rzl_dacr.cfg"));
+    ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
+    marker.close();
+    EXPECT_EQ(rzlctl({"identify"}).exitCode, 0);
+    marker.remove();
+
+    auto state = sim.state();
+    state.address = {127, 0, 0, 2};
+    sim.setState(state);
+    const CliRun foreign = rzlctl({"--no-link-check", "identify"});
+    EXPECT_EQ(foreign.exitCode, 5);
+    EXPECT_TRUE(foreign.err.contains("127.0.0.2"));
+
+    const std::uint16_t port = sim.port();
+    sim.stop();
+    const CliRun unreachable = rzlctl({"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(port), "status"}, false);
+    EXPECT_EQ(unreachable.exitCode, 2);
+    EXPECT_TRUE(unreachable.err.contains("Connect Timeout"));
+}
+
+TEST_F(RzlctlTest, FaultModesThroughStatus) {
+    const struct {
+        FaultMode mode;
+        int exitCode;
+    } cases[] = {
+        {FaultMode::None, 0},    {FaultMode::Silent, 3}, {FaultMode::Garbage, 3}, {FaultMode::Reject, 3},
+        {FaultMode::Split, 3},   {FaultMode::Close, 3},  {FaultMode::Slow, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.mode));
+        sim.setFault(c.mode);
+        EXPECT_EQ(rzlctl({"--no-link-check", "status"}).exitCode, c.exitCode);
+    }
+}
+
+TEST_F(RzlctlTest, WatchPrintsEachChangeOfTheInputs) {
+    rzl::sim::SimOptions options;
+    options.inputsPattern = QStringLiteral("DI1:150");
+    SimulatorThread pulsing(options);
+    ASSERT_TRUE(pulsing.start());
+    const CliRun run = rzlctl({"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(pulsing.port()), "--json",
+                            "--interval-ms", "40", "--count", "3", "watch"},
+                           false);
+    EXPECT_EQ(run.exitCode, 0);
+    const QStringList lines = run.out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 3) << run.out.toStdString();
+    QList<int> inputs;
+    for (const QString& line : lines) inputs.append(QJsonDocument::fromJson(line.toUtf8()).object()["di"].toInt());
+    EXPECT_NE(inputs[0], inputs[1]);
+    EXPECT_NE(inputs[1], inputs[2]);
+}
+
+}  // namespace
