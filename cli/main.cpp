@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "cli/controller.h"
-#include "cli/target_options.h"
+#include "app/options.h"
 
 using namespace rzl::cli;
 
@@ -27,6 +27,7 @@ const char* const kUsage =
     "  --device HOST[:PORT]  the module (default 192.168.77.1:13577)\n"
     "  --no-link-check       skip the check that this PC is on the module's Wi-Fi\n"
     "                        (a file rzl_dacr.cfg in the current directory does the same)\n"
+    "  --demo                use the built-in simulated module on loopback\n"
     "  --yes                 answer Yes to confirmations\n"
     "  --json                one JSON object per result on standard output\n"
     "  --trace               every frame sent and received, in hex, on standard error\n"
@@ -58,7 +59,7 @@ int main(int argc, char** argv) {
 
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    addTargetOptions(parser);
+    rzl::AddLaunchOptions(parser);
     const QCommandLineOption yes(QStringLiteral("yes"));
     const QCommandLineOption json(QStringLiteral("json"));
     const QCommandLineOption trace(QStringLiteral("trace"));
@@ -86,9 +87,12 @@ int main(int argc, char** argv) {
     if (args.isEmpty()) return usage(QStringLiteral("no command given"));
     const QString command = args.first();
 
-    Controller controller(options);
+    rzl::LaunchOptions launch;
     QString problem;
-    if (!applyTargetOptions(parser, controller.program(), &problem)) return usage(problem);
+    if (!rzl::ReadLaunchOptions(parser, launch, &problem)) return usage(problem);
+    Controller controller(options);
+    rzl::LaunchResources resources;
+    if (!rzl::ApplyLaunchOptions(launch, controller.ctx(), resources, &problem)) return usage(problem);
 
     const auto expectArgs = [&](int n) { return args.size() == n + 1; };
     int index = 0;
