@@ -9,60 +9,15 @@
 #include "link/host_network.h"
 #include "link/network_probe.h"
 #include "link/nl80211_answers.h"
+#include "tests/support/fake_host_network.h"
 #include "tests/support/test_program.h"
 
 using namespace rzl;
 
 namespace {
 
-struct Adapter {
-    const char* name;
-    const char* address;
-    int wifiState = -1;  // -1: no Wi-Fi interface; else the WLAN state (1 = connected)
-};
-
-// A source that hands out fixed tables, or fails.
-class FakeHostNetwork : public HostNetwork {
-public:
-    explicit FakeHostNetwork(QList<Adapter> adapters) : adapters_(std::move(adapters)) {}
-    bool readAdapters(NetworkSnapshot& probe, QString* error) override {
-        if (failAdapters) {
-            *error = QStringLiteral("adapter list busy");
-            return false;
-        }
-        probe.adapterCount = 0;
-        for (const Adapter& a : adapters_) {
-            AdapterRow& row = probe.adapters[probe.adapterCount++];
-            row = AdapterRow{};
-            row.name = a.name;
-            row.address = a.address;
-            row.friendlyName = QByteArray(a.name) + " friendly";
-            row.interfaceType = a.wifiState >= 0 ? 71 : 6;
-        }
-        return true;
-    }
-    bool readWlan(NetworkSnapshot& probe, QString* error) override {
-        if (failWlan) {
-            *error = QStringLiteral("no Wi-Fi service");
-            return false;
-        }
-        probe.wlanCount = 0;
-        for (const Adapter& a : adapters_) {
-            if (a.wifiState < 0) continue;
-            WlanRow& row = probe.wlan[probe.wlanCount++];
-            row = WlanRow{};
-            row.guidText = a.name;
-            row.state = static_cast<std::uint8_t>(a.wifiState);
-            row.profileName = QByteArray("net-") + a.name;
-        }
-        return true;
-    }
-    bool failAdapters = false;
-    bool failWlan = false;
-
-private:
-    QList<Adapter> adapters_;
-};
+using test::FakeHostNetwork;
+using Adapter = test::FakeAdapter;
 
 struct ProbeCase {
     const char* what;
