@@ -46,6 +46,9 @@ void onInterrupt(int) { interrupted = 1; }
 
 Controller::Controller(const ControllerOptions& options)
     : options_(options), dialogs_(options.assumeYes), program_(dialogs_, clock_) {
+    // rzlctl sends its own requests and ticks the supervisor itself when it needs the queue sent.
+    program_.form1.timer1.stop();
+    program_.form1.timer3.stop();
     Screen& screen = program_.screen;
     // The status line and the hidden log reach the terminal as plain messages.
     QObject::connect(&screen, &Screen::statusShown, [](int bar, int panel, const QString& text) {

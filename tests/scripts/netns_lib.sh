@@ -1,0 +1,42 @@
+# Sourced by the script tests that need the module's default address 192.168.77.1.
+# rzl_in_private_netns CMD...: runs CMD inside a network namespace of its own, where only
+# loopback and a veth pair carrying 192.168.77.1/24 exist. Nothing leaves that namespace.
+# Exits 77 (skipped) when this machine cannot make one.
+
+rzl_in_private_netns() {
+  if ! command -v unshare >/dev/null || ! command -v ip >/dev/null; then
+    echo "SKIP: unshare or ip (iproute2) not available" >&2
+    exit 77
+  fi
+  if ! unshare -n true 2>/dev/null; then
+    echo "SKIP: cannot create a network namespace here (needs root or user namespaces)" >&2
+    exit 77
+  fi
+  unshare -n bash -c '
+    set -e
+    ip link set lo up
+    ip link add rzl0 type veth peer name rzl1
+    ip addr add 192.168.77.1/24 dev rzl0
+    ip link set rzl0 up
+    ip link set rzl1 up
+    exec "$@"
+  ' rzl-netns "$@"
+}
+
+# rzl_start_sim BUILD_DIR ARGS...: starts rzl-sim in the background, waits for its listening
+# line and sets RZL_SIM_PID. Fails after 10 s.
+rzl_start_sim() {
+  local build=$1; shift
+  local out
+  out=$(mktemp)
+  "$build/rzl-sim" "$@" >"$out" 2>&1 &
+  RZL_SIM_PID=$!
+  for _ in $(seq 100); do
+    grep -q 'listening on' "$out" && { rm -f "$out"; return 0; }
+    sleep 0.1
+  done
+  echo "rzl-sim did not start:" >&2
+  cat "$out" >&2
+  rm -f "$out"
+  return 1
+}
