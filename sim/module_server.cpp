@@ -13,6 +13,8 @@ namespace rzl::sim {
 namespace {
 
 constexpr int kMaxFrameBytes = 4096;
+constexpr int kMaxConnections = 64;      // more at once are turned away
+constexpr int kMaxKeptFrames = 10000;    // the oldest received frames are forgotten first
 constexpr int kSettleMs = 150;
 constexpr int kSaveDelayMs = 200;
 
@@ -168,6 +170,12 @@ void ModuleServer::onNewConnection() {
             ++shared_->connections;
             fault = shared_->fault;
         }
+        if (connections_.size() >= kMaxConnections) {
+            LogLine(QStringLiteral("more than %1 connections at once: one turned away").arg(kMaxConnections));
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         if (fault == FaultMode::Close) {
             socket->abort();
             socket->deleteLater();
@@ -205,6 +213,13 @@ void ModuleServer::onNewConnection() {
 
 // A sender that opens a new connection is done with its earlier ones: a file header still
 // waiting to see whether it is 40 or 60 bytes long is 40 bytes long.
+void ModuleServer::keepFrame(const QByteArray& frame) {
+    QMutexLocker lock(&shared_->mutex);
+    if (shared_->received.size() >= kMaxKeptFrames)
+        shared_->received.removeFirst();
+    shared_->received.append(frame);
+}
+
 void ModuleServer::flushShortFrames() {
     const auto sockets = connections_.keys();
     for (QTcpSocket* socket : sockets) {
@@ -277,10 +292,7 @@ void ModuleServer::takeFrameBytes(QTcpSocket* socket, Connection& c, bool closin
     if (c.buffer.isEmpty())
         return;
     if (!IsSignaturePrefix(c.buffer)) {
-        {
-            QMutexLocker lock(&shared_->mutex);
-            shared_->received.append(c.buffer.left(kMaxFrameBytes));
-        }
+        keepFrame(c.buffer.left(kMaxFrameBytes));
         finish(socket, QStringLiteral("frame without signature refused: %1").arg(Hex(c.buffer)));
         return;
     }
@@ -316,8 +328,7 @@ void ModuleServer::takeFrameBytes(QTcpSocket* socket, Connection& c, bool closin
         return;
     }
     if (closing && !c.buffer.isEmpty()) {
-        QMutexLocker lock(&shared_->mutex);
-        shared_->received.append(c.buffer);
+        keepFrame(c.buffer);
         LogLine(QStringLiteral("incomplete frame dropped: %1").arg(Hex(c.buffer)));
     }
 }
@@ -331,11 +342,11 @@ void ModuleServer::handleFrame(QTcpSocket* socket, Connection& c, const QByteArr
     if (c.buffer.size() > frame.size())
         LogLine(QStringLiteral("%1 bytes after the frame ignored").arg(c.buffer.size() - frame.size()));
 
+    keepFrame(frame);
     FaultMode fault;
     FrameOutcome outcome;
     {
         QMutexLocker lock(&shared_->mutex);
-        shared_->received.append(frame);
         fault = shared_->fault;
         if (fault == FaultMode::Reject)
             outcome = RefuseFrame(frame);

@@ -62,6 +62,7 @@ private:
     };
 
     void onNewConnection();
+    void keepFrame(const QByteArray& frame);
     void flushShortFrames();
     void onReadyRead(QTcpSocket* socket);
     void onDisconnected(QTcpSocket* socket);
