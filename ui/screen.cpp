@@ -13,6 +13,8 @@ void Screen::setStatusPanel(int bar, int panel, const QString& text) {
 void Screen::showStatus(const QString& text) { setStatusPanel(2, 0, text); }
 
 void Screen::log(const QString& line) {
+    // The log is never shown; keeping only the newest lines bounds a run of days or weeks.
+    if (main.memo1.size() >= kMemoLines) main.memo1.remove(0, main.memo1.size() - kMemoLines + 1);
     main.memo1.append(line);
     emit logged(line);
     emit updated();

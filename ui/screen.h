@@ -13,6 +13,8 @@ namespace rzl {
 class Screen : public QObject {
     Q_OBJECT
 public:
+    static constexpr int kMemoLines = 5000;
+
     MainView main;
     SetupView setup;
     CounterView counter;
