@@ -49,7 +49,9 @@ TEST(LaunchOptions, DeviceIsTakenAsIfTypedIntoTheAddressField) {
         EXPECT_EQ(t.ctx.session.tcpPort, c.port);
         EXPECT_EQ(t.ctx.host.subnetPrefix, c.prefix);
         EXPECT_EQ(t.ctx.host.subnetPrefix8, c.prefix.toLatin1());
-        if (c.arguments.size() > 1) EXPECT_EQ(t.screen.main.edit2, c.ip);
+        if (c.arguments.size() > 1) {
+            EXPECT_EQ(t.screen.main.edit2, c.ip);
+        }
         EXPECT_FALSE(resources.demo);
     }
 }
