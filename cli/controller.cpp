@@ -85,8 +85,8 @@ void Controller::emitResult(const QJsonObject& json, const QStringList& lines) {
 ExitCode Controller::checkLink() {
     Context& c = ctx();
     c.host.workingDirectory = QDir::currentPath();
-    if (QFileInfo::exists(QDir(c.host.workingDirectory).filePath(QString::fromLatin1(kMarkerFileName))))
-        c.screen.main.checkBox1 = true;
+    // As in the desktop program, the marker file turns the check off; rzlctl leaves the file as it is.
+    if (QFileInfo::exists(MarkerFilePath(c))) c.screen.main.checkBox1 = true;
     if (c.linkCheck()) return kExitDone;
     return fail(kExitNotLinked, c.screen.main.label4.caption + QStringLiteral(" (no connected Wi-Fi interface on ") +
                                     c.host.subnetPrefix + QStringLiteral("x; --no-link-check skips this check)"));
