@@ -1,0 +1,67 @@
+#pragma once
+// The main window TForm1: renders the main view record and forwards clicks to TForm1.
+
+#include <QList>
+#include <QWidget>
+#include <array>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace rzl {
+
+class Context;
+class PanelStatusBar;
+class PictureButton;
+class RenderScheduler;
+class Shape;
+class TForm1;
+struct Program;
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kClientWidth = 313;
+    static constexpr int kClientHeight = 476;
+
+    explicit MainWindow(Program& program, QWidget* parent = nullptr);
+
+    // Shows the record at once (normally this waits for the next turn of the event loop).
+    void render();
+
+private:
+    void build();
+    void wire();
+
+    Context& ctx_;
+    TForm1& form_;
+    RenderScheduler* scheduler_ = nullptr;
+
+    QGroupBox* groupBox1_ = nullptr;
+    QGroupBox* groupBox2_ = nullptr;
+    QLabel* label4_ = nullptr;
+    QLabel* label5_ = nullptr;
+    QLabel* label12_ = nullptr;
+    QLabel* label13_ = nullptr;
+    QLabel* label14_ = nullptr;
+    QLineEdit* edit2_ = nullptr;
+    QPushButton* speedButton5_ = nullptr;
+    QCheckBox* checkBox1_ = nullptr;
+    PictureButton* image1_ = nullptr;
+    PictureButton* image2_ = nullptr;
+    PictureButton* image3_ = nullptr;
+    PictureButton* image4_ = nullptr;
+    std::array<QLabel*, 8> diLabels_{};
+    std::array<Shape*, 8> diShapes_{};
+    std::array<Shape*, 6> doBars_{};
+    std::array<QPushButton*, 6> doButtons_{};
+    PanelStatusBar* statusBar1_ = nullptr;
+    PanelStatusBar* statusBar2_ = nullptr;
+    QPlainTextEdit* memo1_ = nullptr;
+};
+
+}  // namespace rzl

@@ -1,0 +1,35 @@
+#include "ui/widgets/fonts.h"
+
+#include <QFile>
+#include <QFontDatabase>
+
+namespace rzl {
+
+namespace {
+
+QFont Sized(const QString& family, int pixelSize, bool bold) {
+    QFont font(family);
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+}  // namespace
+
+void InstallWindowFonts() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    if (!QFontDatabase::families().contains(QStringLiteral("Tahoma"))) {
+        // Only the regular face: the package's bold face draws no heavier, so bold is synthesised.
+        const QString regular = QStringLiteral("/usr/share/wine/fonts/tahoma.ttf");
+        if (QFile::exists(regular)) QFontDatabase::addApplicationFont(regular);
+    }
+    QFont::insertSubstitution(QStringLiteral("Calibri"), QStringLiteral("Carlito"));
+    QFont::insertSubstitution(QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"));
+}
+
+QFont TahomaFont(int pixelSize, bool bold) { return Sized(QStringLiteral("Tahoma"), pixelSize, bold); }
+QFont CalibriFont(int pixelSize, bool bold) { return Sized(QStringLiteral("Calibri"), pixelSize, bold); }
+
+}  // namespace rzl
