@@ -2,6 +2,7 @@
 
 #include "app/context.h"
 #include "link/target_address.h"
+#include "ui/setup/tform2.h"
 
 namespace rzl {
 
@@ -69,6 +70,12 @@ bool ParseDeviceOption(const QString& text, LaunchOptions& options, QString* pro
     // More than one colon without brackets: an IPv6 address without a port.
     if (host.isEmpty() || host.contains(QLatin1Char(' ')) || host.contains(QLatin1Char('\t')))
         return fail(problem, bad);
+    // The exchanges connect to a dotted IPv4 address only, and an identify reply counts only
+    // when the module's address text equals the target: a name or an IPv6 address could never
+    // be reached or identified.
+    if (!IsValidIpText(host))
+        return fail(problem, QStringLiteral("--device: '%1' is not an IPv4 address (four numbers 0-255 joined by dots)")
+                                  .arg(host));
     options.deviceHost = host;
     options.devicePort.reset();
     if (!port.isEmpty()) {

@@ -34,7 +34,7 @@ struct LaunchOptions {
 void AddLaunchOptions(QCommandLineParser& parser);
 // After the parser has parsed. False, with the problem, when a value is not usable.
 bool ReadLaunchOptions(const QCommandLineParser& parser, LaunchOptions& options, QString* problem);
-// "HOST", "HOST:PORT", "[IPv6]" or "[IPv6]:PORT".
+// "HOST" or "HOST:PORT", HOST a dotted IPv4 address (also accepted in brackets).
 bool ParseDeviceOption(const QString& text, LaunchOptions& options, QString* problem);
 
 // The option lines of a usage text.
