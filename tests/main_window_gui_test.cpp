@@ -62,7 +62,9 @@ TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThem) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (QWidget* widget = find(c.name)) EXPECT_EQ(widget->geometry(), c.rect);
+        QWidget* widget = find(c.name);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(widget->geometry(), c.rect);
     }
     EXPECT_EQ(find("Label1")->pos(), QPoint(53, 22));
     EXPECT_EQ(find("Label11")->pos(), QPoint(240, 75));

@@ -41,7 +41,9 @@ TEST_F(SetupWindowTest, GroupsAndButtonsSitWhereTheLayoutPutsThem) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        if (QWidget* widget = find(c.name)) EXPECT_EQ(widget->geometry(), c.rect);
+        QWidget* widget = find(c.name);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(widget->geometry(), c.rect);
     }
     // Apply buttons: 24 x 24 at the right end of their group.
     for (const char* name : {"Image2", "Image3", "Image4", "Image5", "Image6", "Image9", "Image10"}) {
