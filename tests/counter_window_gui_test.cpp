@@ -8,29 +8,14 @@
 
 #include "sim/simulator.h"
 #include "tests/support/gui_events.h"
-#include "tests/support/test_program.h"
+#include "tests/support/window_fixture.h"
 #include "ui/counter/widgets/counter_window.h"
 
 using namespace rzl;
 
 namespace {
 
-struct CounterWindowTest : ::testing::Test {
-    void SetUp() override {
-        t.program.form1.timer1.stop();
-        t.program.form1.timer3.stop();
-    }
-
-    template <typename W = QWidget>
-    W* find(const char* name) {
-        W* widget = window.findChild<W*>(QLatin1String(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-
-    test::TestProgram t;
-    CounterWindow window{t.program};
-};
+using CounterWindowTest = test::WindowFixture<CounterWindow>;
 
 TEST_F(CounterWindowTest, RowsShowTheCountsAndGreyWithoutAllEightInputs) {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Digital Input Counter "));

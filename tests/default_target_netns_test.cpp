@@ -46,8 +46,6 @@ struct DefaultTarget : ::testing::Test {
     void SetUp() override {
         QString why;
         if (!insideTheTestNamespace(&why)) GTEST_SKIP() << why.toStdString();
-        t.program.form1.timer1.stop();
-        t.program.form1.timer3.stop();
         ASSERT_EQ(t.ctx.session.deviceIp, QStringLiteral("192.168.77.1"));
         ASSERT_EQ(t.ctx.session.tcpPort, 13577);
     }

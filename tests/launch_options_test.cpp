@@ -103,8 +103,6 @@ TEST(LaunchOptions, DemoRunsTheProgramAgainstABuiltInModuleOnLoopback) {
     QString text;
     ASSERT_EQ(ParseDesktopArguments(args({"--demo"}), options, &text), LaunchParse::Run);
     test::TestProgram t;
-    t.program.form1.timer1.stop();
-    t.program.form1.timer3.stop();
     LaunchResources resources;
     ASSERT_TRUE(ApplyLaunchOptions(options, t.ctx, resources, &text)) << text.toStdString();
     ASSERT_TRUE(resources.demo);

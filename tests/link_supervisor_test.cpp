@@ -18,9 +18,6 @@ struct Supervised : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(module.start());
         t.target(module.port());
-        // Events come from the test only.
-        t.program.form1.timer1.stop();
-        t.program.form1.timer3.stop();
     }
 
     // Runs n events; the frames the module received meanwhile.

@@ -14,7 +14,7 @@
 #include "protocol/request_builders.h"
 #include "sim/simulator.h"
 #include "tests/support/gui_events.h"
-#include "tests/support/test_program.h"
+#include "tests/support/window_fixture.h"
 #include "ui/main/widgets/main_window.h"
 #include "ui/widgets/colours.h"
 #include "ui/widgets/picture_button.h"
@@ -25,27 +25,11 @@ using namespace rzl;
 
 namespace {
 
-struct MainWindowTest : ::testing::Test {
-    void SetUp() override {
-        // Events come from the test only.
-        t.program.form1.timer1.stop();
-        t.program.form1.timer3.stop();
-    }
-
-    template <typename W = QWidget>
-    W* find(const char* name) {
-        W* widget = window.findChild<W*>(QLatin1String(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-
+struct MainWindowTest : test::WindowFixture<MainWindow> {
     QString accessibleName(QWidget* widget) {
         QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
         return face ? face->text(QAccessible::Name) : QString();
     }
-
-    test::TestProgram t;
-    MainWindow window{t.program};
 };
 
 TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThem) {

@@ -73,12 +73,15 @@ TEST(MainWindowLogicTest, ResetGivesTheNoModuleLook) {
 }
 
 TEST(MainWindowLogicTest, CreationStartsPollingAndBothTimers) {
-    TestProgram t;
-    EXPECT_TRUE(t.ctx.session.pollingEnabled);
-    EXPECT_TRUE(t.program.form1.timer3.isActive());
-    EXPECT_EQ(t.program.form1.timer3.interval(), 100);
-    EXPECT_TRUE(t.program.form1.timer1.isActive());
-    EXPECT_FALSE(t.screen.main.doButtons[0].enabled);
+    // A bare program: TestProgram stops the timers for the other tests.
+    RecordingDialogs dialogs;
+    ManualClock clock;
+    Program program(dialogs, clock);
+    EXPECT_TRUE(program.ctx.session.pollingEnabled);
+    EXPECT_TRUE(program.form1.timer3.isActive());
+    EXPECT_EQ(program.form1.timer3.interval(), 100);
+    EXPECT_TRUE(program.form1.timer1.isActive());
+    EXPECT_FALSE(program.screen.main.doButtons[0].enabled);
 }
 
 TEST(MainWindowLogicTest, DoClickQueuesTheOppositeState) {

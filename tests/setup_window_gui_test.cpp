@@ -8,7 +8,7 @@
 #include <QRadioButton>
 
 #include "tests/support/gui_events.h"
-#include "tests/support/test_program.h"
+#include "tests/support/window_fixture.h"
 #include "ui/setup/widgets/setup_window.h"
 #include "ui/widgets/gauge.h"
 #include "ui/widgets/picture_button.h"
@@ -17,17 +17,7 @@ using namespace rzl;
 
 namespace {
 
-struct SetupWindowTest : ::testing::Test {
-    template <typename W = QWidget>
-    W* find(const char* name) {
-        W* widget = window.findChild<W*>(QLatin1String(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-
-    test::TestProgram t;
-    SetupWindow window{t.program};
-};
+using SetupWindowTest = test::WindowFixture<SetupWindow>;
 
 TEST_F(SetupWindowTest, GroupsAndButtonsSitWhereTheLayoutPutsThem) {
     const struct {

@@ -14,8 +14,6 @@ namespace {
 // Starts on loopback with a module showing, on a PC whose Wi-Fi is on 192.168.1.x.
 struct World {
     World() {
-        t.program.form1.timer1.stop();
-        t.program.form1.timer3.stop();
         t.ctx.session.deviceIp = QStringLiteral("127.0.0.1");
         t.ctx.host.subnetPrefix = QStringLiteral("127.0.0.");
         t.ctx.host.subnetPrefix8 = "127.0.0.";
