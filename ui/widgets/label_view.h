@@ -16,6 +16,11 @@ void ShowLabel(QLabel* label, const LabelView& view, bool fitText);
 // The text colour of a label or group while enabled (disabled ones stay grey).
 void SetTextColour(QWidget* widget, const QColor& colour);
 
+// The setup and counter windows: fixed-size dialogs with a title and a close button only.
+inline constexpr Qt::WindowFlags kFixedDialogFlags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                                     Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                                                     Qt::MSWindowsFixedSizeDialogHint;
+
 // White client area and the default window font.
 void PrepareWindowFace(QWidget* window, int fontPixels);
 

@@ -25,8 +25,7 @@ constexpr QRect kRefresh{330, 21, 24, 24};
 }  // namespace
 
 CounterWindow::CounterWindow(Program& program, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+    : QDialog(parent, kFixedDialogFlags),
       ctx_(program.ctx),
       form_(program.form3) {
     setObjectName(QStringLiteral("TForm3"));

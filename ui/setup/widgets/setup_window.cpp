@@ -196,8 +196,7 @@ QWidget* Make(const Slot& slot, QWidget* parent) {
 }  // namespace
 
 SetupWindow::SetupWindow(Program& program, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+    : QDialog(parent, kFixedDialogFlags),
       ctx_(program.ctx),
       form_(program.form2) {
     setObjectName(QStringLiteral("TForm2"));
