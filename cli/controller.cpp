@@ -23,16 +23,9 @@ namespace {
 
 QString hex2(int value) { return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper(); }
 
-QString lastMessage;  // the last plain message on standard error, so a verdict does not repeat it
-
 void printLine(std::FILE* stream, const QString& text) {
     std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
     std::fflush(stream);
-}
-
-void printMessage(const QString& text) {
-    printLine(stderr, text);
-    lastMessage = text;
 }
 
 void merge(QJsonObject& into, const QJsonObject& from) {
@@ -51,10 +44,10 @@ Controller::Controller(const ControllerOptions& options)
     program_.form1.timer3.stop();
     Screen& screen = program_.screen;
     // The status line and the hidden log reach the terminal as plain messages.
-    QObject::connect(&screen, &Screen::statusShown, [](int bar, int panel, const QString& text) {
+    QObject::connect(&screen, &Screen::statusShown, [this](int bar, int panel, const QString& text) {
         if (bar == 2 && panel == 0 && !text.isEmpty()) printMessage(text);
     });
-    QObject::connect(&screen, &Screen::logged, [](const QString& line) { printMessage(line); });
+    QObject::connect(&screen, &Screen::logged, [this](const QString& line) { printMessage(line); });
     if (options_.trace) {
         program_.ctx.frameTap = [](bool outgoing, const QByteArray& bytes) {
             printLine(stderr, QStringLiteral("%1 %2 %3")
@@ -65,12 +58,17 @@ Controller::Controller(const ControllerOptions& options)
     }
 }
 
+void Controller::printMessage(const QString& text) {
+    printLine(stderr, text);
+    lastMessage_ = text;
+}
+
 ExitCode Controller::fail(ExitCode code, const QString& message) {
     if (options_.json) {
         printLine(stdout, QString::fromUtf8(QJsonDocument(QJsonObject{{"error", message}, {"exit", code}})
                                                 .toJson(QJsonDocument::Compact)));
     }
-    if (message != lastMessage) printLine(stderr, QStringLiteral("rzlctl: ") + message);
+    if (message != lastMessage_) printLine(stderr, QStringLiteral("rzlctl: ") + message);
     return code;
 }
 

@@ -39,6 +39,7 @@ public:
 
 private:
     ExitCode fail(ExitCode code, const QString& message);
+    void printMessage(const QString& text);  // a message of the module's, on standard error
     ExitCode sendQueuedNow();  // one supervisor tick, which sends the queued command
     bool confirm(const QString& text);
     void emitResult(const QJsonObject& json, const QStringList& lines);
@@ -49,6 +50,7 @@ private:
     TerminalDialogs dialogs_;
     TerminalClock clock_;
     Program program_;
+    QString lastMessage_;  // so a failure's verdict does not repeat the message just printed
 };
 
 }  // namespace rzl::cli
