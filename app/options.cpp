@@ -1,6 +1,6 @@
 #include "app/options.h"
 
-#include "app/context.h"
+#include "core/context.h"
 #include "link/target_address.h"
 #include "ui/setup/tform2.h"
 

@@ -1,9 +1,20 @@
 #include "app/program.h"
 
+#include "link/device_link_check.h"
+#include "link/host_network.h"
+#include "protocol/reply_dispatcher.h"
+
 namespace rzl {
+
+void WireDefaultSeams(Context& ctx) {
+    ctx.dispatchReply = [&ctx](int count) { DispatchReply(ctx, count); };
+    ctx.linkCheck = [&ctx] { return CheckDeviceLink(ctx); };
+    ctx.hostNetwork = makeHostNetwork();
+}
 
 Program::Program(DialogHost& dialogs, Clock& clock)
     : ctx(screen, dialogs, clock), form1(ctx), form2(ctx), form3(ctx) {
+    WireDefaultSeams(ctx);
     form1.FormCreate();
     form2.FormCreate();
 }

@@ -14,8 +14,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/context.h"
-#include "protocol/frame.h"
+#include "core/context.h"
+#include "core/frame.h"
 #include "protocol/request_builders.h"
 #include "sim/simulator.h"
 #include "tests/support/fakes.h"

@@ -1,7 +1,7 @@
 #include "cli/request_outcome.h"
 
-#include "app/context.h"
-#include "protocol/frame.h"
+#include "core/context.h"
+#include "core/frame.h"
 #include "protocol/tcp_exchange.h"
 
 namespace rzl::cli {

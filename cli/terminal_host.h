@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "ui/screen.h"
+#include "core/screen.h"
 
 namespace rzl::cli {
 

@@ -4,10 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "link/network_probe.h"
 #include "protocol/request_builders.h"
-#include "ui/main/io_panel.h"
+#include "core/io_panel.h"
 
 namespace rzl {
 

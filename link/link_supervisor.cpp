@@ -1,6 +1,6 @@
 #include "link/link_supervisor.h"
 
-#include "app/context.h"
+#include "core/context.h"
 #include "protocol/request_builders.h"
 
 namespace rzl {

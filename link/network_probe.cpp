@@ -1,6 +1,6 @@
 #include "link/network_probe.h"
 
-#include "app/context.h"
+#include "core/context.h"
 #include "link/host_network.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "protocol/frame.h"
+#include "core/frame.h"
 
 namespace rzl {
 

@@ -5,7 +5,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "protocol/device_info.h"
+#include "core/device_info.h"
 
 namespace rzl {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "app/context.h"
+#include "core/context.h"
 
 namespace rzl {
 

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "protocol/identify_reply.h"
 #include "protocol/model_catalogue.h"
 #include "protocol/request_builders.h"
 #include "protocol/text_codec.h"
-#include "ui/main/io_panel.h"
+#include "core/io_panel.h"
 
 namespace rzl {
 

@@ -1,7 +1,7 @@
 #include "protocol/request_builders.h"
 
-#include "app/context.h"
-#include "protocol/frame.h"
+#include "core/context.h"
+#include "core/frame.h"
 #include "protocol/tcp_exchange.h"
 
 namespace rzl {

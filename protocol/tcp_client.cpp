@@ -4,7 +4,7 @@
 #include <QHostAddress>
 #include <algorithm>
 
-#include "ui/screen.h"
+#include "core/screen.h"
 
 namespace rzl {
 

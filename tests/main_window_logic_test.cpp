@@ -4,7 +4,7 @@
 
 #include "protocol/model_catalogue.h"
 #include "tests/support/test_program.h"
-#include "ui/main/io_panel.h"
+#include "core/io_panel.h"
 
 namespace rzl::test {
 namespace {

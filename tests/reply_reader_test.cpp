@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "protocol/frame.h"
+#include "core/frame.h"
 #include "protocol/identify_reply.h"
 #include "protocol/text_codec.h"
 

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "filestore/retry_timer.h"
 #include "protocol/request_builders.h"
 #include "tests/support/fakes.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ui/screen.h"
+#include "core/screen.h"
 
 TEST(ScreenTest, HiddenLogKeepsOnlyTheNewestLines) {
     rzl::Screen screen;

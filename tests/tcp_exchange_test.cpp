@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "protocol/tcp_exchange.h"
 #include "tests/support/fakes.h"
 #include "tests/support/loopback_peer.h"

@@ -8,7 +8,7 @@
 #include <functional>
 #include <optional>
 
-#include "ui/screen.h"
+#include "core/screen.h"
 
 namespace rzl::test {
 

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "app/context.h"
-#include "protocol/frame.h"
+#include "core/context.h"
+#include "core/frame.h"
 #include "protocol/reply_dispatcher.h"
 
 namespace rzl::test {

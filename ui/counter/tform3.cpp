@@ -1,6 +1,6 @@
 #include "ui/counter/tform3.h"
 
-#include "app/context.h"
+#include "core/context.h"
 #include "protocol/request_builders.h"
 
 namespace rzl {

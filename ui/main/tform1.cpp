@@ -1,12 +1,12 @@
 #include "ui/main/tform1.h"
 
-#include "app/context.h"
+#include "core/context.h"
 #include "filestore/retry_timer.h"
 #include "link/device_link_check.h"
 #include "link/link_supervisor.h"
 #include "link/target_address.h"
 #include "protocol/request_builders.h"
-#include "ui/main/io_panel.h"
+#include "core/io_panel.h"
 
 namespace rzl {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "protocol/identify_reply.h"
 #include "protocol/request_builders.h"
 #include "protocol/text_codec.h"

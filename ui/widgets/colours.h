@@ -4,7 +4,7 @@
 
 #include <QColor>
 
-#include "ui/colour.h"
+#include "core/colour.h"
 
 namespace rzl {
 

@@ -4,7 +4,7 @@
 
 #include <QPointer>
 
-#include "ui/screen.h"
+#include "core/screen.h"
 
 class QDialog;
 class QWidget;

@@ -3,7 +3,7 @@
 
 #include <QWidget>
 
-#include "ui/views.h"
+#include "core/views.h"
 
 class QLabel;
 

@@ -1,6 +1,6 @@
 #include "ui/widgets/render_scheduler.h"
 
-#include "ui/screen.h"
+#include "core/screen.h"
 
 namespace rzl {
 

@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <array>
 
-#include "ui/colour.h"
+#include "core/colour.h"
 
 namespace rzl {
 

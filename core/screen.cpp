@@ -1,4 +1,4 @@
-#include "ui/screen.h"
+#include "core/screen.h"
 
 namespace rzl {
 

@@ -6,7 +6,7 @@
 #include <QString>
 #include <optional>
 
-#include "ui/views.h"
+#include "core/views.h"
 
 namespace rzl {
 

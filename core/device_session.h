@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "protocol/frame.h"
+#include "core/frame.h"
 
 namespace rzl {
 

@@ -1,6 +1,6 @@
-#include "ui/main/io_panel.h"
+#include "core/io_panel.h"
 
-#include "app/context.h"
+#include "core/context.h"
 
 namespace rzl {
 

@@ -8,15 +8,14 @@
 #include <functional>
 #include <memory>
 
-#include "filestore/transfer_buffer.h"
-#include "link/network_probe.h"
-#include "protocol/device_info.h"
-#include "protocol/device_session.h"
-#include "ui/screen.h"
+#include "core/device_info.h"
+#include "core/device_session.h"
+#include "core/host_network.h"
+#include "core/network_snapshot.h"
+#include "core/screen.h"
+#include "core/transfer_buffer.h"
 
 namespace rzl {
-
-class HostNetwork;  // platform source of the probe's facts (link/host_network.h)
 
 struct HostValues {
     QString subnetPrefix = QStringLiteral("192.168.77.");
@@ -44,7 +43,8 @@ public:
     DialogHost& dialogs;
     Clock& clock;
 
-    // Seams with working defaults; tests and the command-line options replace them.
+    // Seams, empty here; Program fills them with the working defaults (WireDefaultSeams),
+    // and tests and the command-line options replace them.
     std::function<void(int count)> dispatchReply;  // default: DispatchReply
     std::function<bool()> linkCheck;               // default: CheckDeviceLink
     std::unique_ptr<HostNetwork> hostNetwork;      // default: this platform's

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Includes point down: the ground floor (core/) includes nothing of ours above it; protocol,
+# link, file store and the simulator stand on core/ only (and on each other); the windows'
+# logic on those; widgets, app/ and cli/ on top. Prints every include that points up.
+set -u
+root=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$root"
+
+floor() {  # floor of a path inside the tree, or nothing for paths outside the layers
+    case $1 in
+        core/*) echo 0 ;;
+        protocol/*|link/*|filestore/*|sim/*) echo 1 ;;
+        ui/*/widgets/*|ui/widgets/*) echo 3 ;;
+        ui/main/*|ui/setup/*|ui/counter/*) echo 2 ;;
+        app/*|cli/*) echo 3 ;;
+    esac
+}
+
+bad=0
+while IFS= read -r file; do
+    from=$(floor "$file")
+    [ -n "$from" ] || continue
+    while IFS= read -r inc; do
+        to=$(floor "$inc")
+        [ -n "$to" ] || continue
+        if [ "$to" -gt "$from" ]; then
+            echo "points up: $file includes $inc"
+            bad=1
+        fi
+    done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
+done < <(git ls-files '*.cpp' '*.h' 2>/dev/null || find . -name '*.cpp' -o -name '*.h')
+exit $bad
