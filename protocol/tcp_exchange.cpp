@@ -15,32 +15,40 @@ constexpr int kReplySliceMs = 10;
 constexpr std::uint32_t kRetryIntervalTicks = 40;
 
 enum class Reply { Read, Skip };
+// Whether the exchange takes the busy guard itself (Own) or runs under a transfer's (Held).
+enum class Guard { Own, Held };
 
 void tap(Context& ctx, bool outgoing, const QByteArray& bytes) {
     if (ctx.frameTap) ctx.frameTap(outgoing, bytes);
 }
 
+void release(Context& ctx, Guard guard) {
+    if (guard == Guard::Own) ctx.session.exchangeBusy = false;
+}
+
 // A socket failure after the connect: close, note it in the hidden log, release the guard.
-void abandon(Context& ctx, TcpClient& client, const QString& what) {
+void abandon(Context& ctx, TcpClient& client, const QString& what, Guard guard) {
     const QString reason = client.error();
     client.disconnect();
     ctx.screen.log(what + reason);
-    ctx.session.exchangeBusy = false;
+    release(ctx, guard);
 }
 
 // Steps shared by both exchanges: guard, connect, clear a stale "Connect Timeout", sign and
 // write the frame. False when the exchange ended here (busy, no connection, write failed).
-bool openAndWrite(Context& ctx, TcpClient& client, std::uint8_t length, Reply reply) {
+bool openAndWrite(Context& ctx, TcpClient& client, std::uint8_t length, Reply reply, Guard guard) {
     DeviceSession& s = ctx.session;
-    if (s.exchangeBusy) return false;
-    s.exchangeBusy = true;
+    if (guard == Guard::Own) {
+        if (s.exchangeBusy) return false;
+        s.exchangeBusy = true;
+    }
     s.retryTicks = 0;
     s.retryInterval = kRetryIntervalTicks;
     if (reply == Reply::Skip) s.retryPending = false;
 
     if (!client.connectTo(s.deviceIp, s.tcpPort, ctx.connectTimeoutMs)) {
         ctx.screen.showStatus(QString::fromLatin1(kConnectTimeoutText));
-        s.exchangeBusy = false;
+        release(ctx, guard);
         s.pendingCommand = 0;
         return false;
     }
@@ -52,17 +60,15 @@ bool openAndWrite(Context& ctx, TcpClient& client, std::uint8_t length, Reply re
     const QByteArray frame(reinterpret_cast<const char*>(s.txFrame.data()), length);
     tap(ctx, true, frame);
     if (!client.write(frame.constData(), frame.size())) {
-        abandon(ctx, client, QStringLiteral("TX Error: "));
+        abandon(ctx, client, QStringLiteral("TX Error: "), guard);
         return false;
     }
     return true;
 }
 
-}  // namespace
-
-void TcpExchange(Context& ctx, std::uint8_t length) {
+void runExchange(Context& ctx, std::uint8_t length, Guard guard) {
     TcpClient client(ctx.clock);
-    if (!openAndWrite(ctx, client, length, Reply::Read)) return;
+    if (!openAndWrite(ctx, client, length, Reply::Read, guard)) return;
     DeviceSession& s = ctx.session;
 
     // Return as soon as anything is buffered: each wait ends early when data arrives.
@@ -73,7 +79,7 @@ void TcpExchange(Context& ctx, std::uint8_t length) {
             break;
         }
         if (!client.waitForData(kReplySliceMs) && client.isInputBufferEmpty()) {
-            abandon(ctx, client, QStringLiteral("RX Error: "));
+            abandon(ctx, client, QStringLiteral("RX Error: "), guard);
             return;
         }
     }
@@ -81,7 +87,7 @@ void TcpExchange(Context& ctx, std::uint8_t length) {
         ctx.screen.log(QString::fromLatin1(kWaitRxTimeoutText));
         client.disconnect();
         s.retryPending = true;
-        s.exchangeBusy = false;
+        release(ctx, guard);
         return;
     }
 
@@ -92,14 +98,31 @@ void TcpExchange(Context& ctx, std::uint8_t length) {
     tap(ctx, false, reply);
 
     if (!reply.isEmpty() && ctx.dispatchReply) ctx.dispatchReply(static_cast<int>(reply.size()));
-    s.exchangeBusy = false;
+    release(ctx, guard);
 }
 
-void TcpSendOnly(Context& ctx, std::uint8_t length) {
+void runSendOnly(Context& ctx, std::uint8_t length, Guard guard) {
     TcpClient client(ctx.clock);
-    if (!openAndWrite(ctx, client, length, Reply::Skip)) return;
+    if (!openAndWrite(ctx, client, length, Reply::Skip, guard)) return;
     client.disconnect();
-    ctx.session.exchangeBusy = false;
+    release(ctx, guard);
+}
+
+}  // namespace
+
+void TcpExchange(Context& ctx, std::uint8_t length) { runExchange(ctx, length, Guard::Own); }
+void TcpSendOnly(Context& ctx, std::uint8_t length) { runSendOnly(ctx, length, Guard::Own); }
+void TcpExchangeUnderGuard(Context& ctx, std::uint8_t length) { runExchange(ctx, length, Guard::Held); }
+void TcpSendOnlyUnderGuard(Context& ctx, std::uint8_t length) { runSendOnly(ctx, length, Guard::Held); }
+
+TransferGuard::TransferGuard(Context& ctx) : ctx_(ctx) {
+    if (ctx_.session.exchangeBusy) return;
+    ctx_.session.exchangeBusy = true;
+    acquired_ = true;
+}
+
+TransferGuard::~TransferGuard() {
+    if (acquired_) ctx_.session.exchangeBusy = false;
 }
 
 }  // namespace rzl

@@ -14,6 +14,27 @@ void TcpExchange(Context& ctx, std::uint8_t length);
 // Connects, writes the first `length` bytes of txFrame and disconnects; reads nothing.
 void TcpSendOnly(Context& ctx, std::uint8_t length);
 
+// Holds exchangeBusy for the whole of a file transfer (header, pause, content stream), so
+// that no poll, click or re-send opens a connection in the middle of it. acquired() is false
+// when another exchange already runs; the transfer must then not start.
+class TransferGuard {
+public:
+    explicit TransferGuard(Context& ctx);
+    ~TransferGuard();
+    TransferGuard(const TransferGuard&) = delete;
+    TransferGuard& operator=(const TransferGuard&) = delete;
+    bool acquired() const { return acquired_; }
+
+private:
+    Context& ctx_;
+    bool acquired_ = false;
+};
+
+// The two exchanges for a transfer that holds the guard: the same steps, without the busy
+// check, and leaving exchangeBusy set when they return.
+void TcpExchangeUnderGuard(Context& ctx, std::uint8_t length);
+void TcpSendOnlyUnderGuard(Context& ctx, std::uint8_t length);
+
 inline const char* const kConnectTimeoutText = "Connect Timeout";
 inline const char* const kWaitRxTimeoutText = "Wait RX Timeout!";
 

@@ -1,0 +1,105 @@
+// The content stream and the transfer guard that keeps other exchanges off the module while
+// a file travels.
+
+#include <gtest/gtest.h>
+
+#include "core/context.h"
+#include "filestore/content_stream.h"
+#include "protocol/tcp_exchange.h"
+#include "tests/support/fakes.h"
+#include "tests/support/loopback_peer.h"
+
+using namespace rzl;
+using namespace rzl::test;
+
+namespace {
+
+struct World {
+    Screen screen;
+    RecordingDialogs dialogs;
+    ManualClock clock;
+    Context ctx{screen, dialogs, clock};
+    QList<QByteArray> sent;
+
+    explicit World(std::uint16_t port) {
+        ctx.session.deviceIp = QStringLiteral("127.0.0.1");
+        ctx.session.tcpPort = port;
+        ctx.dispatchReply = [](int) {};
+        ctx.frameTap = [this](bool out, const QByteArray& b) { if (out) sent.append(b); };
+    }
+};
+
+QByteArray pattern(int length) {
+    QByteArray bytes(length, '\0');
+    for (int i = 0; i < length; ++i) bytes[i] = static_cast<char>((i * 7) & 0xFF);
+    return bytes;
+}
+
+}  // namespace
+
+TEST(StreamContent, WritesTheBytesInPiecesAndClosesTheConnection) {
+    struct Case { int length; QList<qint64> progress; };
+    const Case cases[] = {
+        {0, {}},
+        {1024, {1024}},
+        {1025, {1024, 1025}},
+        {3000, {1024, 2048, 3000}},
+    };
+    for (const Case& c : cases) {
+        LoopbackPeer sink(PeerMode::Silent);
+        ASSERT_TRUE(sink.start());
+        World w(sink.port());
+        const QByteArray content = pattern(c.length);
+        QList<qint64> progress;
+        QString error;
+        EXPECT_TRUE(StreamContent(w.ctx, content.constData(), content.size(),
+                                  [&](qint64 written) { progress.append(written); }, &error))
+            << c.length << ": " << error.toStdString();
+        EXPECT_EQ(progress, c.progress) << c.length;
+        ASSERT_TRUE(sink.waitForClosed(1)) << c.length;
+        EXPECT_EQ(sink.received().value(0), content) << c.length;
+    }
+}
+
+TEST(StreamContent, NoListenerIsAnErrorWithItsReason) {
+    World w(closedLoopbackPort());
+    QString error;
+    const QByteArray content = pattern(10);
+    EXPECT_FALSE(StreamContent(w.ctx, content.constData(), content.size(), {}, &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(TransferGuard, KeepsOtherExchangesOffUntilReleased) {
+    LoopbackPeer peer(PeerMode::Answer, QByteArray("\x5A\x35\x77\xA5\x5F\x06", 6));
+    ASSERT_TRUE(peer.start());
+    World w(peer.port());
+    w.ctx.session.txFrame[4] = 0x5F;
+    {
+        TransferGuard guard(w.ctx);
+        ASSERT_TRUE(guard.acquired());
+        EXPECT_TRUE(w.ctx.session.exchangeBusy);
+
+        TcpExchange(w.ctx, 5);  // a poll or click in the middle of the transfer
+        TcpSendOnly(w.ctx, 5);
+        EXPECT_TRUE(w.sent.isEmpty());
+
+        TcpExchangeUnderGuard(w.ctx, 5);  // the transfer's own header
+        EXPECT_EQ(w.sent.size(), 1);
+        EXPECT_TRUE(w.ctx.session.exchangeBusy) << "the transfer still holds the guard";
+
+        TransferGuard second(w.ctx);
+        EXPECT_FALSE(second.acquired());
+    }
+    EXPECT_FALSE(w.ctx.session.exchangeBusy);
+    TcpExchange(w.ctx, 5);
+    EXPECT_EQ(w.sent.size(), 2);
+}
+
+TEST(TransferGuard, FailedConnectUnderTheGuardKeepsItHeld) {
+    World w(closedLoopbackPort());
+    TransferGuard guard(w.ctx);
+    ASSERT_TRUE(guard.acquired());
+    TcpExchangeUnderGuard(w.ctx, 5);
+    EXPECT_EQ(w.screen.main.statusBar2[0], QStringLiteral("Connect Timeout"));
+    EXPECT_TRUE(w.ctx.session.exchangeBusy);
+}
