@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
 # Configures and builds everything into ./build (or $RZL_BUILD_DIR).
+# Uses ccache when it is installed (paths relative to the tree, so checkouts share it).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${RZL_BUILD_DIR:-$root/build}
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 cmake --build "$build" --parallel "$(nproc)"
