@@ -9,8 +9,7 @@ namespace rzl {
 
 namespace {
 
-// A source that cannot be read leaves its table as it was; the reason is logged once for
-// as long as it stays the same.
+// The reason a source cannot be read is logged once for as long as it stays the same.
 void noteFailure(Context& ctx, QString& lastError, const QString& source, const QString& reason) {
     const QString text = reason.isEmpty() ? QStringLiteral("unknown reason") : reason;
     if (text == lastError) return;
@@ -23,15 +22,15 @@ void noteFailure(Context& ctx, QString& lastError, const QString& source, const 
 void ReadHostAdapters(Context& ctx) {
     if (!ctx.hostNetwork) return;
     NetworkSnapshot& probe = ctx.probe;
-    const auto rows = probe.adapters;
-    const auto count = probe.adapterCount;
     QString error;
     if (ctx.hostNetwork->readAdapters(probe, &error)) {
         probe.adapterError.clear();
         return;
     }
-    probe.adapters = rows;
-    probe.adapterCount = count;
+    // An unreadable list is an empty table: rows from an earlier probe could keep a link
+    // "found" on a network the PC may have left since.
+    probe.adapters.fill(AdapterRow{});
+    probe.adapterCount = 0;
     noteFailure(ctx, probe.adapterError, QStringLiteral("Adapter list not read"), error);
 }
 

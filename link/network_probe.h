@@ -13,8 +13,9 @@ class Context;
 
 // Adapters, then Wi-Fi interfaces, then the candidate count (0 to 3).
 std::uint8_t RunNetworkProbe(Context& ctx);
-// Fill the tables from ctx.hostNetwork. When a source cannot be read its table keeps what
-// it held and the reason goes to the hidden log.
+// Fill the tables from ctx.hostNetwork; the reason a source cannot be read goes to the
+// hidden log. An unreadable adapter list leaves the adapter table empty; unreadable Wi-Fi
+// interfaces leave the WLAN table as it was.
 void ReadHostAdapters(Context& ctx);
 void ReadWlanInterfaces(Context& ctx);  // also rebuilds the connected list, in every case
 // The connected list from the WLAN table as it stands: rows in state 1, in order, at most 10.

@@ -70,28 +70,35 @@ TEST(NetworkProbe, CandidateRowJoinsTheInterfaceWithItsAdapter) {
     EXPECT_EQ(p.candidates[0].interfaceType, 71);
 }
 
-TEST(NetworkProbe, UnreadableSourceKeepsItsTableAndIsLoggedOnce) {
+TEST(NetworkProbe, UnreadableSourcesAreLoggedOnceAndNeverKeepALinkFound) {
     test::TestProgram t;
     auto* source = new FakeHostNetwork({{"wlan0", "192.168.77.23", 1}});
     t.ctx.hostNetwork.reset(source);
+    const QStringList& log = t.screen.main.memo1;
+    auto logged = [&log](const char* reason) { return log.filter(QLatin1String(reason)).size(); };
     ASSERT_EQ(RunNetworkProbe(t.ctx), 1);
 
+    // Adapters unreadable: an empty table, so the earlier rows cannot answer "linked".
     source->failAdapters = true;
-    source->failWlan = true;
-    EXPECT_EQ(RunNetworkProbe(t.ctx), 1);  // the previous tables still stand
-    EXPECT_EQ(RunNetworkProbe(t.ctx), 1);
-    EXPECT_EQ(t.ctx.probe.adapters[0].address, "192.168.77.23");
+    EXPECT_EQ(RunNetworkProbe(t.ctx), 0);
+    EXPECT_EQ(RunNetworkProbe(t.ctx), 0);
+    EXPECT_EQ(t.ctx.probe.adapterCount, 0);
+    EXPECT_TRUE(t.ctx.probe.adapters[0].address.isEmpty());
     EXPECT_EQ(t.ctx.probe.wlanCount, 1);
-    const QStringList& log = t.screen.main.memo1;
-    EXPECT_EQ(log.filter(QStringLiteral("adapter list busy")).size(), 1) << log.join('\n').toStdString();
-    EXPECT_EQ(log.filter(QStringLiteral("no Wi-Fi service")).size(), 1) << log.join('\n').toStdString();
+    EXPECT_EQ(logged("adapter list busy"), 1) << log.join('\n').toStdString();
+
+    // Wi-Fi unreadable: the WLAN table stays as the last probe left it.
+    source->failAdapters = false;
+    source->failWlan = true;
+    EXPECT_EQ(RunNetworkProbe(t.ctx), 1);
+    EXPECT_EQ(RunNetworkProbe(t.ctx), 1);
+    EXPECT_EQ(t.ctx.probe.wlanCount, 1);
+    EXPECT_EQ(logged("no Wi-Fi service"), 1) << log.join('\n').toStdString();
 
     // Recovered, then failing again: logged again.
-    source->failAdapters = false;
-    RunNetworkProbe(t.ctx);
     source->failAdapters = true;
     RunNetworkProbe(t.ctx);
-    EXPECT_EQ(log.filter(QStringLiteral("adapter list busy")).size(), 2);
+    EXPECT_EQ(logged("adapter list busy"), 2);
 }
 
 TEST(NetworkProbe, ConnectedListIsRebuiltEvenWhenWifiCannotBeRead) {
