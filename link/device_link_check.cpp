@@ -42,8 +42,10 @@ void MarkerCheckBoxClicked(Context& ctx) {
     // Failures to create or delete are not shown: the box keeps its state for this run.
     const QString path = MarkerFilePath(ctx);
     if (ctx.screen.main.checkBox1) {
+        // Only the presence counts. Created only where nothing of that name is, so an
+        // existing file keeps its content and a symbolic link is never followed.
         QFile file(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.close();
+        if (file.open(QIODevice::NewOnly)) file.close();
     } else if (QFileInfo::exists(path)) {
         QFile::remove(path);
     }
@@ -64,7 +66,7 @@ void FirstActivation(Context& ctx) {
     ctx.screen.setStatusPanel(1, 1, QString());
     main.edit2 = session.deviceIp;
 
-    // The marker is read once per run. Checking the box re-creates the file empty.
+    // The marker is read once per run. Checking the box leaves the file as it is.
     const bool markerPresent = QFileInfo::exists(MarkerFilePath(ctx));
     if (markerPresent != main.checkBox1) {
         main.checkBox1 = markerPresent;

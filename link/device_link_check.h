@@ -14,7 +14,7 @@ bool CheckDeviceLink(Context& ctx);
 // The main window's first activation: marker file, link check, first identify.
 void FirstActivation(Context& ctx);
 
-// "ACR Disable" changed: create or delete the marker file.
+// "ACR Disable" changed: create the marker file where none is, or delete it.
 void MarkerCheckBoxClicked(Context& ctx);
 
 // The marker file: the working directory joined with kMarkerFileName, native separators.

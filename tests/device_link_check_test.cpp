@@ -87,7 +87,7 @@ TEST(CheckDeviceLink, ShowsItsVerdictInTheMainWindow) {
     }
 }
 
-TEST(FirstActivation, MarkerFileSwitchesTheCheckOffAndIsRecreatedEmpty) {
+TEST(FirstActivation, MarkerFileSwitchesTheCheckOffAndIsLeftAsItIs) {
     InTemporaryDirectory cwd;
     {
         QFile marker(cwd.path(kMarkerFileName));
@@ -101,7 +101,7 @@ TEST(FirstActivation, MarkerFileSwitchesTheCheckOffAndIsRecreatedEmpty) {
 
     FirstActivation(w.t.ctx);
     EXPECT_TRUE(w.t.screen.main.checkBox1);
-    EXPECT_EQ(QFileInfo(cwd.path(kMarkerFileName)).size(), 0);
+    EXPECT_EQ(QFileInfo(cwd.path(kMarkerFileName)).size(), 15);  // only its presence counts
     EXPECT_EQ(w.network->adapterReads, 0);
     EXPECT_TRUE(w.t.dialogs.boxes.isEmpty());
     EXPECT_EQ(s.queuedCommand, 33);
@@ -118,10 +118,46 @@ TEST(FirstActivation, MarkerFileSwitchesTheCheckOffAndIsRecreatedEmpty) {
     EXPECT_EQ(s.queuedCommand, 0);
     EXPECT_EQ(w.network->adapterReads, 0);
 
-    // Unticking the box takes the file away.
+    // Unticking the box takes the file away; ticking it again makes an empty one.
     w.t.screen.main.checkBox1 = false;
     MarkerCheckBoxClicked(w.t.ctx);
     EXPECT_FALSE(QFileInfo::exists(cwd.path(kMarkerFileName)));
+    w.t.screen.main.checkBox1 = true;
+    MarkerCheckBoxClicked(w.t.ctx);
+    EXPECT_TRUE(QFileInfo::exists(cwd.path(kMarkerFileName)));
+    EXPECT_EQ(QFileInfo(cwd.path(kMarkerFileName)).size(), 0);
+}
+
+// The marker name as a symbolic link: what it points at is never truncated or created.
+TEST(FirstActivation, MarkerLinkIsNeverWrittenThrough) {
+    struct Case {
+        const char* what;
+        bool targetExists;
+    };
+    for (const Case& c : {Case{"link to a file", true}, Case{"dangling link", false}}) {
+        SCOPED_TRACE(c.what);
+        InTemporaryDirectory cwd;
+        QTemporaryDir elsewhere;
+        const QString target = elsewhere.filePath(QStringLiteral("precious.txt"));
+        if (c.targetExists) {
+            QFile file(target);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("precious");
+        }
+        ASSERT_TRUE(QFile::link(target, cwd.path(kMarkerFileName)));
+        World w(kElsewhere);
+
+        FirstActivation(w.t.ctx);
+        EXPECT_EQ(w.t.screen.main.checkBox1, c.targetExists);  // presence through the link
+        w.t.screen.main.checkBox1 = true;  // ticked, as the hidden box could be
+        MarkerCheckBoxClicked(w.t.ctx);
+
+        EXPECT_EQ(QFileInfo::exists(target), c.targetExists);
+        if (c.targetExists) {
+            EXPECT_EQ(QFileInfo(target).size(), 8);
+        }
+        EXPECT_TRUE(QFileInfo(cwd.path(kMarkerFileName)).isSymLink());
+    }
 }
 
 TEST(FirstActivation, WithoutMarkerFileProbesAndQueuesOrTellsTheUser) {
