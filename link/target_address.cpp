@@ -42,6 +42,12 @@ bool ChangeTargetAddress(Context& ctx) {
     ctx.session.deviceIp = ctx.host.typedIp;
     ctx.host.subnetPrefix = *prefix;
     ctx.screen.showStatus(QStringLiteral("Change IP => ") + ctx.session.deviceIp);
+    // Whatever answers at the new address is a module not met yet: the next supervision
+    // cycle identifies it, and the old module's MAC, address and firmware stop showing.
+    ctx.session.deviceIdentified = false;
+    ctx.screen.setStatusPanel(1, 0, QString());
+    ctx.screen.setStatusPanel(1, 1, QString());
+    ctx.screen.setStatusPanel(2, 1, QString());
     ctx.linkCheck();  // shows what it finds on the new subnet; the target stays set either way
     return true;
 }

@@ -7,8 +7,9 @@ namespace rzl {
 
 class Context;
 
-// Takes the main window's address field as the new target. False, with the reason shown to
-// the user, when the text is not four decimal groups; the target is then unchanged.
+// Takes the main window's address field as the new target and forgets the module that was
+// identified (so the next cycle identifies anew). False, with the reason shown to the user,
+// when the text is not four decimal groups; the target and the module shown are then unchanged.
 bool ChangeTargetAddress(Context& ctx);
 
 // A target text split as the address change needs it: exactly four groups of plain

@@ -20,8 +20,13 @@ struct World {
         auto net = std::make_unique<test::FakeHostNetwork>(QList<test::FakeAdapter>{{"wlan0", "192.168.1.7", 1}});
         network = net.get();
         t.ctx.hostNetwork = std::move(net);
-        t.screen.main.label4.caption = QStringLiteral("rZL-K110 Tiny I/O Controller");
-        for (ButtonView& b : t.screen.main.doButtons) b.enabled = true;
+        // The module identified there.
+        MainView& main = t.screen.main;
+        main.label4.caption = QStringLiteral("rZL-K110 Tiny I/O Controller");
+        for (ButtonView& b : main.doButtons) b.enabled = true;
+        main.statusBar1 = {QStringLiteral("Dev MAC: 02:00:00:00:00:07"), QStringLiteral("IP: 127.0.0.1")};
+        main.statusBar2[1] = QStringLiteral("FW: 1.30");
+        t.ctx.session.deviceIdentified = true;
     }
     test::TestProgram t;
     test::FakeHostNetwork* network = nullptr;
@@ -67,7 +72,10 @@ TEST(TargetAddress, StaticIpButtonTakesFourDecimalGroupsOnly) {
             EXPECT_EQ(main.statusBar2[0], QStringLiteral("Change IP => ") + c.typed);
             EXPECT_EQ(w.network->adapterReads, 1);
             EXPECT_EQ(main.statusBar1[1], c.linked ? QStringLiteral("IP: ") + c.typed : QString());
-            // The display is cleared and the identify request waits for the next event.
+            // The old module is forgotten and the identify request waits for the next event.
+            EXPECT_FALSE(s.deviceIdentified);
+            EXPECT_TRUE(main.statusBar1[0].isEmpty());
+            EXPECT_TRUE(main.statusBar2[1].isEmpty());
             EXPECT_TRUE(main.label4.caption.isEmpty());
             EXPECT_FALSE(main.doButtons[0].enabled);
             EXPECT_EQ(s.queuedCommand, 33);
@@ -81,7 +89,11 @@ TEST(TargetAddress, StaticIpButtonTakesFourDecimalGroupsOnly) {
             EXPECT_EQ(w.t.ctx.host.subnetPrefix8, "127.0.0.");
             EXPECT_TRUE(main.statusBar2[0].isEmpty());
             EXPECT_EQ(w.network->adapterReads, 0);
-            // The rest of the button's work does not run.
+            // The rest of the button's work does not run; the module stays as shown.
+            EXPECT_TRUE(s.deviceIdentified);
+            EXPECT_EQ(main.statusBar1[0], QStringLiteral("Dev MAC: 02:00:00:00:00:07"));
+            EXPECT_EQ(main.statusBar1[1], QStringLiteral("IP: 127.0.0.1"));
+            EXPECT_EQ(main.statusBar2[1], QStringLiteral("FW: 1.30"));
             EXPECT_EQ(main.label4.caption, QStringLiteral("rZL-K110 Tiny I/O Controller"));
             EXPECT_EQ(s.queuedCommand, 0);
         }
@@ -102,6 +114,35 @@ TEST(TargetAddress, IdentifyGoesToTheNewAddressOnTheNextEvent) {
 
     EXPECT_EQ(module.receivedFrames(), QList<QByteArray>{QByteArray::fromHex("5A3577A5210000")});
     EXPECT_TRUE(w.t.ctx.session.deviceIdentified);
+}
+
+// The queued identify can be lost (refused by a busy exchange, or the module not up yet):
+// the supervision cycle must then identify the module at the new address, not poll it as
+// if it were the one identified before.
+TEST(TargetAddress, NextCycleIdentifiesTheModuleAtTheNewAddress) {
+    sim::SimOptions options;
+    options.listenAddress = QHostAddress(QStringLiteral("127.0.0.2"));
+    sim::SimulatorThread module(options);
+    if (!module.start()) GTEST_SKIP() << "cannot listen on 127.0.0.2";
+
+    World w;
+    // The PC's Wi-Fi on the new subnet, so the cycle's check answers linked.
+    w.network->adapters = {{"wlan0", "127.0.0.9", 1}};
+    DeviceSession& s = w.t.ctx.session;
+    s.tcpPort = module.port();
+    s.pollingEnabled = true;
+    w.t.screen.main.edit2 = QStringLiteral("127.0.0.2");
+    w.t.program.form1.SpeedButton5Click();
+    s.queuedCommand = 0;  // lost
+
+    s.superviseTicks = 30;
+    LinkSupervisorTick(w.t.ctx);
+
+    EXPECT_EQ(module.receivedFrames(), QList<QByteArray>{QByteArray::fromHex("5A3577A5210000")});
+    EXPECT_TRUE(s.deviceIdentified);
+    EXPECT_TRUE(w.t.screen.main.statusBar1[0].startsWith(QStringLiteral("Dev MAC: "))) << w.t.screen.main.statusBar1[0].toStdString();
+    EXPECT_NE(w.t.screen.main.statusBar1[0].toStdString(), "Dev MAC: 02:00:00:00:00:07");
+    EXPECT_EQ(w.t.screen.main.statusBar1[1], QStringLiteral("IP: 127.0.0.2"));
 }
 
 }  // namespace
