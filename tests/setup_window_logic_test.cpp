@@ -31,6 +31,7 @@ TEST(SetupWindowLogicTest, OpenedBeforeAnyIdentification) {
     v.edit4 = QStringLiteral("typed key");
     v.gauge.position = 40;
 
+    t.program.form2.FormShow();
     t.program.form2.FormActivate();
 
     EXPECT_TRUE(v.edit1.isEmpty());  // the form's default SSIDs are replaced
@@ -77,6 +78,7 @@ TEST(SetupWindowLogicTest, ShowsTheIdentifiedSettings) {
     v.edit2 = QStringLiteral("typed AP key");
     v.edit4 = QStringLiteral("typed WEP key");
 
+    t.program.form2.FormShow();
     t.program.form2.FormActivate();
 
     EXPECT_EQ(v.edit1, "rZL-AP");
@@ -108,13 +110,14 @@ TEST(SetupWindowLogicTest, ShowsTheIdentifiedSettings) {
     // Any key type above WEP is WPA/WPA2.
     for (std::uint8_t keyType : {2, 255}) {
         t.ctx.info.staKeyType = keyType;
+        t.program.form2.FormShow();
         t.program.form2.FormActivate();
         EXPECT_TRUE(v.radioButton5) << int(keyType);
         EXPECT_FALSE(v.radioButton3 || v.radioButton4) << int(keyType);
     }
 }
 
-TEST(SetupWindowLogicTest, ClosingResumesPollingOnlyOnceSettingsAreKnown) {
+TEST(SetupWindowLogicTest, ClosingResumesPollingAndIdentifiesOnlyOnceSettingsAreKnown) {
     for (bool known : {false, true}) {
         SCOPED_TRACE(known);
         TestProgram t;
@@ -124,9 +127,43 @@ TEST(SetupWindowLogicTest, ClosingResumesPollingOnlyOnceSettingsAreKnown) {
 
         t.program.form2.FormClose();
 
-        EXPECT_EQ(s.pollingEnabled, known);
+        // Also before any identification: a module identified later must be polled.
+        EXPECT_TRUE(s.pollingEnabled);
         EXPECT_EQ(s.queuedCommand, known ? kCmdIdentify : 0);
     }
+}
+
+// Coming back to the open window (from another program) keeps what the user typed; the next
+// opening shows the module's settings again.
+TEST(SetupWindowLogicTest, FieldsAreFilledOncePerOpening) {
+    TestProgram t;
+    SetupView& v = t.screen.setup;
+    TForm2& form = t.program.form2;
+    t.ctx.info.staSsid = "Office";
+    t.ctx.info.staKeyType = 2;
+    t.ctx.info.modbusPort = 1502;
+
+    form.FormShow();
+    form.FormActivate();
+    ASSERT_EQ(v.edit3, "Office");
+    v.edit3 = QStringLiteral("Office-2");
+    v.edit4 = QStringLiteral("pasted key");
+    v.edit7 = QStringLiteral("503");
+    v.radioButton6 = true;
+    v.radioButton7 = false;
+
+    form.FormActivate();
+    EXPECT_EQ(v.edit3, "Office-2");
+    EXPECT_EQ(v.edit4, "pasted key");
+    EXPECT_EQ(v.edit7, "503");
+    EXPECT_TRUE(v.radioButton6 && !v.radioButton7);
+
+    form.FormClose();
+    form.FormShow();
+    form.FormActivate();
+    EXPECT_EQ(v.edit3, "Office");
+    EXPECT_EQ(v.edit7, "1502");
+    EXPECT_TRUE(v.radioButton7 && !v.radioButton6);
 }
 
 }  // namespace

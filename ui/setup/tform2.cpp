@@ -12,8 +12,13 @@ namespace rzl {
 TForm2::TForm2(Context& ctx) : ctx_(ctx) {}
 
 void TForm2::FormCreate() { ShowStaticIpFields(false); }
-// Every activation shows what the module last reported; unsent edits are replaced.
+void TForm2::FormShow() { fillOnActivate_ = true; }
+// The first activation after opening shows what the module last reported. Later ones (back
+// from another program) keep what the user has typed meanwhile: the settings cannot have
+// changed, polling stops while this window is open.
 void TForm2::FormActivate() {
+    if (!fillOnActivate_) return;
+    fillOnActivate_ = false;
     const DeviceInfo& info = ctx_.info;
     SetupView& v = ctx_.screen.setup;
 
@@ -47,11 +52,11 @@ void TForm2::FormActivate() {
     ctx_.screen.changed();
 }
 
-// Before the first identification the supervisor re-identifies on its own, polling or not.
+// Polling always resumes, or a module identified later would never be polled. Before the
+// first identification the supervisor re-identifies on its own, so nothing is queued then.
 void TForm2::FormClose() {
-    if (!ctx_.session.settingsKnown) return;
-    QueueIdentify(ctx_);
     ctx_.session.pollingEnabled = true;
+    if (ctx_.session.settingsKnown) QueueIdentify(ctx_);
 }
 void TForm2::CheckBox1Click() { ShowStaticIpFields(ctx_.screen.setup.checkBox1); }
 

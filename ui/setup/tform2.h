@@ -16,8 +16,9 @@ public:
     explicit TForm2(Context& ctx);
 
     void FormCreate();
-    void FormActivate();   // fill the fields from DeviceInfo
-    void FormClose();      // identify again and resume polling once settings are known
+    void FormShow();       // the window was opened: its next activation fills the fields
+    void FormActivate();   // fill the fields from DeviceInfo, once per opening
+    void FormClose();      // resume polling; identify again once settings are known
     void CheckBox1Click(); // the static-IP box was ticked or cleared by the user
     void ShowStaticIpFields(bool on);
 
@@ -35,6 +36,7 @@ public:
 
 private:
     Context& ctx_;
+    bool fillOnActivate_ = false;  // opened, and not yet filled since
 };
 
 // A dotted IPv4 address of four decimal groups, each 0..255 (leading zeros allowed).

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QShowEvent>
 
 #include "app/program.h"
 #include "ui/widgets/activation_watch.h"
@@ -243,6 +244,12 @@ void SetupWindow::wire() {
         connect(findChild<PictureButton*>(QLatin1String(action.name)), &PictureButton::clicked, this,
                 [this, handler = action.handler] { (form_.*handler)(); });
     }
+}
+
+// Opened (not restored from minimised): the activation that follows fills the fields.
+void SetupWindow::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) form_.FormShow();
+    QDialog::showEvent(event);
 }
 
 void SetupWindow::render() {

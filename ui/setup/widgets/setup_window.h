@@ -20,6 +20,9 @@ public:
 
     void render();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void build();
     void wire();
