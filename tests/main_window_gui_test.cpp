@@ -153,6 +153,20 @@ TEST_F(MainWindowTest, TextsAndPicturesAreReadableThroughAccessibility) {
     for (const auto& c : cases) EXPECT_EQ(accessibleName(c.widget), c.name) << c.widget->objectName().toStdString();
 }
 
+// A screen reader announces the program's window by its role and title, and reaches the
+// controls below it.
+TEST_F(MainWindowTest, AssistiveTechnologiesMeetItAsTheProgramsWindow) {
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&window);
+    ASSERT_NE(face, nullptr);
+    EXPECT_EQ(face->role(), QAccessible::Window);
+    EXPECT_EQ(face->text(QAccessible::Name), QStringLiteral("rZL-Ctrl V1.30(20200213)"));
+
+    QAccessibleInterface* up = QAccessible::queryAccessibleInterface(find("Image1"));
+    while (up && up->object() != &window) up = up->parent();
+    EXPECT_NE(up, nullptr) << "Setup image not below the window";
+    EXPECT_GT(face->childCount(), 0);
+}
+
 TEST_F(MainWindowTest, OutputClickOnTheWindowReachesTheModuleAndTheAnswerShows) {
     sim::SimulatorThread module;
     if (!module.start()) GTEST_SKIP() << "the simulated module cannot listen";

@@ -114,7 +114,7 @@ PictureButton* MakeImage(QWidget* parent, const char* name, const char* picture,
 }  // namespace
 
 MainWindow::MainWindow(Program& program, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       ctx_(program.ctx),
       form_(program.form1) {

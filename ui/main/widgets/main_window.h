@@ -1,8 +1,10 @@
 #pragma once
 // The main window TForm1: renders the main view record and forwards clicks to TForm1.
+// A QMainWindow, so assistive technologies meet it as the program's window (a frame with its
+// title), not as a plain panel; its controls sit on it directly, placed by hand.
 
 #include <QList>
-#include <QWidget>
+#include <QMainWindow>
 #include <array>
 
 class QCheckBox;
@@ -22,7 +24,7 @@ class Shape;
 class TForm1;
 struct Program;
 
-class MainWindow : public QWidget {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr int kClientWidth = 313;
