@@ -1,10 +1,6 @@
-// rzl-ctrl: the desktop program. Builds the program objects and their windows in start-up
-// order, applies the start-up options and runs the message loop. Exit code 0.
-//
-// Beyond the launch options (app/options.h) it takes, for pictures of its windows:
-//   --screenshot FILE            grab a window to a PNG file, then quit
-//   --screenshot-delay MS        wait this long after start first (default 2000)
-//   --screenshot-window NAME     main (default), setup or counter
+// rzl-ctrl: the desktop program. Reads its arguments (app/desktop_arguments.h), builds the
+// program objects and their windows in start-up order, applies the start-up options and runs
+// the message loop. Exit code 0; 2 for unusable arguments.
 // With --demo, a picture run gives the demo module some outputs on, inputs active and counts.
 
 #include <QApplication>
@@ -13,8 +9,9 @@
 #include <QTimer>
 #include <cstdio>
 #include <exception>
+#include <optional>
 
-#include "app/options.h"
+#include "app/desktop_arguments.h"
 #include "app/program.h"
 #include "sim/simulator.h"
 #include "ui/counter/widgets/counter_window.h"
@@ -45,62 +42,6 @@ public:
     }
 };
 
-struct PicturePlan {
-    QString file;
-    int delayMs = 2000;
-    QString window = QStringLiteral("main");
-};
-
-const char* const kPictureHelp =
-    "  --screenshot FILE         Grab a window to a PNG file after the delay, then quit.\n"
-    "  --screenshot-delay MS     Wait this long after start first (default 2000).\n"
-    "  --screenshot-window NAME  main (default), setup or counter.\n";
-
-// Takes the picture options out of the argument list. False, with the problem, when one is unusable.
-bool TakePicturePlan(QStringList& arguments, PicturePlan& plan, QString* problem) {
-    QStringList rest;
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        QString name = argument, value;
-        bool inlineValue = false;
-        if (const qsizetype eq = argument.indexOf(QLatin1Char('=')); eq > 0 && argument.startsWith(QLatin1String("--"))) {
-            name = argument.left(eq);
-            value = argument.mid(eq + 1);
-            inlineValue = true;
-        }
-        if (name != QLatin1String("--screenshot") && name != QLatin1String("--screenshot-delay") &&
-            name != QLatin1String("--screenshot-window")) {
-            rest << argument;
-            continue;
-        }
-        if (!inlineValue) {
-            if (i + 1 >= arguments.size()) {
-                *problem = QStringLiteral("missing value for %1").arg(name);
-                return false;
-            }
-            value = arguments[++i];
-        }
-        if (name == QLatin1String("--screenshot")) {
-            plan.file = value;
-        } else if (name == QLatin1String("--screenshot-delay")) {
-            bool ok = false;
-            plan.delayMs = value.toInt(&ok);
-            if (!ok || plan.delayMs < 0) {
-                *problem = QStringLiteral("--screenshot-delay needs milliseconds, not '%1'").arg(value);
-                return false;
-            }
-        } else {
-            plan.window = value;
-            if (value != QLatin1String("main") && value != QLatin1String("setup") && value != QLatin1String("counter")) {
-                *problem = QStringLiteral("--screenshot-window is main, setup or counter, not '%1'").arg(value);
-                return false;
-            }
-        }
-    }
-    arguments = rest;
-    return true;
-}
-
 // A module with something to show: DO0 and DO2 on, DI1 and DI3 active, some counts.
 void GiveShowcaseState(rzl::sim::SimulatorThread& simulator) {
     rzl::sim::ModuleState state = simulator.state();
@@ -115,7 +56,7 @@ void Grab(QWidget* window, const QString& file) {
     QCoreApplication::exit(0);  // also ends the loop of a modal window
 }
 
-void PlanPicture(const PicturePlan& plan, rzl::Program& program, rzl::GuiDialogs& dialogs, rzl::MainWindow& main,
+void PlanPicture(const rzl::PicturePlan& plan, rzl::Program& program, rzl::GuiDialogs& dialogs, rzl::MainWindow& main,
                  rzl::SetupWindow& setup, rzl::CounterWindow& counter) {
     QTimer::singleShot(plan.delayMs, &main, [&, plan] {
         if (plan.window == QLatin1String("main")) {
@@ -134,32 +75,14 @@ void PlanPicture(const PicturePlan& plan, rzl::Program& program, rzl::GuiDialogs
     });
 }
 
-int Run() {
-    QStringList arguments = QCoreApplication::arguments();
-    PicturePlan picture;
+int Run(const rzl::DesktopArguments& arguments) {
+    const rzl::PicturePlan& picture = arguments.picture;
     QString problem;
-    if (!TakePicturePlan(arguments, picture, &problem)) {
-        std::fprintf(stderr, "rzl-ctrl: %s\n", qPrintable(problem));
-        return 2;
-    }
-    rzl::LaunchOptions options;
-    QString text;
-    switch (rzl::ParseDesktopArguments(arguments, options, &text)) {
-    case rzl::LaunchParse::Help:
-        std::printf("%s%s", qPrintable(text), kPictureHelp);
-        return 0;
-    case rzl::LaunchParse::Error:
-        std::fprintf(stderr, "rzl-ctrl: %s\n", qPrintable(text));
-        return 2;
-    case rzl::LaunchParse::Run:
-        break;
-    }
-
     rzl::GuiDialogs dialogs;
     rzl::GuiClock clock;
     rzl::LaunchResources resources;
     rzl::Program program(dialogs, clock);
-    if (!rzl::ApplyLaunchOptions(options, program.ctx, resources, &problem)) {
+    if (!rzl::ApplyLaunchOptions(arguments.launch, program.ctx, resources, &problem)) {
         QMessageBox::critical(nullptr, QStringLiteral("Error found!"), problem);
         return 1;
     }
@@ -181,15 +104,39 @@ int Run() {
     return 0;
 }
 
+// Qt's own options ("-platform offscreen", "-style fusion") are taken out by the application
+// object, which needs a display; without them everything is read before it exists.
+bool HasQtOptions(const QStringList& arguments) {
+    for (const QString& argument : arguments.mid(1))
+        if (argument.size() > 2 && argument.startsWith('-') && argument[1] != '-') return true;
+    return false;
+}
+
+// Prints what the arguments ask for; the exit code, or nothing when the program should run.
+std::optional<int> Answer(const rzl::ParsedArguments& parsed) {
+    return rzl::AnswerArguments(parsed, QStringLiteral("rzl-ctrl"), 2);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+    rzl::DesktopArguments settings;
+    const bool qtOptions = HasQtOptions(arguments);
+    if (!qtOptions) {
+        if (const auto code = Answer(rzl::ParseDesktopArguments(arguments, settings))) return *code;
+    }
+
     Application app(argc, argv);
+    if (qtOptions) {
+        if (const auto code = Answer(rzl::ParseDesktopArguments(QCoreApplication::arguments(), settings))) return *code;
+    }
     QApplication::setApplicationName(QStringLiteral("rzl-ctrl"));
     QApplication::setStyle(QStringLiteral("Fusion"));
     rzl::InstallWindowFonts();
     try {
-        return Run();
+        return Run(settings);
     } catch (const std::exception& fault) {
         ShowFault(fault.what());
     } catch (...) {

@@ -8,10 +8,6 @@ namespace rzl {
 
 namespace {
 
-const QString kDevice = QStringLiteral("device");
-const QString kNoLinkCheck = QStringLiteral("no-link-check");
-const QString kDemo = QStringLiteral("demo");
-
 bool fail(QString* problem, const QString& text) {
     if (problem) *problem = text;
     return false;
@@ -38,14 +34,6 @@ void setTarget(Context& ctx, const QString& host) {
 }
 
 }  // namespace
-
-void AddLaunchOptions(QCommandLineParser& parser) {
-    parser.addOption(QCommandLineOption(kDevice, QStringLiteral("The module's address (default 192.168.77.1:13577)."),
-                                        QStringLiteral("HOST[:PORT]")));
-    parser.addOption(QCommandLineOption(
-        kNoLinkCheck, QStringLiteral("Do not check that this PC is on the module's Wi-Fi network.")));
-    parser.addOption(QCommandLineOption(kDemo, QStringLiteral("Run against a built-in demo module on loopback.")));
-}
 
 bool ParseDeviceOption(const QString& text, LaunchOptions& options, QString* problem) {
     const QString bad = QStringLiteral("--device takes HOST or HOST:PORT, not '%1'").arg(text);
@@ -86,26 +74,30 @@ bool ParseDeviceOption(const QString& text, LaunchOptions& options, QString* pro
     return true;
 }
 
-bool ReadLaunchOptions(const QCommandLineParser& parser, LaunchOptions& options, QString* problem) {
-    options = LaunchOptions{};
-    options.noLinkCheck = parser.isSet(kNoLinkCheck);
-    options.demo = parser.isSet(kDemo);
-    if (parser.isSet(kDevice)) {
-        const QStringList values = parser.values(kDevice);
-        if (values.size() > 1) return fail(problem, QStringLiteral("--device given more than once"));
-        if (!ParseDeviceOption(values.first(), options, problem)) return false;
-    }
-    if (options.demo && options.deviceHost)
-        return fail(problem, QStringLiteral("--demo runs its own module; it cannot be combined with --device"));
-    return true;
-}
-
-QString LaunchOptionsHelp() {
-    return QStringLiteral(
-        "  --device HOST[:PORT]  the module (default 192.168.77.1:13577)\n"
-        "  --no-link-check       skip the check that this PC is on the module's Wi-Fi network\n"
-        "                        (a file rzl_dacr.cfg in the current directory does the same)\n"
-        "  --demo                run against a built-in demo module on loopback\n");
+QList<OptionRow<LaunchOptions>> LaunchOptionRows() {
+    const QString conflict = QStringLiteral("--demo runs its own module; it cannot be combined with --device");
+    return {
+        {{{"device"}, "HOST[:PORT]", "the module (default 192.168.77.1:13577)"},
+         [conflict](const QString& value, LaunchOptions& options) {
+             if (options.deviceHost) return QStringLiteral("--device given more than once");
+             if (options.demo) return conflict;
+             QString problem;
+             return ParseDeviceOption(value, options, &problem) ? QString() : problem;
+         }},
+        {{{"no-link-check"}, QString(),
+          "skip the check that this PC is on the module's Wi-Fi network\n"
+          "(a file rzl_dacr.cfg in the current directory does the same)"},
+         [](const QString&, LaunchOptions& options) {
+             options.noLinkCheck = true;
+             return QString();
+         }},
+        {{{"demo"}, QString(), "run against a built-in demo module on loopback"},
+         [conflict](const QString&, LaunchOptions& options) {
+             if (options.deviceHost) return conflict;
+             options.demo = true;
+             return QString();
+         }},
+    };
 }
 
 bool ApplyLaunchOptions(const LaunchOptions& options, Context& ctx, LaunchResources& resources, QString* problem) {
@@ -122,26 +114,6 @@ bool ApplyLaunchOptions(const LaunchOptions& options, Context& ctx, LaunchResour
     if (options.devicePort) ctx.session.tcpPort = *options.devicePort;
     if (options.noLinkCheck) ctx.linkCheck = [] { return true; };
     return true;
-}
-
-LaunchParse ParseDesktopArguments(const QStringList& arguments, LaunchOptions& options, QString* text) {
-    QCommandLineParser parser;
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
-    parser.addOption(help);
-    AddLaunchOptions(parser);
-    if (!parser.parse(arguments)) {
-        if (text) *text = parser.errorText();
-        return LaunchParse::Error;
-    }
-    if (parser.isSet(help)) {
-        if (text) *text = QStringLiteral("Usage: rzl-ctrl [options]\n\nOptions:\n") + LaunchOptionsHelp();
-        return LaunchParse::Help;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        if (text) *text = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first());
-        return LaunchParse::Error;
-    }
-    return ReadLaunchOptions(parser, options, text) ? LaunchParse::Run : LaunchParse::Error;
 }
 
 }  // namespace rzl

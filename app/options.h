@@ -7,11 +7,8 @@
 //                         left alone)
 //   --demo                start the built-in demo module on loopback and use it
 //
-// rzlctl registers these on its own parser next to its other options (AddLaunchOptions,
-// then ReadLaunchOptions); the desktop program, which has no others, uses
-// ParseDesktopArguments.
+// Both programs add LaunchOptionRows to their own option rows (core/usage.h).
 
-#include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -19,6 +16,7 @@
 #include <optional>
 
 #include "app/demo.h"
+#include "core/usage.h"
 
 namespace rzl {
 
@@ -31,14 +29,10 @@ struct LaunchOptions {
     bool demo = false;
 };
 
-void AddLaunchOptions(QCommandLineParser& parser);
-// After the parser has parsed. False, with the problem, when a value is not usable.
-bool ReadLaunchOptions(const QCommandLineParser& parser, LaunchOptions& options, QString* problem);
+// --device refuses a second --device and --demo; --demo refuses --device.
+QList<OptionRow<LaunchOptions>> LaunchOptionRows();
 // "HOST" or "HOST:PORT", HOST a dotted IPv4 address (also accepted in brackets).
 bool ParseDeviceOption(const QString& text, LaunchOptions& options, QString* problem);
-
-// The option lines of a usage text.
-QString LaunchOptionsHelp();
 
 // What applying the options started and what must live as long as the program runs.
 struct LaunchResources {
@@ -47,10 +41,5 @@ struct LaunchResources {
 
 // Applies the options to a program's context before the main window is first activated.
 bool ApplyLaunchOptions(const LaunchOptions& options, Context& ctx, LaunchResources& resources, QString* problem);
-
-enum class LaunchParse { Run, Help, Error };
-// The desktop program's whole argument list (program name first). Help: `text` is the usage
-// text; Error: `text` is the problem.
-LaunchParse ParseDesktopArguments(const QStringList& arguments, LaunchOptions& options, QString* text);
 
 }  // namespace rzl

@@ -1,54 +1,139 @@
 // rzlctl: the module controller without a display.
+//
+// Its command line is two tables: the options (OptionRows) and the commands (Commands). A row
+// gives the name, the help (also the manual page's) and how the arguments are read; a command's
+// row checks its arguments before anything is sent and returns the call to make.
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
-#include <cstdio>
+#include <algorithm>
+#include <functional>
 
-#include "cli/controller.h"
 #include "app/options.h"
+#include "cli/controller.h"
+#include "core/usage.h"
 
 using namespace rzl::cli;
 
 namespace {
 
-const char* const kUsage =
-    "Usage: rzlctl [options] COMMAND [ARGS]\n"
-    "\n"
-    "Commands:\n"
-    "  identify              model, address, MAC, firmware, RSSI, location, I/O and settings\n"
-    "  status                output and input bits and RSSI\n"
-    "  set-do N on|off       switch output DO N (0-5)\n"
-    "  locate                make the module signal its location\n"
-    "  counters              read the eight input counters\n"
-    "  clear-counter N       clear the counter of input DI N (0-7), then read them all\n"
-    "  watch                 poll until interrupted; print each change of the I/O state\n"
-    "\n"
-    "Options:\n"
-    "  --device HOST[:PORT]  the module (default 192.168.77.1:13577)\n"
-    "  --no-link-check       skip the check that this PC is on the module's Wi-Fi\n"
-    "                        (a file rzl_dacr.cfg in the current directory does the same)\n"
-    "  --demo                use the built-in simulated module on loopback\n"
-    "  --yes                 answer Yes to confirmations\n"
-    "  --json                one JSON object per result on standard output\n"
-    "  --trace               every frame sent and received, in hex, on standard error\n"
-    "  --interval-ms M       watch: poll every M milliseconds (default 500)\n"
-    "  --count N             watch: stop after N changes\n"
-    "\n"
-    "Exit codes: 0 done, 1 usage error, 2 module not reachable, 3 no reply or reply not accepted,\n"
-    "4 link check failed, 5 the identify reply came from a module at another address.\n";
+struct Settings {
+    ControllerOptions controller;
+    rzl::LaunchOptions launch;
+};
 
-int usage(const QString& problem) {
-    if (!problem.isEmpty()) std::fprintf(stderr, "rzlctl: %s\n\n", qPrintable(problem));
-    std::fputs(kUsage, stderr);
-    return kExitUsage;
-}
+// A command with its arguments checked, ready to run after the link check.
+using Call = std::function<ExitCode(Controller&)>;
 
-bool parseIndex(const QString& text, int max, int* value) {
+struct Command {
+    rzl::UsageCommand usage;
+    // Reads the arguments after the command's name: the call, or no call and what the command
+    // takes ("an input number 0-7").
+    std::function<Call(const QStringList& args, QString& takes)> bind;
+};
+
+bool ParseIndex(const QString& text, int max, int* value) {
     bool ok = false;
     const int n = text.toInt(&ok);
     if (!ok || n < 0 || n > max || text.trimmed() != text) return false;
     *value = n;
     return true;
+}
+
+// A command without arguments.
+std::function<Call(const QStringList&, QString&)> Plain(Call call) {
+    return [call](const QStringList& args, QString& takes) -> Call {
+        if (args.isEmpty()) return call;
+        takes = QStringLiteral("no arguments");
+        return {};
+    };
+}
+
+QList<Command> Commands() {
+    return {
+        {{"identify", "", "model, address, MAC, firmware, RSSI, location, I/O and settings"},
+         Plain([](Controller& c) { return c.identify(); })},
+        {{"status", "", "output and input bits and RSSI"}, Plain([](Controller& c) { return c.status(); })},
+        {{"set-do", "N on|off", "switch output DO N (0-5)"},
+         [](const QStringList& args, QString& takes) -> Call {
+             int output = 0;
+             if (args.size() != 2 || !ParseIndex(args[0], 5, &output) || (args[1] != "on" && args[1] != "off")) {
+                 takes = QStringLiteral("an output number 0-5 and on or off");
+                 return {};
+             }
+             return [output, on = args[1] == "on"](Controller& c) { return c.setOutput(output, on); };
+         }},
+        {{"locate", "", "make the module signal its location"}, Plain([](Controller& c) { return c.locate(); })},
+        {{"counters", "", "read the eight input counters"}, Plain([](Controller& c) { return c.counters(); })},
+        {{"clear-counter", "N", "clear the counter of input DI N (0-7), then read them all"},
+         [](const QStringList& args, QString& takes) -> Call {
+             int input = 0;
+             if (args.size() != 1 || !ParseIndex(args[0], 7, &input)) {
+                 takes = QStringLiteral("an input number 0-7");
+                 return {};
+             }
+             return [input](Controller& c) { return c.clearCounter(input); };
+         }},
+        {{"watch", "", "poll until interrupted; print each change of the I/O state"},
+         Plain([](Controller& c) { return c.watch(); })},
+    };
+}
+
+// Sets a flag of the controller's options.
+std::function<QString(const QString&, ControllerOptions&)> Flag(bool ControllerOptions::*flag) {
+    return [flag](const QString&, ControllerOptions& options) {
+        options.*flag = true;
+        return QString();
+    };
+}
+
+QList<rzl::OptionRow<ControllerOptions>> ControllerOptionRows() {
+    return {
+        {{{"yes"}, "", "answer Yes to confirmations"}, Flag(&ControllerOptions::assumeYes)},
+        {{{"json"}, "", "one JSON object per result on standard output"}, Flag(&ControllerOptions::json)},
+        {{{"trace"}, "", "every frame sent and received, in hex, on standard error"}, Flag(&ControllerOptions::trace)},
+        {{{"interval-ms"}, "M", "watch: poll every M milliseconds (default 500)"},
+         [](const QString& value, ControllerOptions& options) {
+             if (!ParseIndex(value, 3600000, &options.watchIntervalMs))
+                 return QStringLiteral("--interval-ms takes a number of milliseconds");
+             options.watchIntervalMs = std::max(options.watchIntervalMs, 10);
+             return QString();
+         }},
+        {{{"count"}, "N", "watch: stop after N changes"},
+         [](const QString& value, ControllerOptions& options) {
+             return ParseIndex(value, 1000000000, &options.watchMaxChanges) ? QString()
+                                                                            : QStringLiteral("--count takes a number");
+         }},
+    };
+}
+
+QList<rzl::OptionRow<Settings>> OptionRows() {
+    return rzl::Within(&Settings::launch, rzl::LaunchOptionRows()) +
+           rzl::Within(&Settings::controller, ControllerOptionRows());
+}
+
+rzl::Usage CliUsage() {
+    rzl::Usage usage;
+    usage.program = QStringLiteral("rzlctl");
+    usage.synopsis = QStringLiteral("[options] COMMAND [ARGS]");
+    usage.summary = QStringLiteral("control an rZL Wi-Fi I/O module from the command line");
+    usage.description = QStringLiteral(
+        "rzlctl is the controller of rzl-ctrl without a display, for scripts: every frame it sends is "
+        "the desktop program's, byte for byte. Before a command it checks, as the desktop program "
+        "does, that this PC's Wi-Fi is on the module's network, unless --no-link-check is given or "
+        "an empty file rzl_dacr.cfg is in the current directory.\n\n"
+        "Results go to standard output; the module's own messages (\"Connect Timeout\", \"Set DO "
+        "Done! DI:05\") go to standard error. Commands that change the module ask for confirmation "
+        "on the terminal unless --yes is given.");
+    for (const Command& command : Commands()) usage.commands.append(command.usage);
+    usage.options = rzl::UsageOptions(OptionRows());
+    usage.exitCodes = {{kExitDone, "done"},
+                       {kExitUsage, "usage error"},
+                       {kExitUnreachable, "module not reachable"},
+                       {kExitNoReply, "no reply or reply not accepted"},
+                       {kExitNotLinked, "link check failed"},
+                       {kExitForeignModule, "the identify reply came from a module at another address"}};
+    usage.seeAlso = {QStringLiteral("rzl-ctrl(1)"), QStringLiteral("rzl-sim(1)")};
+    return usage;
 }
 
 }  // namespace
@@ -57,67 +142,27 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("rzlctl"));
 
-    QCommandLineParser parser;
-    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    rzl::AddLaunchOptions(parser);
-    const QCommandLineOption yes(QStringLiteral("yes"));
-    const QCommandLineOption json(QStringLiteral("json"));
-    const QCommandLineOption trace(QStringLiteral("trace"));
-    const QCommandLineOption interval(QStringLiteral("interval-ms"), QString(), QStringLiteral("M"));
-    const QCommandLineOption count(QStringLiteral("count"), QString(), QStringLiteral("N"));
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    parser.addOptions({yes, json, trace, interval, count, help});
-    if (!parser.parse(app.arguments())) return usage(parser.errorText());
-    if (parser.isSet(help)) {
-        std::fputs(kUsage, stdout);
-        return kExitDone;
-    }
+    const rzl::Usage usage = CliUsage();
+    Settings settings;
+    const rzl::ParsedArguments parsed = rzl::ParseArguments(usage, OptionRows(), app.arguments(), settings);
+    if (const auto code = rzl::AnswerArguments(parsed, usage.program, kExitUsage)) return *code;
+    const auto usageError = [&](const QString& problem) {
+        return *rzl::AnswerArguments({rzl::ParseResult::Error, problem, {}}, usage.program, kExitUsage);
+    };
 
-    ControllerOptions options;
-    options.json = parser.isSet(json);
-    options.trace = parser.isSet(trace);
-    options.assumeYes = parser.isSet(yes);
-    if (parser.isSet(interval) && !parseIndex(parser.value(interval), 3600000, &options.watchIntervalMs))
-        return usage(QStringLiteral("--interval-ms takes a number of milliseconds"));
-    if (options.watchIntervalMs < 10) options.watchIntervalMs = 10;
-    if (parser.isSet(count) && !parseIndex(parser.value(count), 1000000000, &options.watchMaxChanges))
-        return usage(QStringLiteral("--count takes a number"));
-
-    const QStringList args = parser.positionalArguments();
-    if (args.isEmpty()) return usage(QStringLiteral("no command given"));
-    const QString command = args.first();
-
-    rzl::LaunchOptions launch;
+    if (parsed.positional.isEmpty()) return usageError(QStringLiteral("no command given"));
+    const QString name = parsed.positional.first();
+    const QList<Command> commands = Commands();
+    const auto command = std::find_if(commands.begin(), commands.end(),
+                                      [&](const Command& c) { return c.usage.name == name; });
+    if (command == commands.end()) return usageError(QStringLiteral("unknown command: ") + name);
     QString problem;
-    if (!rzl::ReadLaunchOptions(parser, launch, &problem)) return usage(problem);
-    Controller controller(options);
+    const Call call = command->bind(parsed.positional.mid(1), problem);
+    if (!call) return usageError(name + QStringLiteral(" takes ") + problem);
+
+    Controller controller(settings.controller);
     rzl::LaunchResources resources;
-    if (!rzl::ApplyLaunchOptions(launch, controller.ctx(), resources, &problem)) return usage(problem);
-
-    const auto expectArgs = [&](int n) { return args.size() == n + 1; };
-    int index = 0;
-    if (command == QLatin1String("set-do")) {
-        if (!expectArgs(2) || !parseIndex(args[1], 5, &index) ||
-            (args[2] != QLatin1String("on") && args[2] != QLatin1String("off")))
-            return usage(QStringLiteral("set-do takes an output number 0-5 and on or off"));
-    } else if (command == QLatin1String("clear-counter")) {
-        if (!expectArgs(1) || !parseIndex(args[1], 7, &index))
-            return usage(QStringLiteral("clear-counter takes an input number 0-7"));
-    } else if (command == QLatin1String("identify") || command == QLatin1String("status") ||
-               command == QLatin1String("locate") || command == QLatin1String("counters") ||
-               command == QLatin1String("watch")) {
-        if (!expectArgs(0)) return usage(command + QStringLiteral(" takes no arguments"));
-    } else {
-        return usage(QStringLiteral("unknown command: ") + command);
-    }
-
+    if (!rzl::ApplyLaunchOptions(settings.launch, controller.ctx(), resources, &problem)) return usageError(problem);
     if (const ExitCode code = controller.checkLink(); code != kExitDone) return code;
-
-    if (command == QLatin1String("identify")) return controller.identify();
-    if (command == QLatin1String("status")) return controller.status();
-    if (command == QLatin1String("set-do")) return controller.setOutput(index, args[2] == QLatin1String("on"));
-    if (command == QLatin1String("locate")) return controller.locate();
-    if (command == QLatin1String("counters")) return controller.counters();
-    if (command == QLatin1String("clear-counter")) return controller.clearCounter(index);
-    return controller.watch();
+    return call(controller);
 }

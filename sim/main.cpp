@@ -10,30 +10,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "core/usage.h"
 #include "sim/module_server.h"
 
 namespace {
-
-const char* const kUsage =
-    "usage: rzl-sim [--listen ADDR:PORT] [--model CODE] [--address A.B.C.D] [--state FILE]\n"
-    "               [--fault MODE] [--slow-ms N] [--inputs PATTERN] [--verbose]\n"
-    "\n"
-    "  --listen ADDR:PORT  where to listen (default 127.0.0.1:13577; port 0 picks a free one)\n"
-    "  --model CODE        model code the module reports (default 176)\n"
-    "  --address A.B.C.D   address the module reports (default: the listen address)\n"
-    "  --state FILE        keep outputs, counters, settings and stored files in FILE\n"
-    "  --fault MODE        silent, garbage, reject, split, close or slow\n"
-    "  --slow-ms N         reply delay of the slow fault in ms (default 1500)\n"
-    "  --inputs PATTERN    toggling inputs, e.g. DI0:500,DI2:1500 (DIn toggles every N ms)\n"
-    "  --verbose           log every frame received and sent on stderr\n"
-    "  --help              this text\n";
-
-int Usage(const QString& problem) {
-    if (!problem.isEmpty())
-        std::fprintf(stderr, "rzl-sim: %s\n", problem.toLocal8Bit().constData());
-    std::fputs(kUsage, stderr);
-    return 1;
-}
 
 bool ParseUnsigned(const QString& text, uint max, uint& out) {
     bool ok = false;
@@ -67,6 +47,85 @@ std::optional<rzl::sim::FaultMode> ParseFault(const QString& text) {
     return modes.value(text);
 }
 
+QList<rzl::OptionRow<rzl::sim::SimOptions>> SimOptionRows() {
+    using rzl::sim::SimOptions;
+    return {
+        {{{"listen"}, "ADDR:PORT", "where to listen (default 127.0.0.1:13577; port 0 picks a free one)"},
+         [](const QString& value, SimOptions& options) {
+             const qsizetype colon = value.lastIndexOf(':');
+             const QHostAddress address(value.left(colon));
+             uint port = 0;
+             if (colon <= 0 || address.isNull() || !ParseUnsigned(value.mid(colon + 1), 65535, port))
+                 return QStringLiteral("--listen wants ADDR:PORT, not %1").arg(value);
+             options.listenAddress = address;
+             options.port = std::uint16_t(port);
+             return QString();
+         }},
+        {{{"model"}, "CODE", "model code the module reports (default 176)"},
+         [](const QString& value, SimOptions& options) {
+             uint code = 0;
+             if (!ParseUnsigned(value, 255, code)) return QStringLiteral("--model wants a code 0 to 255, not %1").arg(value);
+             options.model = std::uint8_t(code);
+             return QString();
+         }},
+        {{{"address"}, "A.B.C.D", "address the module reports (default: the listen address)"},
+         [](const QString& value, SimOptions& options) {
+             options.reportedAddress = ParseDotted(value);
+             return options.reportedAddress ? QString() : QStringLiteral("--address wants A.B.C.D, not %1").arg(value);
+         }},
+        {{{"state"}, "FILE", "keep outputs, counters, settings and stored files in FILE"},
+         [](const QString& value, SimOptions& options) {
+             options.stateFile = value;
+             return value.isEmpty() ? QStringLiteral("--state wants a file name") : QString();
+         }},
+        {{{"fault"}, "MODE", "silent, garbage, reject, split, close or slow"},
+         [](const QString& value, SimOptions& options) {
+             const auto fault = ParseFault(value);
+             if (!fault) return QStringLiteral("unknown fault mode %1").arg(value);
+             options.fault = *fault;
+             return QString();
+         }},
+        {{{"slow-ms"}, "N", "reply delay of the slow fault in ms (default 1500)"},
+         [](const QString& value, SimOptions& options) {
+             uint ms = 0;
+             if (!ParseUnsigned(value, 600000, ms)) return QStringLiteral("--slow-ms wants milliseconds, not %1").arg(value);
+             options.slowDelayMs = int(ms);
+             return QString();
+         }},
+        {{{"inputs"}, "PATTERN", "toggling inputs, e.g. DI0:500,DI2:1500 (DIn toggles every N ms)"},
+         [](const QString& value, SimOptions& options) {
+             std::array<int, 8> periods{};
+             QString why;
+             if (!rzl::sim::ParseInputsPattern(value, periods, &why)) return why;
+             options.inputsPattern = value;
+             return QString();
+         }},
+        {{{"verbose"}, QString(), "log every frame received and sent on stderr"},
+         [](const QString&, SimOptions& options) {
+             options.verbose = true;
+             return QString();
+         }},
+    };
+}
+
+rzl::Usage SimUsage() {
+    rzl::Usage usage;
+    usage.program = QStringLiteral("rzl-sim");
+    usage.synopsis = QStringLiteral("[options]");
+    usage.summary = QStringLiteral("simulated rZL Wi-Fi I/O module on a TCP port");
+    usage.description = QStringLiteral(
+        "rzl-sim answers every command of the module's protocol like a module: identify, polling, "
+        "outputs, input counters, locate, the flash file store, firmware checksum, Wi-Fi mode, web "
+        "key and reset to defaults. It is for trying rzl-ctrl and rzlctl without hardware and for "
+        "tests.\n\n"
+        "It prints the address and port it listens on, then serves until SIGINT or SIGTERM, after "
+        "which the state file, if any, is written.");
+    usage.options = rzl::UsageOptions(SimOptionRows());
+    usage.exitCodes = {{0, "stopped by a signal"}, {1, "usage error"}, {2, "cannot listen"}};
+    usage.seeAlso = {QStringLiteral("rzl-ctrl(1)"), QStringLiteral("rzlctl(1)")};
+    return usage;
+}
+
 int g_signalPipe[2] = {-1, -1};
 
 void OnSignal(int) {
@@ -81,63 +140,8 @@ int main(int argc, char** argv) {
     rzl::sim::SimOptions options;
     options.port = 13577;
 
-    const QStringList args = app.arguments().mid(1);
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (arg == QLatin1String("--verbose")) {
-            options.verbose = true;
-            continue;
-        }
-        static const QStringList withValue{QStringLiteral("--listen"), QStringLiteral("--model"),
-                                           QStringLiteral("--address"), QStringLiteral("--state"),
-                                           QStringLiteral("--fault"), QStringLiteral("--slow-ms"),
-                                           QStringLiteral("--inputs")};
-        if (!withValue.contains(arg))
-            return Usage(QStringLiteral("unknown option %1").arg(arg));
-        if (i + 1 >= args.size())
-            return Usage(QStringLiteral("%1 needs a value").arg(arg));
-        const QString value = args[++i];
-        uint n = 0;
-        if (arg == QLatin1String("--listen")) {
-            const int colon = value.lastIndexOf(QLatin1Char(':'));
-            QHostAddress address(value.left(colon));
-            if (colon <= 0 || address.isNull() || !ParseUnsigned(value.mid(colon + 1), 65535, n))
-                return Usage(QStringLiteral("--listen wants ADDR:PORT, not %1").arg(value));
-            options.listenAddress = address;
-            options.port = std::uint16_t(n);
-        } else if (arg == QLatin1String("--model")) {
-            if (!ParseUnsigned(value, 255, n))
-                return Usage(QStringLiteral("--model wants a code 0 to 255, not %1").arg(value));
-            options.model = std::uint8_t(n);
-        } else if (arg == QLatin1String("--address")) {
-            options.reportedAddress = ParseDotted(value);
-            if (!options.reportedAddress)
-                return Usage(QStringLiteral("--address wants A.B.C.D, not %1").arg(value));
-        } else if (arg == QLatin1String("--state")) {
-            if (value.isEmpty())
-                return Usage(QStringLiteral("--state wants a file name"));
-            options.stateFile = value;
-        } else if (arg == QLatin1String("--fault")) {
-            const auto fault = ParseFault(value);
-            if (!fault)
-                return Usage(QStringLiteral("unknown fault mode %1").arg(value));
-            options.fault = *fault;
-        } else if (arg == QLatin1String("--slow-ms")) {
-            if (!ParseUnsigned(value, 600000, n))
-                return Usage(QStringLiteral("--slow-ms wants milliseconds, not %1").arg(value));
-            options.slowDelayMs = int(n);
-        } else if (arg == QLatin1String("--inputs")) {
-            std::array<int, 8> periods{};
-            QString why;
-            if (!rzl::sim::ParseInputsPattern(value, periods, &why))
-                return Usage(why);
-            options.inputsPattern = value;
-        }
-    }
+    const rzl::ParsedArguments parsed = rzl::ParseArguments(SimUsage(), SimOptionRows(), app.arguments(), options);
+    if (const auto code = rzl::AnswerArguments(parsed, SimUsage().program, 1)) return *code;
 
     auto shared = std::make_shared<rzl::sim::SharedRecord>();
     shared->fault = options.fault;

@@ -5,7 +5,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "app/options.h"
+#include "app/desktop_arguments.h"
+#include "core/version.h"
 #include "link/device_link_check.h"
 #include "link/link_supervisor.h"
 #include "tests/support/fake_host_network.h"
@@ -19,6 +20,15 @@ QStringList args(std::initializer_list<const char*> list) {
     QStringList out{QStringLiteral("rzl-ctrl")};
     for (const char* a : list) out << QString::fromUtf8(a);
     return out;
+}
+
+// The desktop program's parse: its result, launch options and text.
+ParseResult Parse(const QStringList& arguments, LaunchOptions& options, QString* text) {
+    DesktopArguments settings;
+    const ParsedArguments parsed = ParseDesktopArguments(arguments, settings);
+    options = settings.launch;
+    *text = parsed.text;
+    return parsed.result;
 }
 
 TEST(LaunchOptions, DeviceIsTakenAsIfTypedIntoTheAddressField) {
@@ -38,7 +48,7 @@ TEST(LaunchOptions, DeviceIsTakenAsIfTypedIntoTheAddressField) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
         LaunchOptions options;
         QString text;
-        ASSERT_EQ(ParseDesktopArguments(c.arguments, options, &text), LaunchParse::Run) << text.toStdString();
+        ASSERT_EQ(Parse(c.arguments, options, &text), ParseResult::Run) << text.toStdString();
         test::TestProgram t;
         LaunchResources resources;
         ASSERT_TRUE(ApplyLaunchOptions(options, t.ctx, resources, &text)) << text.toStdString();
@@ -61,16 +71,18 @@ TEST(LaunchOptions, BadArgumentsAreRefusedWithAReason) {
           args({"--device", "[::1]x"}), args({"--device", "module.local:14000"}),
           args({"--device", "[::1]:14000"}), args({"--device", "fe80::1"}), args({"--device", "10.0.0.300"}),
           args({"--device", "1.2.3"}), args({"--device", "a", "--device", "b"}), args({"--demo", "--device", "a"}),
-          args({"--bogus"}), args({"extra"})}) {
+          args({"--device", "1.2.3.4", "--device", "1.2.3.5"}), args({"--device", "1.2.3.4", "--demo"}),
+          args({"--bogus"}), args({"extra"}), args({"--screenshot-window", "elsewhere"}),
+          args({"--screenshot-delay", "-5"}), args({"--screenshot-delay", "soon"}), args({"--screenshot"})}) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
         LaunchOptions options;
         QString text;
-        EXPECT_EQ(ParseDesktopArguments(arguments, options, &text), LaunchParse::Error);
+        EXPECT_EQ(Parse(arguments, options, &text), ParseResult::Error);
         EXPECT_FALSE(text.isEmpty());
     }
     LaunchOptions options;
     QString text;
-    EXPECT_EQ(ParseDesktopArguments(args({"--help"}), options, &text), LaunchParse::Help);
+    EXPECT_EQ(Parse(args({"--help"}), options, &text), ParseResult::Help);
     EXPECT_TRUE(text.contains(QStringLiteral("--device HOST[:PORT]")));
 }
 
@@ -81,8 +93,8 @@ TEST(LaunchOptions, NoLinkCheckAnswersLinkedWithoutProbingOrTouchingTheMarker) {
 
     LaunchOptions options;
     QString text;
-    ASSERT_EQ(ParseDesktopArguments(args({"--no-link-check", "--device", "127.0.0.1:1"}), options, &text),
-              LaunchParse::Run);
+    ASSERT_EQ(Parse(args({"--no-link-check", "--device", "127.0.0.1:1"}), options, &text),
+              ParseResult::Run);
     test::TestProgram t;
     auto* network = new test::FakeHostNetwork;  // no adapters: a probe would fail
     t.ctx.hostNetwork.reset(network);
@@ -101,7 +113,7 @@ TEST(LaunchOptions, NoLinkCheckAnswersLinkedWithoutProbingOrTouchingTheMarker) {
 TEST(LaunchOptions, DemoRunsTheProgramAgainstABuiltInModuleOnLoopback) {
     LaunchOptions options;
     QString text;
-    ASSERT_EQ(ParseDesktopArguments(args({"--demo"}), options, &text), LaunchParse::Run);
+    ASSERT_EQ(Parse(args({"--demo"}), options, &text), ParseResult::Run);
     test::TestProgram t;
     LaunchResources resources;
     ASSERT_TRUE(ApplyLaunchOptions(options, t.ctx, resources, &text)) << text.toStdString();

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "core/version.h"
 #include "sim/simulator.h"
 
 namespace {
@@ -139,6 +140,40 @@ TEST_F(RzlctlTest, ExitCodes) {
     const CliRun unreachable = rzlctl({"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(port), "status"}, false);
     EXPECT_EQ(unreachable.exitCode, 2);
     EXPECT_TRUE(unreachable.err.contains("Connect Timeout"));
+}
+
+// A usage error is the problem and a hint on standard error, nothing sent; --help and --version
+// answer on standard output and send nothing either.
+TEST_F(RzlctlTest, UsageErrorsAreOneLineAndAHint) {
+    const struct {
+        QStringList args;
+        QString problem;
+    } cases[] = {
+        {{"frobnicate"}, "rzlctl: unknown command: frobnicate"},
+        {{}, "rzlctl: no command given"},
+        {{"set-do", "6", "on"}, "rzlctl: set-do takes an output number 0-5 and on or off"},
+        {{"set-do", "1", "maybe"}, "rzlctl: set-do takes an output number 0-5 and on or off"},
+        {{"clear-counter"}, "rzlctl: clear-counter takes an input number 0-7"},
+        {{"identify", "now"}, "rzlctl: identify takes no arguments"},
+        {{"--count", "x", "watch"}, "rzlctl: --count takes a number"},
+        {{"--bogus", "identify"}, "rzlctl: Unknown option 'bogus'."},
+        {{"--demo", "identify"}, "rzlctl: --demo runs its own module; it cannot be combined with --device"},
+    };
+    sim.clearReceived();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const CliRun run = rzlctl(QStringList{QStringLiteral("--no-link-check")} + c.args);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err, c.problem + "\nTry 'rzlctl --help' for more information.\n");
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    const CliRun version = rzlctl({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, QStringLiteral("rzlctl " RZL_VERSION "\n"));
+    const CliRun help = rzlctl({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("clear-counter N")) << help.out.toStdString();
+    EXPECT_TRUE(framesHex().isEmpty());
 }
 
 TEST_F(RzlctlTest, FaultModesThroughStatus) {

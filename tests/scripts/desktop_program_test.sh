@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # rzl-ctrl as a whole program on the offscreen platform: it starts, links to the demo module on
 # loopback, pictures each of its three windows at its own size, and exits with 0; bad arguments
-# are refused. Skipped (77) when the desktop program is not built.
+# are refused. --help, --version and refused arguments need no display. Skipped (77) when the
+# desktop program is not built.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 program="$build/rzl-ctrl"
@@ -31,4 +32,15 @@ status=0
 "$program" --no-such-option 2>/dev/null || status=$?
 [ "$status" -eq 2 ] || { echo "an unknown option gave exit code $status" >&2; exit 1; }
 "$program" --help | grep -q -- "--screenshot-window"
+
+# Without any display: an application object would abort here, so nothing may build one first.
+nodisplay() { env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$program" "$@"; }
+nodisplay --help | grep -q -- "--screenshot-window" || { echo "--help needs a display" >&2; exit 1; }
+nodisplay --version | grep -qx "rzl-ctrl [0-9][0-9.]*" || { echo "--version needs a display" >&2; exit 1; }
+status=0
+nodisplay --device 10.0.0.300 2>"$work/err" || status=$?
+[ "$status" -eq 2 ] && [ "$(wc -l <"$work/err")" -eq 2 ] && grep -q "^Try 'rzl-ctrl --help'" "$work/err" ||
+  { echo "a refused argument without a display gave exit code $status:" >&2; cat "$work/err" >&2; exit 1; }
+# Qt's own options still reach the application object.
+"$program" -platform offscreen --version | grep -qx "rzl-ctrl [0-9][0-9.]*"
 echo "desktop program: pictures at window size, arguments checked"

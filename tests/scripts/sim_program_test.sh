@@ -16,15 +16,18 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; [ -f "$work/err" ] && cat "$work/err"; exit 1; }
 
-# Bad options: usage on stderr, exit 1.
+# Bad options: the problem and a hint to --help on stderr (not the whole usage), exit 1.
 for bad in "--bogus" "--model 300" "--listen nowhere" "--fault sometimes" "--inputs DI9:100" "--model"; do
     # shellcheck disable=SC2086
     "$sim" $bad >"$work/out" 2>"$work/usage"
     code=$?
     [ "$code" -eq 1 ] || fail "'$bad' exited with $code"
-    grep -q "usage: rzl-sim" "$work/usage" || fail "'$bad' printed no usage"
+    grep -q "^rzl-sim: " "$work/usage" || fail "'$bad' printed no problem"
+    grep -q "^Try 'rzl-sim --help'" "$work/usage" || fail "'$bad' printed no hint"
+    [ "$(wc -l <"$work/usage")" -eq 2 ] || fail "'$bad' printed more than the problem and the hint"
 done
 "$sim" --help | grep -q -- "--inputs PATTERN" || fail "--help"
+"$sim" --version | grep -qx "rzl-sim [0-9][0-9.]*" || fail "--version"
 
 "$sim" --listen 127.0.0.1:0 --model 178 --address 192.168.77.5 --state "$work/state.json" \
     >"$work/out" 2>"$work/err" &
