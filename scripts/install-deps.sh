@@ -11,6 +11,7 @@ packages=(
   fonts-wine fonts-crosextra-carlito
   xvfb xauth
   iproute2 util-linux
+  dpkg-dev desktop-file-utils appstream
 )
 
 missing=()
