@@ -76,7 +76,9 @@ TEST(Usage, ParseTakesEachValueAndStopsAtTheFirstProblem) {
         EXPECT_EQ(parsed.result, c.result);
         EXPECT_TRUE(parsed.text.contains(c.text)) << parsed.text.toStdString();
         EXPECT_EQ(parsed.positional, c.positional);
-        if (c.result == ParseResult::Run || c.result == ParseResult::Error) EXPECT_EQ(settings.names, c.names);
+        if (c.result == ParseResult::Run || c.result == ParseResult::Error) {
+            EXPECT_EQ(settings.names, c.names);
+        }
     }
 }
 
