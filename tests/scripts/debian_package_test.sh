@@ -11,10 +11,13 @@ for tool in cpack dpkg-deb dpkg-shlibdeps; do
   command -v "$tool" >/dev/null || { echo "$tool missing"; exit 77; }
 done
 
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/netns_lib.sh"  # rzl_start_sim
+
 work=$(mktemp -d)
-sim_pid=""
+RZL_SIM_PID=""
 cleanup() {
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  [ -n "$RZL_SIM_PID" ] && kill "$RZL_SIM_PID" 2>/dev/null && wait "$RZL_SIM_PID" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -40,16 +43,8 @@ done
 # The installed programs, without the build tree's help.
 [ "$("$bin/rzlctl" --version)" = "rzlctl $version" ] || fail "rzlctl --version is not $version"
 [ "$("$bin/rzl-sim" --version)" = "rzl-sim $version" ] || fail "rzl-sim --version is not $version"
-"$bin/rzl-sim" --listen 127.0.0.1:0 >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
-port=""
-for _ in $(seq 1 100); do
-  port=$(sed -n 's/^rzl-sim listening on 127\.0\.0\.1:\([0-9][0-9]*\)$/\1/p' "$work/sim.out")
-  [ -n "$port" ] && break
-  kill -0 "$sim_pid" 2>/dev/null || { cat "$work/sim.err"; fail "installed rzl-sim ended early"; }
-  sleep 0.05
-done
-[ -n "$port" ] || fail "installed rzl-sim announced no port"
+rzl_start_sim "$bin" --listen 127.0.0.1:0 || fail "installed rzl-sim did not start"
+port=$RZL_SIM_PORT
 (cd "$work" && "$bin/rzlctl" --device "127.0.0.1:$port" --no-link-check identify) >"$work/identify" ||
   fail "installed rzlctl identify against the installed rzl-sim"
 grep -q "^Model: .*(code 176)$" "$work/identify" || { cat "$work/identify"; fail "identify printed no model"; }

@@ -23,8 +23,9 @@ rzl_in_private_netns() {
   ' rzl-netns "$@"
 }
 
-# rzl_start_sim BUILD_DIR ARGS...: starts rzl-sim in the background, waits for its listening
-# line and sets RZL_SIM_PID. Fails after 10 s.
+# rzl_start_sim BIN_DIR ARGS...: starts BIN_DIR/rzl-sim in the background, waits for its
+# listening line and sets RZL_SIM_PID and RZL_SIM_PORT (the port it listens on, also when
+# --listen asked for port 0). Fails after 10 s.
 rzl_start_sim() {
   local build=$1; shift
   local out
@@ -32,7 +33,8 @@ rzl_start_sim() {
   "$build/rzl-sim" "$@" >"$out" 2>&1 &
   RZL_SIM_PID=$!
   for _ in $(seq 100); do
-    grep -q 'listening on' "$out" && { rm -f "$out"; return 0; }
+    RZL_SIM_PORT=$(sed -n 's/^rzl-sim listening on .*:\([0-9][0-9]*\)$/\1/p' "$out")
+    [ -n "$RZL_SIM_PORT" ] && { rm -f "$out"; return 0; }
     sleep 0.1
   done
   echo "rzl-sim did not start:" >&2
