@@ -48,8 +48,10 @@ Usage DesktopUsage() {
         "Without options it targets 192.168.77.1:13577, the module's own access point, checks "
         "that this PC's Wi-Fi is on that network, identifies the module and polls it about every "
         "three seconds. An empty file rzl_dacr.cfg in the current directory turns the Wi-Fi check "
-        "off.");
+        "off.\n\n"
+        "Qt's own options, such as -platform and -style, are taken as well.");
     usage.options = UsageOptions(DesktopOptionRows());
+    usage.exitCodes = {{0, "the main window was closed"}, {1, "the demo module could not start"}, {2, "usage error"}};
     usage.seeAlso = {QStringLiteral("rzlctl(1)"), QStringLiteral("rzl-sim(1)")};
     return usage;
 }
