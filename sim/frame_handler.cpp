@@ -66,7 +66,7 @@ QByteArray StateBytes(const ModuleState& state) {
     return b;
 }
 
-FrameOutcome UploadOutcome(const QByteArray& frame, std::uint8_t code) {
+FrameOutcome UploadOutcome(const QByteArray& frame, std::uint8_t code, const ModuleState& state) {
     FrameOutcome out;
     UploadHeader header;
     header.length = U32At(frame, 5);
@@ -76,9 +76,9 @@ FrameOutcome UploadOutcome(const QByteArray& frame, std::uint8_t code) {
     if (!name || !IsAcceptedFileName(*name)) {
         header.refused = true;
         out.refusal = QStringLiteral("file header refused: name \"%1\" is outside the file store").arg(Printable(header.name));
-    } else if (header.length > std::uint32_t(kMaxContentBytes)) {
+    } else if (const QString why = StoreRefusal(state, header.name, header.length); !why.isEmpty()) {
         header.refused = true;
-        out.refusal = QStringLiteral("file header refused: %1 bytes for \"%2\" exceed the store").arg(header.length).arg(Printable(header.name));
+        out.refusal = QStringLiteral("file header for \"%1\" refused: %2").arg(Printable(header.name), why);
     }
     out.upload = header;
     out.reply = MakeReply(code, header.refused ? kRefused : kAccepted);
@@ -115,6 +115,10 @@ int ShortRequestLength(const QByteArray& buffer) {
     if (buffer.size() >= 5 && At(buffer, 4) == FileHeader)
         return 40;
     return RequestLength(buffer);
+}
+
+bool AnnouncesContent(const QByteArray& frame) {
+    return frame.size() > 4 && (At(frame, 4) == FileHeader || At(frame, 4) == FirmwareHeader);
 }
 
 QByteArray MakeReply(std::uint8_t code, std::uint8_t status, const QByteArray& payload) {
@@ -160,7 +164,7 @@ QByteArray IdentifyReply(const ModuleState& s) {
     return r;
 }
 
-FrameOutcome HandleFrame(const QByteArray& frame, ModuleState& state) {
+FrameOutcome HandleFrame(const QByteArray& frame, ModuleState& state, bool outputsStuck) {
     FrameOutcome out;
     const std::uint8_t code = At(frame, 4);
     const auto refuse = [&](const QString& why, const QByteArray& payload = {}) {
@@ -184,8 +188,10 @@ FrameOutcome HandleFrame(const QByteArray& frame, ModuleState& state) {
             return refuse(QStringLiteral("output %1 does not exist").arg(output), StateBytes(state));
         const std::uint8_t bit = std::uint8_t(1u << (output - 1));
         const bool on = At(frame, 6) != 0 && (MasksForModel(state.model).outputs & bit);
-        state.doBits = on ? (state.doBits | bit) : (state.doBits & ~bit);
-        out.stateChanged = true;
+        if (!outputsStuck) {
+            state.doBits = on ? (state.doBits | bit) : (state.doBits & ~bit);
+            out.stateChanged = true;
+        }
         out.reply = MakeReply(code, kAccepted, StateBytes(state));
         return out;
     }
@@ -247,7 +253,7 @@ FrameOutcome HandleFrame(const QByteArray& frame, ModuleState& state) {
     }
     case FileHeader:
     case FirmwareHeader:
-        return UploadOutcome(frame, code);
+        return UploadOutcome(frame, code, state);
     case Locate:
     case Activate:
     case ModbusNotice:

@@ -14,7 +14,6 @@ namespace rzl::sim {
 inline const QByteArray kSignature = QByteArray::fromHex("5A3577A5");
 constexpr std::uint8_t kAccepted = 6;
 constexpr std::uint8_t kRefused = 21;
-constexpr int kMaxContentBytes = 4 * 1024 * 1024;  // the largest file the store takes
 
 // Length of the request that opens `buffer` (which starts with the signature): above 0 its
 // length; 0 when the code is unknown; -1 when more bytes are needed to tell.
@@ -38,11 +37,16 @@ struct FrameOutcome {
     QString refusal;                     // why the module refused the request, for the log
 };
 
+// A file header (95 or 90): content follows on the next connection when it is accepted.
+bool AnnouncesContent(const QByteArray& frame);
+
 QByteArray MakeReply(std::uint8_t code, std::uint8_t status, const QByteArray& payload = {});
 QByteArray IdentifyReply(const ModuleState& state);
 
-// A well-formed request (signature, known code, its full length) applied to the state.
-FrameOutcome HandleFrame(const QByteArray& frame, ModuleState& state);
+// A well-formed request (signature, known code, its full length) applied to the state. With
+// `outputsStuck` an output switch is accepted but leaves the outputs as they are (a relay that
+// does not pull in).
+FrameOutcome HandleFrame(const QByteArray& frame, ModuleState& state, bool outputsStuck = false);
 // The same request refused as a whole: status 21, nothing changes, announced content is dropped.
 FrameOutcome RefuseFrame(const QByteArray& frame);
 

@@ -41,7 +41,8 @@ std::optional<rzl::sim::FaultMode> ParseFault(const QString& text) {
         {QStringLiteral("none"), FaultMode::None},       {QStringLiteral("silent"), FaultMode::Silent},
         {QStringLiteral("garbage"), FaultMode::Garbage}, {QStringLiteral("reject"), FaultMode::Reject},
         {QStringLiteral("split"), FaultMode::Split},     {QStringLiteral("close"), FaultMode::Close},
-        {QStringLiteral("slow"), FaultMode::Slow}};
+        {QStringLiteral("slow"), FaultMode::Slow},       {QStringLiteral("stuck"), FaultMode::Stuck},
+        {QStringLiteral("restart"), FaultMode::Restart}};
     if (!modes.contains(text))
         return std::nullopt;
     return modes.value(text);
@@ -78,7 +79,7 @@ QList<rzl::OptionRow<rzl::sim::SimOptions>> SimOptionRows() {
              options.stateFile = value;
              return value.isEmpty() ? QStringLiteral("--state wants a file name") : QString();
          }},
-        {{{"fault"}, "MODE", "silent, garbage, reject, split, close or slow"},
+        {{{"fault"}, "MODE", "silent, garbage, reject, split, close, slow, stuck or restart"},
          [](const QString& value, SimOptions& options) {
              const auto fault = ParseFault(value);
              if (!fault) return QStringLiteral("unknown fault mode %1").arg(value);

@@ -5,6 +5,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <cstdio>
+#include <limits>
 
 #include "sim/module_state.h"
 
@@ -14,7 +15,9 @@ namespace {
 
 constexpr int kMaxFrameBytes = 4096;
 constexpr int kMaxConnections = 64;      // more at once are turned away
-constexpr int kMaxKeptFrames = 10000;    // the oldest received frames are forgotten first
+constexpr int kMaxStreams = 4;           // content streams at once: the rest stays for requests
+constexpr int kMaxKeptFrames = 10000;    // the oldest received frames are forgotten first,
+constexpr qsizetype kMaxKeptBytes = 1024 * 1024;  // and when the frames hold more than this
 constexpr int kSettleMs = 150;
 constexpr int kSaveDelayMs = 200;
 
@@ -95,6 +98,7 @@ bool ModuleServer::listen() {
 }
 
 void ModuleServer::shutdown() {
+    stopping_ = true;
     for (QTimer* t : inputTimers_)
         t->stop();
     if (server_)
@@ -121,8 +125,12 @@ bool ModuleServer::loadStateFile() {
             error_ = QStringLiteral("cannot read %1: %2").arg(options_.stateFile, file.errorString());
             return false;
         }
+        if (file.size() > kMaxStateFileBytes) {
+            error_ = QStringLiteral("%1: %2 bytes, more than any state file rzl-sim writes").arg(options_.stateFile).arg(file.size());
+            return false;
+        }
         QString why;
-        if (!StateFromJson(file.read(16 * kMaxContentBytes), shared_->state, &why)) {
+        if (!StateFromJson(file.readAll(), shared_->state, &why)) {
             error_ = QStringLiteral("%1: %2").arg(options_.stateFile, why);
             return false;
         }
@@ -214,10 +222,17 @@ void ModuleServer::onNewConnection() {
 // A sender that opens a new connection is done with its earlier ones: a file header still
 // waiting to see whether it is 40 or 60 bytes long is 40 bytes long.
 void ModuleServer::keepFrame(const QByteArray& frame) {
+    // A copy of its own bytes: the frame may share the read buffer and its spare room.
+    const QByteArray copy(frame.constData(), frame.size());
     QMutexLocker lock(&shared_->mutex);
-    if (shared_->received.size() >= kMaxKeptFrames)
-        shared_->received.removeFirst();
-    shared_->received.append(frame);
+    QList<QByteArray>& kept = shared_->received;
+    while (!kept.isEmpty()
+           && (kept.size() >= kMaxKeptFrames || shared_->receivedBytes + copy.size() > kMaxKeptBytes)) {
+        shared_->receivedBytes -= kept.first().size();
+        kept.removeFirst();
+    }
+    kept.append(copy);
+    shared_->receivedBytes += copy.size();
 }
 
 void ModuleServer::flushShortFrames() {
@@ -236,7 +251,7 @@ void ModuleServer::onReadyRead(QTcpSocket* socket) {
     Connection& c = *it;
     if (c.kind == Kind::Content) {
         takeContentBytes(c, socket->readAll());
-        c.deadline->start();  // a stream stays open while it flows
+        c.deadline->start();  // a stream stays open while it flows, within its own deadline
         return;
     }
     if (c.answered) {
@@ -246,6 +261,8 @@ void ModuleServer::onReadyRead(QTcpSocket* socket) {
     c.buffer.append(socket->read(kMaxFrameBytes + 1 - c.buffer.size()));
     if (c.kind == Kind::Undecided)
         decideKind(socket, c, false);
+    if (c.kind == Kind::Content && socket->bytesAvailable() > 0)
+        takeContentBytes(c, socket->readAll());  // no further signal comes for what is buffered
     if (c.kind == Kind::Frame)
         takeFrameBytes(socket, c, false);
 }
@@ -283,9 +300,38 @@ void ModuleServer::decideKind(QTcpSocket* socket, Connection& c, bool closing) {
     c.kind = Kind::Content;
     c.upload = *pendingUpload_;
     pendingUpload_.reset();
+    startStream(socket, c);
     const QByteArray bytes = c.buffer;
     c.buffer.clear();
     takeContentBytes(c, bytes);
+}
+
+int ModuleServer::openStreams() const {
+    int n = 0;
+    for (const Connection& c : connections_)
+        n += c.kind == Kind::Content && !c.finished ? 1 : 0;
+    return n;
+}
+
+// Content streams share the connection limit with requests, so a file header is refused while
+// kMaxStreams streams are open, and each stream has an overall deadline that its announced
+// length justifies: a trickle that renews the idle deadline byte by byte does not last.
+void ModuleServer::startStream(QTcpSocket* socket, Connection& c) {
+    const qint64 length = c.upload.refused ? 0 : qint64(c.upload.length);
+    const qint64 allowedMs = options_.contentGraceMs + length * 1000 / std::max(1, options_.contentMinBytesPerSecond);
+    c.streamDeadline = new QTimer(socket);
+    c.streamDeadline->setSingleShot(true);
+    connect(c.streamDeadline, &QTimer::timeout, socket, [this, socket, allowedMs] {
+        auto found = connections_.find(socket);
+        if (found == connections_.end())
+            return;
+        LogLine(QStringLiteral("content for \"%1\" too slow: %2 bytes in %3 ms")
+                    .arg(QString::fromLatin1(found->upload.name))
+                    .arg(found->contentBytes)
+                    .arg(allowedMs));
+        finish(socket);
+    });
+    c.streamDeadline->start(int(std::min<qint64>(allowedMs, std::numeric_limits<int>::max())));
 }
 
 void ModuleServer::takeFrameBytes(QTcpSocket* socket, Connection& c, bool closing) {
@@ -334,6 +380,7 @@ void ModuleServer::takeFrameBytes(QTcpSocket* socket, Connection& c, bool closin
 }
 
 void ModuleServer::handleFrame(QTcpSocket* socket, Connection& c, const QByteArray& frame) {
+    const bool streamsFull = AnnouncesContent(frame) && openStreams() >= kMaxStreams;
     c.answered = true;
     if (c.settle)
         c.settle->stop();
@@ -350,8 +397,14 @@ void ModuleServer::handleFrame(QTcpSocket* socket, Connection& c, const QByteArr
         fault = shared_->fault;
         if (fault == FaultMode::Reject)
             outcome = RefuseFrame(frame);
-        else if (fault != FaultMode::Silent)
-            outcome = HandleFrame(frame, shared_->state);
+        else if (fault == FaultMode::Silent)
+            ;  // read and never answered: nothing changes
+        else if (streamsFull) {
+            // No content is awaited, so a content connection that follows is turned away at once.
+            outcome.reply = MakeReply(std::uint8_t(frame.at(4)), kRefused);
+            outcome.refusal = QStringLiteral("file header refused: %1 content streams are open").arg(kMaxStreams);
+        } else
+            outcome = HandleFrame(frame, shared_->state, fault == FaultMode::Stuck);
     }
     if (!outcome.refusal.isEmpty())
         LogLine(outcome.refusal);
@@ -403,6 +456,14 @@ void ModuleServer::sendReply(QTcpSocket* socket, Connection& c, QByteArray reply
 
 void ModuleServer::takeContentBytes(Connection& c, const QByteArray& bytes) {
     c.contentBytes += bytes.size();
+    if (!restarting_ && !c.upload.refused && c.contentBytes > 0 && c.contentBytes >= qint64(c.upload.length) / 2) {
+        QMutexLocker lock(&shared_->mutex);
+        if (shared_->fault == FaultMode::Restart) {
+            // Later, so the connection being read is not torn down under its reader.
+            restarting_ = true;
+            QTimer::singleShot(0, this, &ModuleServer::restartModule);
+        }
+    }
     if (c.upload.refused || c.contentBytes > qint64(c.upload.length))
         return;  // dropped; the count tells the story at the end
     for (char ch : bytes)
@@ -413,7 +474,8 @@ void ModuleServer::takeContentBytes(Connection& c, const QByteArray& bytes) {
 void ModuleServer::finishContent(Connection& c) {
     const QString name = QString::fromLatin1(c.upload.name);
     if (c.upload.refused) {
-        LogLine(QStringLiteral("content of a refused file header dropped (%1 bytes)").arg(c.contentBytes));
+        if (!c.lost)
+            LogLine(QStringLiteral("content of a refused file header dropped (%1 bytes)").arg(c.contentBytes));
         return;
     }
     if (c.contentBytes != qint64(c.upload.length)) {
@@ -432,6 +494,13 @@ void ModuleServer::finishContent(Connection& c) {
     }
     {
         QMutexLocker lock(&shared_->mutex);
+        // The store may have filled while the content flowed.
+        if (const QString why = StoreRefusal(shared_->state, c.upload.name, c.buffer.size()); !why.isEmpty()) {
+            lock.unlock();
+            LogLine(QStringLiteral("content for \"%1\" refused: %2").arg(name, why));
+            return;
+        }
+        c.buffer.squeeze();
         shared_->state.files.insert(name, c.buffer);
     }
     if (options_.verbose)
@@ -452,6 +521,41 @@ void ModuleServer::finish(QTcpSocket* socket, const QString& why) {
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();
+}
+
+// A restart: every connection drops, the port stays closed for a while, the settings files take
+// effect, and the module listens again on the same port.
+void ModuleServer::restartModule() {
+    if (stopping_)
+        return;
+    LogLine(QStringLiteral("restarting in the middle of a content stream"));
+    server_->close();
+    pendingUpload_.reset();
+    const auto sockets = connections_.keys();
+    for (QTcpSocket* socket : sockets) {
+        Connection& c = connections_[socket];
+        if (c.kind == Kind::Content && !c.upload.refused) {
+            LogLine(QStringLiteral("content for \"%1\" lost in the restart (%2 of %3 bytes)")
+                        .arg(QString::fromLatin1(c.upload.name))
+                        .arg(c.contentBytes)
+                        .arg(c.upload.length));
+            c.upload.refused = true;
+            c.lost = true;
+        }
+        finish(socket);
+    }
+    {
+        QMutexLocker lock(&shared_->mutex);
+        ApplySettingsFiles(shared_->state);
+    }
+    scheduleSave();
+    QTimer::singleShot(options_.restartMs, this, [this] {
+        restarting_ = false;
+        if (stopping_)
+            return;
+        if (!server_->listen(options_.listenAddress, port_))
+            LogLine(QStringLiteral("cannot listen again after the restart: %1").arg(server_->errorString()));
+    });
 }
 
 bool ParseInputsPattern(const QString& pattern, std::array<int, 8>& periodsMs, QString* error) {

@@ -25,6 +25,7 @@ struct SharedRecord {
     ModuleState state;
     FaultMode fault = FaultMode::None;
     QList<QByteArray> received;
+    qsizetype receivedBytes = 0;  // the bytes the received frames hold
     int connections = 0;
 };
 
@@ -54,10 +55,12 @@ private:
         QByteArray buffer;
         bool answered = false;   // its frame has been handled
         bool finished = false;
+        bool lost = false;       // its content went with a restart
         UploadHeader upload;     // for content connections
         qint64 contentBytes = 0;
         std::uint64_t contentSum = 0;
         QTimer* deadline = nullptr;
+        QTimer* streamDeadline = nullptr;  // the whole content stream's time
         QTimer* settle = nullptr;  // waits for the rest of a file header that may be short
     };
 
@@ -73,6 +76,9 @@ private:
     void sendReply(QTcpSocket* socket, Connection& c, QByteArray reply, FaultMode fault);
     void finishContent(Connection& c);
     void finish(QTcpSocket* socket, const QString& why = {});
+    void startStream(QTcpSocket* socket, Connection& c);
+    int openStreams() const;
+    void restartModule();
     void toggleInput(int input);
     bool loadStateFile();
     void saveNow();
@@ -84,6 +90,8 @@ private:
     std::optional<UploadHeader> pendingUpload_;
     QElapsedTimer pendingSince_;
     QTimer* saveTimer_ = nullptr;
+    bool restarting_ = false;
+    bool stopping_ = false;
     std::array<int, 8> inputPeriods_{};
     QList<QTimer*> inputTimers_;
     std::uint16_t port_ = 0;

@@ -77,6 +77,25 @@ bool IsAcceptedFileName(const QByteArray& name) {
     return false;
 }
 
+QString StoreRefusal(const ModuleState& state, const QByteArray& name, qint64 length) {
+    if (length > kMaxFileBytes)
+        return QStringLiteral("%1 bytes exceed the largest file the store takes (%2)").arg(length).arg(kMaxFileBytes);
+    const QString key = QString::fromLatin1(name);
+    qint64 used = length;
+    for (auto it = state.files.cbegin(); it != state.files.cend(); ++it) {
+        if (it.key() != key)
+            used += it.value().size();
+    }
+    if (used > kStoreBytes)
+        return QStringLiteral("%1 bytes do not fit the store (%2 of %3 bytes in use)")
+            .arg(length)
+            .arg(used - length)
+            .arg(kStoreBytes);
+    if (!state.files.contains(key) && state.files.size() >= kMaxFiles)
+        return QStringLiteral("the store holds %1 files already").arg(kMaxFiles);
+    return {};
+}
+
 QByteArray StoredFirmwareImage(const ModuleState& state) {
     if (state.files.contains(QStringLiteral("/sys/mcuimg.bin")))
         return state.files.value(QStringLiteral("/sys/mcuimg.bin"));

@@ -18,6 +18,20 @@ struct IoMasks {
 // The outputs and inputs a model has; models without I/O get zero masks.
 IoMasks MasksForModel(std::uint8_t model);
 
+// The module's flash is small: no file above the firmware image's limit, a few MiB in all and a
+// bounded number of names. Whatever the store takes therefore always fits a state file that the
+// next start reads back.
+constexpr qsizetype kMaxFileBytes = 2 * 1024 * 1024;
+constexpr qsizetype kStoreBytes = 4 * 1024 * 1024;
+constexpr int kMaxFiles = 64;
+// The largest state file a store within these bounds makes (base64 content, names, settings),
+// with room to spare; a longer file is not one this simulator wrote.
+constexpr qint64 kMaxStateFileBytes = 8 * 1024 * 1024;
+
+// Why the store cannot take `length` bytes under `name` (an existing file of that name is
+// replaced); empty when it can.
+QString StoreRefusal(const ModuleState& state, const QByteArray& name, qint64 length);
+
 // The byte sum of a file's content, low 32 bits (the header and checksum frames carry these).
 std::uint32_t ByteSum32(const QByteArray& bytes);
 

@@ -86,6 +86,7 @@ QList<QByteArray> SimulatorThread::receivedFrames() const {
 void SimulatorThread::clearReceived() {
     QMutexLocker lock(&impl_->shared->mutex);
     impl_->shared->received.clear();
+    impl_->shared->receivedBytes = 0;
 }
 
 int SimulatorThread::connectionCount() const {

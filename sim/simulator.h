@@ -14,7 +14,12 @@
 
 namespace rzl::sim {
 
-enum class FaultMode { None, Silent, Garbage, Reject, Split, Close, Slow };
+// Silent: reads, never answers, changes nothing. Garbage: a reply with a wrong signature.
+// Reject: every request refused (status 21), nothing changes. Split: the reply in two pieces.
+// Close: every connection closed at once. Slow: the reply after slowDelayMs. Stuck: output
+// switches are accepted but the outputs stay as they are. Restart: halfway through a content
+// stream the module restarts: every connection drops and nothing answers for restartMs.
+enum class FaultMode { None, Silent, Garbage, Reject, Split, Close, Slow, Stuck, Restart };
 
 // What the module holds; the identify reply is built from it.
 struct ModuleState {
@@ -59,6 +64,11 @@ struct SimOptions {
     std::optional<std::uint8_t> model;  // overrides the model of the initial or stored state
     int idleTimeoutMs = 2000;           // a connection that stays quiet this long is closed
     int uploadWaitMs = 10000;           // how long an announced file waits for its content connection
+    // A content stream gets this long plus the time its announced length needs at the minimum
+    // rate; a stream that is slower is cut off and its content refused.
+    int contentGraceMs = 10000;
+    int contentMinBytesPerSecond = 8192;
+    int restartMs = 1000;               // how long a restart (fault mode Restart) keeps the port closed
 };
 
 // Reads "DI0:500,DI2:1500" (input DIi toggles every N ms) into periods per input, 0 = still.

@@ -1,6 +1,7 @@
 // The simulated module over loopback, talked to with a plain socket as the controller would.
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -8,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <functional>
+#include <memory>
+#include <vector>
 #include <gtest/gtest.h>
 
 #include "sim/module_state.h"
@@ -20,6 +23,8 @@ const QByteArray kSig = QByteArray::fromHex("5A3577A5");
 const QByteArray kIdentify = QByteArray::fromHex("5A3577A5210000");
 
 QByteArray Frame(const char* hexAfterSignature) { return kSig + QByteArray::fromHex(hexAfterSignature); }
+// Bytes as hex text, so a failure reads as the frames do.
+std::string Hex(const QByteArray& bytes) { return bytes.toHex(' ').toStdString(); }
 
 QTcpSocket* Connect(QTcpSocket& s, std::uint16_t port) {
     s.connectToHost(QHostAddress::LocalHost, port);
@@ -330,11 +335,41 @@ TEST(Simulator, FaultModes) {
     while (s.waitForReadyRead(3000))
         reply += s.readAll();
     EXPECT_EQ(reply.size(), 198);
+}
 
-    // A rejecting module changes nothing.
-    sim.thread.setFault(FaultMode::Reject);
-    EXPECT_EQ(Exchange(sim.port(), Frame("D0 01 01")), Frame("D0 15"));
-    EXPECT_EQ(sim.thread.state().doBits, 0);
+// A module that refuses, stays silent or has a stuck relay leaves its outputs, and the state file
+// that keeps them, as they were.
+TEST(Simulator, FaultModesChangeNoOutput) {
+    const struct {
+        FaultMode mode;
+        QByteArray reply;
+    } modes[] = {
+        {FaultMode::Reject, Frame("D0 15")},
+        {FaultMode::Silent, QByteArray()},
+        {FaultMode::Stuck, Frame("D0 06 00 00")},
+    };
+    for (const auto& m : modes) {
+        SCOPED_TRACE(int(m.mode));
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        SimOptions o = QuickOptions();
+        o.stateFile = dir.filePath(QStringLiteral("module.json"));
+        Sim sim(o);
+        ASSERT_TRUE(sim.started);
+        Exchange(sim.port(), Frame("61 00"));  // a change, so the state file is written
+        QFile file(o.stateFile);
+        ASSERT_TRUE(WaitFor([&] { return file.exists(); }));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+
+        sim.thread.setFault(m.mode);
+        EXPECT_EQ(Hex(Exchange(sim.port(), Frame("D0 01 01"))), Hex(m.reply));
+        sim.thread.stop();  // writes the state file if a change is waiting
+        EXPECT_EQ(sim.thread.state().doBits, 0);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll().toStdString(), before.toStdString());
+    }
 }
 
 TEST(Simulator, SurvivesHostileInput) {
@@ -380,6 +415,9 @@ TEST(Simulator, SurvivesHostileInput) {
         {"/etc/passwd", upload("/etc/passwd", "root", "root")},
         {"/local/../../x", upload("/local/../../x", "abc", "abc")},
         {"/sys/", upload("/sys/", "abc", "abc")},
+        {"/local/..", upload("/local/..", "abc", "abc")},
+        {"/sys/..", upload("/sys/..", "abc", "abc")},
+        {"..", upload("..", "abc", "abc")},
         {"announced 100 MB", [&] {
              Exchange(sim.port(), Header("/local/big.cfg", 100u << 20, 0));
              SendOnly(sim.port(), randomBytes(4096));
@@ -458,6 +496,169 @@ TEST(Simulator, InputPatternCountsRisingEdgesOfInputsTheModelHas) {
     std::array<int, 8> periods{};
     for (const char* bad : {"DI8:100", "DI0:0", "DO1:100", "DI0", "DI0:abc"})
         EXPECT_FALSE(ParseInputsPattern(QString::fromLatin1(bad), periods, nullptr)) << bad;
+}
+
+TEST(Simulator, WifiModeAndActivation) {
+    Sim sim;
+    ASSERT_TRUE(sim.started);
+    const struct {
+        QByteArray request;
+        QByteArray reply;
+        char modeByte;  // identify byte 176 afterwards
+    } rows[] = {
+        {Frame("30 00"), Frame("30 06"), 0},  // Station
+        {Frame("30 02"), Frame("30 06"), 1},  // AP
+        {Frame("26 00000126"), Frame("26 06"), 1},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(Hex(Exchange(sim.port(), row.request)), Hex(row.reply));
+        EXPECT_EQ(Exchange(sim.port(), kIdentify).at(176), row.modeByte) << row.request.toHex(' ').constData();
+    }
+
+    // Empty content (a header of length 0, then a connection that closes at once) is an empty file.
+    EXPECT_EQ(WriteFile(sim.port(), "/local/empty.cfg", QByteArray()), Frame("5F 06"));
+    EXPECT_TRUE(WaitFor([&] { return sim.hasFile("/local/empty.cfg"); }));
+}
+
+qsizetype HeldBytes(const QList<QByteArray>& frames) {
+    qsizetype held = 0;
+    for (const QByteArray& f : frames)
+        held += f.capacity();
+    return held;
+}
+
+// The simulator runs as a service for days: what it keeps of the frames it received is bounded
+// by their own bytes, not by the read buffers they came from.
+TEST(Simulator, ALongSessionDoesNotGrow) {
+    Sim sim;
+    ASSERT_TRUE(sim.started);
+    for (int i = 0; i < 10000; ++i)
+        ASSERT_EQ(Exchange(sim.port(), Frame("D8")).size(), 10) << i;
+    const QList<QByteArray> polls = sim.thread.receivedFrames();
+    ASSERT_EQ(polls.size(), 10000);
+    EXPECT_LE(HeldBytes(polls), 10000 * 32) << "bytes held by 10,000 kept 5-byte frames";
+
+    // Frames of 4 KB: the log keeps the newest megabyte of them.
+    for (int i = 0; i < 400; ++i)
+        Exchange(sim.port(), QByteArray(4096, '\x33'));
+    EXPECT_LE(HeldBytes(sim.thread.receivedFrames()), 1024 * 1024 + 64 * 1024);
+    EXPECT_EQ(sim.thread.receivedFrames().last(), QByteArray(4096, '\x33'));
+}
+
+// Whatever the store accepts, the next start loads again; what does not fit is refused.
+TEST(Simulator, StoreTakesOnlyWhatTheNextStartLoads) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    SimOptions o = QuickOptions();
+    o.stateFile = dir.filePath(QStringLiteral("module.json"));
+    constexpr int kImage = 2 * 1024 * 1024;
+    const QByteArray accepted = Frame("5F 06");
+    const QByteArray refused = Frame("5F 15");
+    ModuleState written;
+    {
+        Sim sim(o);
+        ASSERT_TRUE(sim.started);
+        const struct {
+            const char* name;
+            int size;
+            QByteArray reply;
+        } uploads[] = {
+            {"/sys/mcuimg.bin", kImage + 1, refused},  // above the image limit
+            {"/local/big.cfg", 4 * 1024 * 1024, refused},
+            {"/sys/mcuimg.bin", kImage, accepted},
+            {"mcuimg.bin", kImage, accepted},
+            {"/local/locate.cfg", 3, refused},          // the store is full
+            {"/sys/mcuimg.bin", kImage - 1024, accepted},  // a replacement counts its own size only
+            {"/local/locate.cfg", 3, accepted},
+        };
+        for (const auto& u : uploads) {
+            SCOPED_TRACE(std::string(u.name) + " " + std::to_string(u.size));
+            const QByteArray content(u.size, '\xA7');
+            EXPECT_EQ(Hex(WriteFile(sim.port(), u.name, content)), Hex(u.reply));
+            if (u.reply == accepted)
+                EXPECT_TRUE(WaitFor([&] { return sim.thread.state().files.value(QString::fromLatin1(u.name)) == content; }));
+        }
+        // A bounded number of names: the 64th file is the last.
+        for (int i = sim.thread.state().files.size(); i < 64; ++i) {
+            const QByteArray name = "/local/f" + QByteArray::number(i);
+            ASSERT_EQ(Hex(WriteFile(sim.port(), name, "x")), Hex(accepted)) << i;
+            ASSERT_TRUE(WaitFor([&] { return sim.hasFile(name.constData()); }));
+        }
+        EXPECT_EQ(Hex(WriteFile(sim.port(), "/local/one-more", "x")), Hex(refused));
+        written = sim.thread.state();
+    }
+    SimOptions again = o;
+    again.initialState = ModuleState{};
+    Sim sim(again);
+    ASSERT_TRUE(sim.started) << sim.thread.errorString().toStdString();
+    EXPECT_EQ(sim.thread.state().files, written.files);
+}
+
+// Strangers who open content streams and trickle a byte now and then do not stop the service:
+// streams are few at a time and each ends when its announced length no longer justifies it.
+TEST(Simulator, TricklingContentStreamsLeaveRoomForRequests) {
+    SimOptions o = QuickOptions();
+    o.idleTimeoutMs = 2000;
+    o.contentGraceMs = 800;
+    Sim sim(o);
+    ASSERT_TRUE(sim.started);
+    const QByteArray announced(100, 'a');
+    std::vector<std::unique_ptr<QTcpSocket>> streams;
+    for (int i = 0; i < 64; ++i) {
+        Exchange(sim.port(), Header("/local/slow.cfg", 100, Sum(announced)));
+        auto s = std::make_unique<QTcpSocket>();
+        ASSERT_TRUE(Connect(*s, sim.port()));
+        s->write("a");
+        s->waitForBytesWritten(100);
+        streams.push_back(std::move(s));
+    }
+    int answered = 0;
+    for (int round = 0; round < 20; ++round) {
+        for (auto& s : streams) {
+            if (s->state() == QAbstractSocket::ConnectedState) {
+                s->write("a");
+                s->waitForBytesWritten(10);
+            }
+        }
+        answered += sim.identifyWorks() ? 1 : 0;
+        QThread::msleep(100);
+    }
+    EXPECT_EQ(answered, 20);
+    // Still trickling, and well inside the idle deadline: every stream has been cut off.
+    for (auto& s : streams) {
+        s->write("a");
+        EXPECT_TRUE(s->state() != QAbstractSocket::ConnectedState || s->waitForDisconnected(300));
+    }
+    EXPECT_FALSE(sim.hasFile("/local/slow.cfg"));
+}
+
+// Fault mode restart: halfway through a content stream the module drops every connection, is
+// away for a while, comes back on the same port with its settings files applied, and has not
+// stored the interrupted file.
+TEST(Simulator, RestartFaultDropsTheStreamAndComesBack) {
+    SimOptions o = QuickOptions();
+    o.restartMs = 1000;
+    Sim sim(o);
+    ASSERT_TRUE(sim.started);
+    const std::uint16_t port = sim.port();
+    WriteFile(port, "/local/locate.cfg", "Roof");
+    ASSERT_TRUE(WaitFor([&] { return sim.hasFile("/local/locate.cfg"); }));
+
+    sim.thread.setFault(FaultMode::Restart);
+    const QByteArray image(64 * 1024, '\x11');
+    EXPECT_EQ(Exchange(port, Header("/sys/mcuimg.bin", std::uint32_t(image.size()), Sum(image))), Frame("5F 06"));
+    QTcpSocket stream;
+    ASSERT_TRUE(Connect(stream, port));
+    stream.write(image);
+    stream.waitForBytesWritten(3000);
+    ASSERT_TRUE(WaitFor([&] { return sim.thread.state().location == "Roof"; }));
+    EXPECT_EQ(Exchange(port, kIdentify), "no connection");
+    EXPECT_TRUE(stream.state() != QAbstractSocket::ConnectedState || stream.waitForDisconnected(1000));
+
+    sim.thread.setFault(FaultMode::None);
+    EXPECT_TRUE(WaitFor([&] { return sim.identifyWorks(); }));
+    EXPECT_EQ(sim.port(), port);
+    EXPECT_FALSE(sim.hasFile("/sys/mcuimg.bin"));
 }
 
 }  // namespace
