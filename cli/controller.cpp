@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTimer>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 
@@ -31,6 +32,8 @@ void printLine(std::FILE* stream, const QString& text) {
 void merge(QJsonObject& into, const QJsonObject& from) {
     for (auto it = from.begin(); it != from.end(); ++it) into.insert(it.key(), it.value());
 }
+
+constexpr int kWatchFailureLimit = 5;
 
 volatile std::sig_atomic_t interrupted = 0;
 void onInterrupt(int) { interrupted = 1; }
@@ -266,10 +269,32 @@ ExitCode Controller::watch() {
 
     int changes = 0;
     int lastDo = -1, lastDi = -1;
+    // A module that stops answering ends the watch: after this many failed polls in a row, or
+    // fewer when --count asks for fewer results.
+    const int failureLimit = options_.watchMaxChanges > 0 ? std::min(kWatchFailureLimit, options_.watchMaxChanges)
+                                                          : kWatchFailureLimit;
+    int failures = 0;
+    QString lastFailure;
+    bool polling = false;  // the exchange's wait runs the timers: no poll inside a poll
     const auto poll = [&] {
         if (interrupted) return QCoreApplication::quit();
-        SendPoll(c);
-        if (c.session.pendingCommand != 0) return;  // no answer this time; the reason went to stderr
+        if (polling) return;
+        polling = true;
+        QString why;
+        ExitCode code;
+        {
+            RequestOutcome outcome(c);
+            SendPoll(c);
+            code = outcome.verdict(&why);
+        }
+        polling = false;
+        if (code != kExitDone) {
+            printLine(stderr, QStringLiteral("rzlctl: poll failed: ") + why);
+            lastFailure = why;
+            if (++failures >= failureLimit) QCoreApplication::exit(1);
+            return;
+        }
+        failures = 0;
         if (c.session.doState == lastDo && c.session.diState == lastDi) return;
         lastDo = c.session.doState;
         lastDi = c.session.diState;
@@ -290,7 +315,10 @@ ExitCode Controller::watch() {
     interruptCheck.start(50);
     timer.start();
     QTimer::singleShot(0, poll);
-    QCoreApplication::exec();
+    if (QCoreApplication::exec() != 0) {
+        lastMessage_.clear();  // the verdict says how many polls failed, after their own lines
+        return fail(kExitNoReply, QStringLiteral("%1 polls in a row failed, the last with: %2").arg(failures).arg(lastFailure));
+    }
     return kExitDone;
 }
 

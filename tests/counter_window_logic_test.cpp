@@ -11,20 +11,27 @@ namespace rzl::test {
 namespace {
 
 TEST(CounterWindowLogicTest, UpperRowsOnlyWithAllEightInputs) {
+    // A loopback listener that never answers: a clear that is sent really goes out.
+    QTcpServer peer;
+    ASSERT_TRUE(peer.listen(QHostAddress::LocalHost, 0));
     const struct {
         std::uint8_t diMask;
         bool upperRows;
-    } cases[] = {{0xFF, true}, {0x0F, false}, {0x00, false}};
+        int input;  // the Clear button clicked
+    } cases[] = {{0xFF, true, 4}, {0x0F, false, 4}, {0x0F, false, 5}, {0x00, false, 4}, {0x00, false, 7}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(int(c.diMask));
+        SCOPED_TRACE(QStringLiteral("diMask %1, DI%2").arg(c.diMask).arg(c.input).toStdString());
         TestProgram t;
-        t.target(1);  // a closed loopback port
+        t.target(peer.serverPort());
         t.ctx.session.diMask = c.diMask;
         t.program.form3.FormActivate();
         EXPECT_EQ(t.screen.counter.upperRowsEnabled, c.upperRows);
+        int sent = 0;
+        t.ctx.frameTap = [&](bool outgoing, const QByteArray&) { sent += outgoing ? 1 : 0; };
 
-        // A greyed Clear button does nothing.
-        t.program.form3.ClearClick(5);
+        // A greyed Clear button does nothing: the model lacks that input.
+        t.program.form3.ClearClick(c.input);
+        EXPECT_EQ(sent, c.upperRows ? 1 : 0);
         EXPECT_EQ(t.ctx.session.queuedCommand, c.upperRows ? kCmdCounterRead : 0);
     }
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "core/version.h"
+#include "sim/module_state.h"
 #include "sim/simulator.h"
 
 namespace {
@@ -100,6 +101,86 @@ TEST_F(RzlctlTest, JsonResultsParseBack) {
     EXPECT_EQ(json["settings"].toObject()["modbusPort"].toInt(), 502);
 }
 
+std::string Compact(const QJsonObject& json) { return QJsonDocument(json).toJson(QJsonDocument::Compact).toStdString(); }
+
+// What identify and status print in JSON, field by field, as the module's state says it.
+QJsonObject ExpectedIdentify(const rzl::sim::ModuleState& m, const QString& model) {
+    const auto dotted = [](const std::array<std::uint8_t, 4>& a) {
+        return QStringLiteral("%1.%2.%3.%4").arg(a[0]).arg(a[1]).arg(a[2]).arg(a[3]);
+    };
+    const rzl::sim::IoMasks masks = rzl::sim::MasksForModel(m.model);
+    QStringList mac;
+    for (std::uint8_t b : m.mac) mac.append(QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper());
+    const QJsonObject settings{
+        {"apSsid", QString::fromLatin1(m.apSsid)},
+        {"apSecured", m.apKeyType != 0},
+        {"staSsid", QString::fromLatin1(m.staSsid)},
+        {"staKeyType", m.staKeyType},
+        {"wifiMode", m.wifiModeAp ? "AP" : "Station"},
+        {"modbusPort", m.modbusPort},
+        {"modbusIdleTimeout", m.idleTimeout},
+        {"staticIp", m.staticIp},
+        {"staIp", dotted(m.staIp)},
+        {"staNetmask", dotted(m.staNetmask)},
+        {"staGateway", dotted(m.staGateway)},
+    };
+    return {{"command", "identify"},
+            {"model", model},
+            {"code", m.model},
+            {"address", dotted(m.address)},
+            {"mac", mac.join(':')},
+            {"firmware", QStringLiteral("%1.%2").arg(m.fwMajor, 2, 16, QLatin1Char('0')).arg(m.fwMinor, 2, 16, QLatin1Char('0')).toUpper()},
+            {"location", QString::fromLatin1(m.location)},
+            {"settings", settings},
+            {"rssi", int(m.rssi) - 65536},
+            {"do", m.doBits & masks.outputs},
+            {"di", m.diBits & masks.inputs},
+            {"doMask", masks.outputs},
+            {"diMask", masks.inputs}};
+}
+
+TEST_F(RzlctlTest, JsonOfIdentifyAndStatusIsTheModulesState) {
+    const struct {
+        std::uint8_t model;
+        QString name;
+    } models[] = {{176, "rZL-K110 Tiny I/O Controller"}, {177, "rZL-K130 Tiny I/O Controller"}};
+    for (const auto& m : models) {
+        SCOPED_TRACE(int(m.model));
+        rzl::sim::ModuleState state;
+        state.model = m.model;
+        state.mac = {0x02, 0xAB, 0x00, 0x7F, 0x10, 0xC3};
+        state.fwMajor = 2;
+        state.fwMinor = 0x1B;
+        state.location = "Bench 7";
+        state.apSsid = "ap-7";
+        state.apKeyType = 2;
+        state.staSsid = "office-7";
+        state.staKeyType = 1;
+        state.wifiModeAp = false;
+        state.modbusPort = 1502;
+        state.idleTimeout = 45;
+        state.staticIp = true;
+        state.staIp = {10, 1, 2, 3};
+        state.staNetmask = {255, 255, 0, 0};
+        state.staGateway = {10, 1, 0, 1};
+        state.rssi = 0xFFB0;
+        state.doBits = 0x05;
+        state.diBits = 0xA6;
+        sim.setState(state);
+
+        const QJsonObject identify = ExpectedIdentify(state, m.name);
+        const CliRun id = rzlctl({"--no-link-check", "--json", "identify"});
+        ASSERT_EQ(id.exitCode, 0) << id.err.toStdString();
+        EXPECT_EQ(Compact(QJsonDocument::fromJson(id.out.toUtf8()).object()), Compact(identify));
+
+        QJsonObject status{{"command", "status"}};
+        for (const char* key : {"do", "di", "doMask", "diMask", "rssi"}) status.insert(key, identify[key]);
+        const CliRun st = rzlctl({"--no-link-check", "--json", "status"});
+        ASSERT_EQ(st.exitCode, 0) << st.err.toStdString();
+        EXPECT_EQ(Compact(QJsonDocument::fromJson(st.out.toUtf8()).object()), Compact(status));
+    }
+}
+
 TEST_F(RzlctlTest, TraceShowsEveryFrameInHex) {
     const CliRun run = rzlctl({"--no-link-check", "--trace", "locate"});
     EXPECT_TRUE(run.err.contains(">> 5A 35 77 A5 1D 00 00")) << run.err.toStdString();
@@ -134,6 +215,14 @@ TEST_F(RzlctlTest, ExitCodes) {
     const CliRun foreign = rzlctl({"--no-link-check", "identify"});
     EXPECT_EQ(foreign.exitCode, 5);
     EXPECT_TRUE(foreign.err.contains("127.0.0.2"));
+
+    // The module accepts the switch but the output stays off: a script must not believe it is on.
+    sim.setState(rzl::sim::ModuleState{});
+    sim.setFault(FaultMode::Stuck);
+    const CliRun stuck = rzlctl({"--no-link-check", "--yes", "set-do", "2", "on"});
+    EXPECT_EQ(stuck.exitCode, 3);
+    EXPECT_TRUE(stuck.err.contains("the module did not switch DO2")) << stuck.err.toStdString();
+    sim.setFault(FaultMode::None);
 
     const std::uint16_t port = sim.port();
     sim.stop();
@@ -206,6 +295,36 @@ TEST_F(RzlctlTest, WatchPrintsEachChangeOfTheInputs) {
     for (const QString& line : lines) inputs.append(QJsonDocument::fromJson(line.toUtf8()).object()["di"].toInt());
     EXPECT_NE(inputs[0], inputs[1]);
     EXPECT_NE(inputs[1], inputs[2]);
+}
+
+// A module that stops answering polls ends the watch with exit 3 and a line per failed poll.
+TEST_F(RzlctlTest, WatchEndsWhenPollsKeepFailing) {
+    const struct {
+        FaultMode mode;
+        QStringList options;
+        int failedPolls;
+        QString reason;
+    } cases[] = {
+        {FaultMode::Reject, {}, 5, "reply not accepted (status 21)"},
+        {FaultMode::Garbage, {}, 5, "InValid Header package!"},
+        {FaultMode::Reject, {"--count", "2"}, 2, "reply not accepted (status 21)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason.toStdString() + " " + c.options.join(' ').toStdString());
+        sim.setFault(FaultMode::None);
+        QProcess process;
+        process.setWorkingDirectory(workDir.path());
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start(QStringLiteral(RZL_BINARY_DIR "/rzlctl"),
+                      QStringList{"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(sim.port()),
+                                  "--interval-ms", "20"} + c.options + QStringList{"watch"});
+        ASSERT_TRUE(process.waitForReadyRead(10000));  // the first state: polls work
+        sim.setFault(c.mode);
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitCode(), 3);
+        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+        EXPECT_EQ(err.count(QStringLiteral("rzlctl: poll failed: ") + c.reason), c.failedPolls) << err.toStdString();
+    }
 }
 
 }  // namespace
