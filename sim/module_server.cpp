@@ -474,8 +474,14 @@ void ModuleServer::takeContentBytes(Connection& c, const QByteArray& bytes) {
 void ModuleServer::finishContent(Connection& c) {
     const QString name = QString::fromLatin1(c.upload.name);
     if (c.upload.refused) {
-        if (!c.lost)
-            LogLine(QStringLiteral("content of a refused file header dropped (%1 bytes)").arg(c.contentBytes));
+        LogLine(QStringLiteral("content of a refused file header dropped (%1 bytes)").arg(c.contentBytes));
+        return;
+    }
+    if (restarting_) {  // what a stream brought until the restart is not kept, however much it was
+        LogLine(QStringLiteral("content for \"%1\" lost in the restart (%2 of %3 bytes)")
+                    .arg(name)
+                    .arg(c.contentBytes)
+                    .arg(c.upload.length));
         return;
     }
     if (c.contentBytes != qint64(c.upload.length)) {
@@ -532,18 +538,8 @@ void ModuleServer::restartModule() {
     server_->close();
     pendingUpload_.reset();
     const auto sockets = connections_.keys();
-    for (QTcpSocket* socket : sockets) {
-        Connection& c = connections_[socket];
-        if (c.kind == Kind::Content && !c.upload.refused) {
-            LogLine(QStringLiteral("content for \"%1\" lost in the restart (%2 of %3 bytes)")
-                        .arg(QString::fromLatin1(c.upload.name))
-                        .arg(c.contentBytes)
-                        .arg(c.upload.length));
-            c.upload.refused = true;
-            c.lost = true;
-        }
+    for (QTcpSocket* socket : sockets)
         finish(socket);
-    }
     {
         QMutexLocker lock(&shared_->mutex);
         ApplySettingsFiles(shared_->state);

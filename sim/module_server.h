@@ -55,7 +55,6 @@ private:
         QByteArray buffer;
         bool answered = false;   // its frame has been handled
         bool finished = false;
-        bool lost = false;       // its content went with a restart
         UploadHeader upload;     // for content connections
         qint64 contentBytes = 0;
         std::uint64_t contentSum = 0;

@@ -634,7 +634,7 @@ TEST(Simulator, TricklingContentStreamsLeaveRoomForRequests) {
 
 // Fault mode restart: halfway through a content stream the module drops every connection, is
 // away for a while, comes back on the same port with its settings files applied, and has not
-// stored the interrupted file.
+// stored the interrupted file, even when all of it arrived before the restart.
 TEST(Simulator, RestartFaultDropsTheStreamAndComesBack) {
     SimOptions o = QuickOptions();
     o.restartMs = 1000;
@@ -644,21 +644,33 @@ TEST(Simulator, RestartFaultDropsTheStreamAndComesBack) {
     WriteFile(port, "/local/locate.cfg", "Roof");
     ASSERT_TRUE(WaitFor([&] { return sim.hasFile("/local/locate.cfg"); }));
 
-    sim.thread.setFault(FaultMode::Restart);
-    const QByteArray image(64 * 1024, '\x11');
-    EXPECT_EQ(Exchange(port, Header("/sys/mcuimg.bin", std::uint32_t(image.size()), Sum(image))), Frame("5F 06"));
-    QTcpSocket stream;
-    ASSERT_TRUE(Connect(stream, port));
-    stream.write(image);
-    stream.waitForBytesWritten(3000);
-    ASSERT_TRUE(WaitFor([&] { return sim.thread.state().location == "Roof"; }));
-    EXPECT_EQ(Exchange(port, kIdentify), "no connection");
-    EXPECT_TRUE(stream.state() != QAbstractSocket::ConnectedState || stream.waitForDisconnected(1000));
+    const struct {
+        const char* name;
+        QByteArray content;
+        bool closeAfterContent;
+    } streams[] = {
+        {"/sys/mcuimg.bin", QByteArray(64 * 1024, '\x11'), false},
+        {"/local/ap_ssid.cfg", "new-ap", true},
+    };
+    for (const auto& st : streams) {
+        SCOPED_TRACE(st.name);
+        sim.thread.setFault(FaultMode::Restart);
+        EXPECT_EQ(Hex(Exchange(port, Header(st.name, std::uint32_t(st.content.size()), Sum(st.content)))), Hex(Frame("5F 06")));
+        QTcpSocket stream;
+        ASSERT_TRUE(Connect(stream, port));
+        stream.write(st.content);
+        stream.waitForBytesWritten(3000);
+        if (st.closeAfterContent)
+            stream.disconnectFromHost();
+        EXPECT_TRUE(WaitFor([&] { return Exchange(port, kIdentify) == "no connection"; }));
+        EXPECT_TRUE(stream.state() != QAbstractSocket::ConnectedState || stream.waitForDisconnected(1000));
 
-    sim.thread.setFault(FaultMode::None);
-    EXPECT_TRUE(WaitFor([&] { return sim.identifyWorks(); }));
-    EXPECT_EQ(sim.port(), port);
-    EXPECT_FALSE(sim.hasFile("/sys/mcuimg.bin"));
+        sim.thread.setFault(FaultMode::None);
+        EXPECT_TRUE(WaitFor([&] { return sim.identifyWorks(); }));
+        EXPECT_EQ(sim.port(), port);
+        EXPECT_FALSE(sim.hasFile(st.name));
+        EXPECT_EQ(sim.thread.state().location, "Roof");  // the restart applied the settings files
+    }
 }
 
 }  // namespace
