@@ -73,7 +73,7 @@ QList<Command> Commands() {
              }
              return [input](Controller& c) { return c.clearCounter(input); };
          }},
-        {{"watch", "", "poll until interrupted; print each change of the I/O state"},
+        {{"watch", "", "poll; print each I/O change; exit 3 after 5 failed polls"},
          Plain([](Controller& c) { return c.watch(); })},
     };
 }
