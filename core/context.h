@@ -11,6 +11,7 @@
 #include "core/device_info.h"
 #include "core/device_session.h"
 #include "core/host_network.h"
+#include "core/idle_actions.h"
 #include "core/network_snapshot.h"
 #include "core/screen.h"
 #include "core/transfer_buffer.h"
@@ -50,6 +51,9 @@ public:
     std::unique_ptr<HostNetwork> hostNetwork;      // default: this platform's
     FrameTap frameTap;
     int connectTimeoutMs = 3000;
+
+    // Openings of windows and changes of target that wait for the running exchange to end.
+    IdleActions idle{session.exchangeBusy};
 };
 
 }  // namespace rzl

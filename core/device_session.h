@@ -28,6 +28,9 @@ struct DeviceSession {
     std::uint8_t diMask = 0;
     std::array<std::uint32_t, 8> diCounters{};
     bool exchangeBusy = false;
+    // The command byte the running exchange wrote, while its reply is handled: the reply is read
+    // as the answer to it, whatever clicks and timers wrote to pendingCommand during the wait.
+    std::uint8_t exchangeCommand = 0;
     std::uint32_t retryTicks = 0;
     std::uint32_t retryInterval = 0;
     std::uint8_t queuedCommand = 0;

@@ -19,14 +19,47 @@ constexpr int kStateDiBits = 7;
 constexpr int kPollRssi = 8;
 constexpr int kChecksum = 6;
 constexpr int kFirstCounter = 6;
+constexpr int kCounters = 8;
+
+constexpr int kReplyHeaderLength = 6;  // signature, command, status
+
+// The length of an accepted reply to `command`: up to the last field its handling below reads.
+int acceptedReplyLength(std::uint8_t command, std::uint8_t replyCommand) {
+    switch (command) {
+    case kCmdIdentify: return identify::kReplyLength;                  // 198
+    case kCmdPoll: return kPollRssi + 2;                               // 10
+    case kCmdSetOutput: return kStateDiBits + 1;                       // 8
+    case kCmdCounterRead: return kFirstCounter + 4 * kCounters;        // 38
+    case kCmdChecksumQuery:                                            // 10, when it is one
+        return replyCommand == kCmdChecksumQuery ? kChecksum + 4 : kReplyHeaderLength;
+    case 0:  // no command: only a state reply is read
+        return replyCommand == kCmdPoll ? kStateDiBits + 1 : kReplyHeaderLength;
+    default: return kReplyHeaderLength;
+    }
+}
 
 const QString kChecksumMatchText = QStringLiteral("F/W update Complete! Reboot to take effect");
 const QString kChecksumMismatchText = QStringLiteral("Update F/W fail with Error! Please retry again.");
 
-bool signatureMatches(const DeviceSession& s, const ReplyReader& reply) {
-    for (int i = 0; i < 4; ++i)
+bool signatureMatches(const DeviceSession& s, const ReplyReader& reply, int count = 4) {
+    for (int i = 0; i < std::min(count, 4); ++i)
         if (reply.byte(i) != s.signature[i]) return false;
     return true;
+}
+
+// A handled reply ends the request it answers; a request made during the wait stays pending.
+void finish(DeviceSession& s, std::uint8_t command) {
+    if (s.pendingCommand == command) s.pendingCommand = 0;
+}
+
+// A refused locate or identify is queued again, unless a request made during the wait already
+// holds the one-slot queue: that newer request goes first (a module not yet identified is
+// identified again by the next supervision cycle).
+void requeue(Context& ctx, std::uint8_t command) {
+    const std::uint8_t queued = ctx.session.queuedCommand;
+    if (queued != 0 && queued != command) return;
+    if (command == kCmdLocate) QueueLocate(ctx);
+    else QueueIdentify(ctx);
 }
 
 void takeState(Context& ctx, const ReplyReader& reply) {
@@ -43,7 +76,7 @@ void showRssi(Context& ctx, const ReplyReader& reply, int offset) {
 }
 
 void takeCounters(Context& ctx, const ReplyReader& reply) {
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < kCounters; ++i) {
         const std::uint32_t value = reply.u32(kFirstCounter + 4 * i);
         ctx.session.diCounters[i] = value;
         ctx.screen.counter.values[i] = QString::number(value);
@@ -65,7 +98,7 @@ void takeIdentify(Context& ctx, const ReplyReader& reply) {
     DeviceInfo& info = ctx.info;
     MainView& main = ctx.screen.main;
 
-    s.pendingCommand = 0;
+    finish(s, kCmdIdentify);
     main.label4.font = colours::kNavy;
     ctx.screen.setStatusPanel(1, 0, QStringLiteral("Get Device Linked!!"));
     main.label4.caption = ApplyModel(ctx, reply.byte(identify::kModel));
@@ -101,42 +134,48 @@ void takeIdentify(Context& ctx, const ReplyReader& reply) {
     s.settingsKnown = true;
 }
 
-// A reply to the command in pendingCommand; `accepted` is status byte 6.
-void dispatchPending(Context& ctx, const ReplyReader& reply, bool accepted) {
+// A reply to `command`, the command the exchange wrote; `accepted` is status byte 6.
+void dispatchAnswer(Context& ctx, const ReplyReader& reply, std::uint8_t command, bool accepted) {
     DeviceSession& s = ctx.session;
-    switch (s.pendingCommand) {
+    switch (command) {
+    case 0:
+        if (reply.byte(kCommandByte) == kCmdPoll && accepted) takeState(ctx, reply);
+        return;
     case kCmdLocate:
-        if (!accepted) return ReissuePending(ctx);
-        s.pendingCommand = 0;
+        if (!accepted) return requeue(ctx, command);
+        finish(s, command);
         ctx.screen.showStatus(QStringLiteral("Set Locator done!"));
         return;
     case kCmdIdentify:
-        if (!accepted) return ReissuePending(ctx);
+        if (!accepted) return requeue(ctx, command);
         return takeIdentify(ctx, reply);
-    case kCmdChecksumQuery:
+    case kCmdChecksumQuery: {
+        const bool pending = s.pendingCommand == command;
         if (accepted && reply.byte(kCommandByte) == kCmdChecksumQuery) compareChecksum(ctx, reply);
-        s.pendingCommand = 0;
+        // The reboot a match asks for is refused by the busy guard: it leaves nothing pending.
+        if (pending) s.pendingCommand = 0;
         return;
+    }
     case kCmdDeleteFile:
         if (!accepted) return;
-        s.pendingCommand = 0;
+        finish(s, command);
         ctx.screen.showStatus(QStringLiteral("Kill file in Flash Done!"));
         return;
     case kCmdResetDefaults:
         if (!accepted) return;
-        s.pendingCommand = 0;
+        finish(s, command);
         ctx.screen.showStatus(QStringLiteral("Flash Config been kill!"));
         return;
     case kCmdCounterRead:
         if (!accepted) return ctx.screen.log(QStringLiteral("Get DI Counter fail!!"));
-        s.pendingCommand = 0;
+        finish(s, command);
         takeCounters(ctx, reply);
         ctx.screen.log(QStringLiteral("Get DI Counter done!!"));
         return;
     case kCmdSetOutput:
         if (!accepted) return;
         takeState(ctx, reply);
-        s.pendingCommand = 0;
+        finish(s, command);
         ctx.screen.showStatus(QStringLiteral("Set DO Done! DI:") +
                               QStringLiteral("%1").arg(s.diState, 2, 16, QLatin1Char('0')).toUpper());
         return;
@@ -144,7 +183,7 @@ void dispatchPending(Context& ctx, const ReplyReader& reply, bool accepted) {
         if (!accepted) return;
         takeState(ctx, reply);
         showRssi(ctx, reply, kPollRssi);
-        s.pendingCommand = 0;
+        finish(s, command);
         return;
     default:
         // Replies to 48, 50, 97, 220 and the like are read and left alone.
@@ -163,14 +202,17 @@ void DispatchReply(Context& ctx, int count) {
         ctx.screen.showStatus(QStringLiteral("InValid Header package!"));
         return;
     }
-    const bool accepted = reply.byte(kStatusByte) == kStatusAccepted;
-
-    if (s.pendingCommand == 0) {
-        if (reply.byte(kCommandByte) == kCmdPoll && accepted) takeState(ctx, reply);
-    } else {
-        dispatchPending(ctx, reply, accepted);
-    }
+    dispatchAnswer(ctx, reply, s.exchangeCommand, reply.byte(kStatusByte) == kStatusAccepted);
     ctx.screen.changed();
+}
+
+bool ReplyIsComplete(const DeviceSession& session, std::uint8_t command, const QByteArray& received) {
+    const int count = static_cast<int>(std::min<qsizetype>(received.size(), kRxFrameSize));
+    const ReplyReader reply(reinterpret_cast<const std::uint8_t*>(received.constData()), count);
+    if (!signatureMatches(session, reply, count)) return true;
+    if (count < kReplyHeaderLength) return false;
+    if (reply.byte(kStatusByte) != kStatusAccepted) return true;
+    return count >= acceptedReplyLength(command, reply.byte(kCommandByte));
 }
 
 }  // namespace rzl

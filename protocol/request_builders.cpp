@@ -139,6 +139,8 @@ void ReissuePending(Context& ctx) {
 void SendQueued(Context& ctx) {
     DeviceSession& s = ctx.session;
     if (s.queuedCommand == 0) return;
+    // A tick handled during another exchange's wait leaves the request queued for a later one.
+    if (s.exchangeBusy) return;
     setCommand(s, s.queuedCommand);
     s.txFrame[5] = s.queuedParam1;
     s.txFrame[6] = s.queuedParam2;

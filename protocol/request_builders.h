@@ -25,7 +25,8 @@ void SendPoll(Context& ctx);                            // 216, immediate, 5 byt
 void SendModbusNotice(Context& ctx);                    // 220, link check, 5 bytes
 void ReissuePending(Context& ctx);                      // repeats 29, 33 or 37
 
-// Sends whatever waits in the one-slot queue as a 7-byte frame and empties the queue.
+// Sends whatever waits in the one-slot queue as a 7-byte frame and empties the queue; while
+// another exchange is in progress the request stays queued.
 void SendQueued(Context& ctx);
 
 }  // namespace rzl

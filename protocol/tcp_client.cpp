@@ -3,6 +3,13 @@
 #include <QDeadlineTimer>
 #include <QHostAddress>
 #include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "core/screen.h"
 
@@ -14,90 +21,106 @@ constexpr int kSliceMs = 10;
 // A write that makes no progress for this long (the peer stopped reading) is given up.
 constexpr int kWriteStallMs = 10000;
 
+QString systemError(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
+
+int sliceOf(const QDeadlineTimer& deadline) {
+    return static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 0, kSliceMs));
+}
+
 }  // namespace
 
+short TcpClient::waitFor(short events, int milliseconds) {
+    pollfd entry{fd_, events, 0};
+    const int ready = ::poll(&entry, 1, milliseconds);
+    if (ready > 0) return entry.revents;
+    clock_.pump();  // the slice passed (or a signal cut it short): let the program run
+    return 0;
+}
+
+bool TcpClient::fail(const QString& reason) {
+    error_ = reason;
+    disconnect();
+    return false;
+}
+
 bool TcpClient::connectTo(const QString& host, std::uint16_t port, int timeoutMs) {
+    disconnect();
     error_.clear();
-    socket_.abort();
     QHostAddress address;
-    if (!address.setAddress(host) || address.protocol() != QAbstractSocket::IPv4Protocol) {
-        error_ = QStringLiteral("\"%1\" is not an IPv4 address").arg(host);
-        return false;
-    }
-    socket_.connectToHost(address, port);
-    QDeadlineTimer deadline(timeoutMs);
-    while (socket_.state() != QAbstractSocket::ConnectedState) {
-        const int slice = static_cast<int>(std::min<qint64>(kSliceMs, deadline.remainingTime()));
-        if (socket_.waitForConnected(std::max(slice, 0))) break;
-        if (socket_.state() == QAbstractSocket::UnconnectedState) {
-            error_ = socket_.errorString();
-            return false;
+    if (!address.setAddress(host) || address.protocol() != QAbstractSocket::IPv4Protocol)
+        return fail(QStringLiteral("\"%1\" is not an IPv4 address").arg(host));
+
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(address.toIPv4Address());
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd_ < 0) return fail(systemError(errno));
+    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return true;
+    if (errno != EINPROGRESS) return fail(systemError(errno));
+
+    // One deadline for the whole attempt; the handshake goes on between the slices.
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const short ready = waitFor(POLLOUT, sliceOf(deadline));
+        if (ready & (POLLERR | POLLHUP)) {
+            int code = 0;
+            socklen_t size = sizeof code;
+            ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &code, &size);
+            return fail(systemError(code != 0 ? code : ECONNREFUSED));
         }
-        if (deadline.hasExpired()) {
-            socket_.abort();
-            error_ = QStringLiteral("Connection timed out after %1 ms").arg(timeoutMs);
-            return false;
-        }
-        clock_.pump();
+        if (ready & POLLOUT) return true;  // writable without an error: connected
+        if (deadline.hasExpired())
+            return fail(QStringLiteral("Connection timed out after %1 ms").arg(timeoutMs));
     }
-    return true;
 }
 
 bool TcpClient::write(const char* data, qint64 size) {
     error_.clear();
+    if (fd_ < 0) return fail(QStringLiteral("Not connected"));
+    QDeadlineTimer stall(kWriteStallMs);
     qint64 done = 0;
     while (done < size) {
-        const qint64 n = socket_.write(data + done, size - done);
-        if (n < 0) {
-            error_ = socket_.errorString();
-            return false;
+        const ssize_t n = ::send(fd_, data + done, static_cast<size_t>(size - done), MSG_NOSIGNAL);
+        if (n > 0) {
+            done += n;
+            stall.setRemainingTime(kWriteStallMs);
+            continue;
         }
-        done += n;
-    }
-    socket_.flush();
-    QDeadlineTimer stall(kWriteStallMs);
-    qint64 left = socket_.bytesToWrite();
-    while (left > 0) {
-        if (!socket_.waitForBytesWritten(kSliceMs) && socket_.state() != QAbstractSocket::ConnectedState) {
-            error_ = socket_.errorString();
-            return false;
-        }
-        const qint64 now = socket_.bytesToWrite();
-        if (now < left) stall.setRemainingTime(kWriteStallMs);
-        else if (stall.hasExpired()) {
-            error_ = QStringLiteral("Write stalled for %1 ms").arg(kWriteStallMs);
-            return false;
-        }
-        left = now;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return fail(systemError(errno));
+        if (stall.hasExpired()) return fail(QStringLiteral("Write stalled for %1 ms").arg(kWriteStallMs));
+        waitFor(POLLOUT, kSliceMs);  // the send buffer is full; an error shows in the next send
     }
     return true;
 }
-
-bool TcpClient::isInputBufferEmpty() { return socket_.bytesAvailable() == 0; }
-
-bool TcpClient::isConnected() const { return socket_.state() == QAbstractSocket::ConnectedState; }
 
 bool TcpClient::waitForData(int milliseconds) {
-    if (!isConnected()) {
-        error_ = socket_.errorString();
-        return false;
-    }
-    const bool arrived = socket_.waitForReadyRead(milliseconds);
-    clock_.pump();
-    // A closed or failed connection makes waitForReadyRead return at once; report it so
-    // that the caller does not mistake it for silence.
-    if (!arrived && !isConnected()) {
-        error_ = socket_.errorString();
-        return false;
-    }
-    return true;
+    if (fd_ < 0) return true;  // read() reports it
+    return waitFor(POLLIN, milliseconds) != 0;
 }
 
-QByteArray TcpClient::readAvailable() { return socket_.read(socket_.bytesAvailable()); }
+bool TcpClient::read(QByteArray& into, qint64 maxBytes) {
+    if (fd_ < 0) return fail(error_.isEmpty() ? QStringLiteral("Not connected") : error_);
+    if (maxBytes <= 0) return true;
+    const qsizetype had = into.size();
+    into.resize(had + maxBytes);
+    ssize_t n;
+    do {
+        n = ::recv(fd_, into.data() + had, static_cast<size_t>(maxBytes), 0);
+    } while (n < 0 && errno == EINTR);
+    const int code = errno;
+    into.resize(had + std::max<ssize_t>(n, 0));
+    if (n > 0) return true;
+    if (n == 0) return fail(QStringLiteral("The remote host closed the connection"));
+    if (code == EAGAIN || code == EWOULDBLOCK) return true;  // nothing yet after all
+    return fail(systemError(code));
+}
 
 void TcpClient::disconnect() {
-    if (socket_.state() == QAbstractSocket::ConnectedState) socket_.disconnectFromHost();
-    socket_.abort();
+    if (fd_ < 0) return;
+    ::close(fd_);
+    fd_ = -1;
 }
 
 }  // namespace rzl

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "core/context.h"
+#include "protocol/reply_dispatcher.h"
 #include "protocol/tcp_client.h"
 
 namespace rzl {
@@ -23,7 +25,9 @@ void tap(Context& ctx, bool outgoing, const QByteArray& bytes) {
 }
 
 void release(Context& ctx, Guard guard) {
-    if (guard == Guard::Own) ctx.session.exchangeBusy = false;
+    if (guard != Guard::Own) return;
+    ctx.session.exchangeBusy = false;
+    ctx.idle.exchangeEnded();
 }
 
 // A socket failure after the connect: close, note it in the hidden log, release the guard.
@@ -35,69 +39,83 @@ void abandon(Context& ctx, TcpClient& client, const QString& what, Guard guard) 
 }
 
 // Steps shared by both exchanges: guard, connect, clear a stale "Connect Timeout", sign and
-// write the frame. False when the exchange ended here (busy, no connection, write failed).
-bool openAndWrite(Context& ctx, TcpClient& client, std::uint8_t length, Reply reply, Guard guard) {
+// write the frame. The frame is taken from txFrame before the connect: a click handled while
+// the connect waits writes its own request there, and must not change the one that goes out.
+// The frame written, or nothing when the exchange ended here (busy, no connection, write failed).
+std::optional<QByteArray> openAndWrite(Context& ctx, TcpClient& client, std::uint8_t length, Reply reply,
+                                       Guard guard) {
     DeviceSession& s = ctx.session;
     if (guard == Guard::Own) {
-        if (s.exchangeBusy) return false;
+        if (s.exchangeBusy) return std::nullopt;
         s.exchangeBusy = true;
     }
     s.retryTicks = 0;
     s.retryInterval = kRetryIntervalTicks;
     if (reply == Reply::Skip) s.retryPending = false;
+    QByteArray frame(reinterpret_cast<const char*>(s.txFrame.data()), length);
+    const std::uint8_t command = s.txFrame[kCommandByte];
 
     if (!client.connectTo(s.deviceIp, s.tcpPort, ctx.connectTimeoutMs)) {
         ctx.screen.showStatus(QString::fromLatin1(kConnectTimeoutText));
+        if (s.pendingCommand == command) s.pendingCommand = 0;  // a request made meanwhile stays
         release(ctx, guard);
-        s.pendingCommand = 0;
-        return false;
+        return std::nullopt;
     }
     if (ctx.screen.main.statusBar2[0] == QLatin1String(kConnectTimeoutText)) ctx.screen.showStatus(QString());
 
     if (reply == Reply::Read) std::fill_n(s.rxFrame.begin(), kRxClearedBytes, std::uint8_t{0});
     std::copy(s.signature.begin(), s.signature.end(), s.txFrame.begin());
+    std::copy_n(s.signature.begin(), std::min<qsizetype>(4, frame.size()), frame.begin());
 
-    const QByteArray frame(reinterpret_cast<const char*>(s.txFrame.data()), length);
     tap(ctx, true, frame);
     if (!client.write(frame.constData(), frame.size())) {
         abandon(ctx, client, QStringLiteral("TX Error: "), guard);
-        return false;
+        return std::nullopt;
     }
-    return true;
+    return frame;
+}
+
+enum class Arrival { Whole, Short, Failed };
+
+// Reads until the reply is whole for `command`, within 100 checks of up to 10 ms each: a check
+// that finds nothing waits its slice; pieces of one reply are joined. Short: the window ended,
+// or the peer closed, before the reply was whole. Failed: the connection broke with nothing read.
+Arrival readReply(Context& ctx, TcpClient& client, std::uint8_t command, QByteArray& reply) {
+    for (int check = 0; check < kReplyChecks;) {
+        if (!client.waitForData(kReplySliceMs)) {
+            ++check;
+            continue;
+        }
+        if (!client.read(reply, kRxFrameSize - reply.size()))
+            return reply.isEmpty() ? Arrival::Failed : Arrival::Short;
+        if (!reply.isEmpty() && ReplyIsComplete(ctx.session, command, reply)) return Arrival::Whole;
+    }
+    return Arrival::Short;
 }
 
 void runExchange(Context& ctx, std::uint8_t length, Guard guard) {
     TcpClient client(ctx.clock);
-    if (!openAndWrite(ctx, client, length, Reply::Read, guard)) return;
+    const std::optional<QByteArray> frame = openAndWrite(ctx, client, length, Reply::Read, guard);
+    if (!frame) return;
     DeviceSession& s = ctx.session;
+    const std::uint8_t command = static_cast<std::uint8_t>(frame->at(kCommandByte));
 
-    // Return as soon as anything is buffered: each wait ends early when data arrives.
-    bool arrived = false;
-    for (int check = 0; check < kReplyChecks; ++check) {
-        if (!client.isInputBufferEmpty()) {
-            arrived = true;
-            break;
-        }
-        if (!client.waitForData(kReplySliceMs) && client.isInputBufferEmpty()) {
-            abandon(ctx, client, QStringLiteral("RX Error: "), guard);
-            return;
-        }
-    }
-    if (!arrived) {
-        ctx.screen.log(QString::fromLatin1(kWaitRxTimeoutText));
-        client.disconnect();
-        s.retryPending = true;
-        release(ctx, guard);
-        return;
-    }
-
-    // Only what is buffered now; bytes beyond rxFrame are dropped.
-    const QByteArray reply = client.readAvailable().left(kRxFrameSize);
+    QByteArray reply;
+    const Arrival arrival = readReply(ctx, client, command, reply);
+    if (arrival == Arrival::Failed) return abandon(ctx, client, QStringLiteral("RX Error: "), guard);
     client.disconnect();
-    std::memcpy(s.rxFrame.data(), reply.constData(), static_cast<std::size_t>(reply.size()));
-    tap(ctx, false, reply);
+    if (!reply.isEmpty()) tap(ctx, false, reply);
+    if (arrival == Arrival::Short) {
+        // Nothing, or only part of a reply: read as missing, and sent again.
+        ctx.screen.log(QString::fromLatin1(kWaitRxTimeoutText));
+        s.retryPending = true;
+        return release(ctx, guard);
+    }
 
-    if (!reply.isEmpty() && ctx.dispatchReply) ctx.dispatchReply(static_cast<int>(reply.size()));
+    std::memcpy(s.rxFrame.data(), reply.constData(), static_cast<std::size_t>(reply.size()));
+    s.exchangeCommand = command;
+    if (ctx.dispatchReply) ctx.dispatchReply(static_cast<int>(reply.size()));
+    s.exchangeCommand = 0;
     release(ctx, guard);
 }
 
@@ -122,7 +140,9 @@ TransferGuard::TransferGuard(Context& ctx) : ctx_(ctx) {
 }
 
 TransferGuard::~TransferGuard() {
-    if (acquired_) ctx_.session.exchangeBusy = false;
+    if (!acquired_) return;
+    ctx_.session.exchangeBusy = false;
+    ctx_.idle.exchangeEnded();
 }
 
 }  // namespace rzl

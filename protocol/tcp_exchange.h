@@ -7,8 +7,9 @@ namespace rzl {
 
 class Context;
 
-// Sends the first `length` bytes of txFrame on a connection of its own, waits up to
-// 100 x 10 ms for the reply, reads what has arrived and hands it to the dispatcher.
+// Sends the first `length` bytes of txFrame on a connection of its own, reads the reply within
+// 100 checks of up to 10 ms until it is whole for the command sent, and hands it to the
+// dispatcher as the answer to that command. A reply still short at the end is read as missing.
 void TcpExchange(Context& ctx, std::uint8_t length);
 
 // Connects, writes the first `length` bytes of txFrame and disconnects; reads nothing.

@@ -19,7 +19,8 @@ QByteArray frame(std::initializer_list<int> afterSignature) {
     return out;
 }
 
-const QByteArray kReply = frame({0x00, 0x06});
+// Accepted, and long enough to be a whole reply to any command.
+const QByteArray kReply = frame({0x00, 0x06}) + QByteArray(identify::kReplyLength - 6, '\0');
 
 struct World {
     Screen screen;

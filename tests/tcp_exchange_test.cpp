@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
 #include "core/context.h"
 #include "protocol/tcp_exchange.h"
 #include "tests/support/fakes.h"
+#include "tests/support/full_backlog_listener.h"
 #include "tests/support/loopback_peer.h"
 
 namespace rzl::test {
@@ -17,7 +20,9 @@ QByteArray bytes(std::initializer_list<int> values) {
 }
 
 const QByteArray kIdentifyFrame = bytes({0x5A, 0x35, 0x77, 0xA5, 0x21, 0x00, 0x00});
-const QByteArray kReply = bytes({0x5A, 0x35, 0x77, 0xA5, 0x21, 0x06, 0x11, 0x22, 0x33, 0x44});
+// An accepted identify reply: the header, a few payload bytes, zeros up to its 198 bytes.
+const QByteArray kReply = bytes({0x5A, 0x35, 0x77, 0xA5, 0x21, 0x06, 0x11, 0x22, 0x33, 0x44}) +
+                          QByteArray(identify::kReplyLength - 10, '\0');
 
 using Exchange = void (*)(Context&, std::uint8_t);
 
@@ -153,7 +158,7 @@ TEST(TcpExchange, EventPumpedDuringTheWaitCannotStartASecondExchange) {
     EXPECT_EQ(peer.received(), QList<QByteArray>{kIdentifyFrame});
 }
 
-TEST(TcpExchange, ReplyInTwoPiecesIsHandledAfterTheFirst) {
+TEST(TcpExchange, ReplyInTwoPiecesIsJoinedBeforeItIsHandled) {
     LoopbackPeer peer(PeerMode::TwoPieces, kReply);
     ASSERT_TRUE(peer.start());
     World w;
@@ -161,9 +166,101 @@ TEST(TcpExchange, ReplyInTwoPiecesIsHandledAfterTheFirst) {
 
     TcpExchange(w.ctx, 7);
 
-    EXPECT_EQ(w.dispatched, QList<int>{6});
-    EXPECT_EQ(w.rx(0, 6), kReply.left(6));
-    EXPECT_EQ(w.rx(6, 4), QByteArray(4, '\0')) << "fields beyond the piece read as zero";
+    EXPECT_EQ(w.dispatched, QList<int>{int(kReply.size())});
+    EXPECT_EQ(w.rx(0, kReply.size()), kReply);
+    EXPECT_GT(w.clock.pumps, 0) << "the wait for the second piece keeps the program's events running";
+    EXPECT_TRUE(w.screen.main.memo1.isEmpty());
+}
+
+// A reply is handled once it holds what its command needs; one still short when the window
+// ends, or when the module closes, is read as missing and sent again.
+TEST(TcpExchange, ReplyIsHandledOnlyWhenWholeForTheCommandSent) {
+    struct Case {
+        const char* name;
+        QByteArray sent;
+        bool closeAfter;
+        int dispatched;  // 0: read as missing
+    };
+    const Case cases[] = {
+        {"cut short, then silent", kReply.left(120), false, 0},
+        {"cut short, then closed", kReply.left(120), true, 0},
+        {"only the header of an accepted identify", kReply.left(6), false, 0},
+        {"a refusal needs only its header", bytes({0x5A, 0x35, 0x77, 0xA5, 0x21, 0x15}), false, 6},
+        {"a wrong signature is handled at once", bytes({0xA5, 0xCA, 0x88, 0x5A, 0x21}), false, 5},
+        {"more than the command needs", kReply + bytes({1, 2, 3}), false, int(kReply.size()) + 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackPeer peer(c.closeAfter ? PeerMode::AnswerAndClose : PeerMode::Answer, c.sent);
+        ASSERT_TRUE(peer.start());
+        World w;
+        w.at(peer);
+
+        TcpExchange(w.ctx, 7);
+
+        EXPECT_FALSE(w.ctx.session.exchangeBusy);
+        if (c.dispatched == 0) {
+            EXPECT_TRUE(w.dispatched.isEmpty());
+            EXPECT_EQ(w.screen.main.memo1, QStringList{"Wait RX Timeout!"});
+            EXPECT_TRUE(w.ctx.session.retryPending);
+            EXPECT_EQ(w.ctx.session.pendingCommand, 33) << "kept for the re-send";
+            EXPECT_EQ(w.rx(0, 6), QByteArray(6, '\0')) << "nothing of the piece is left to be read";
+        } else {
+            EXPECT_EQ(w.dispatched, QList<int>{c.dispatched});
+            EXPECT_EQ(w.rx(0, c.dispatched), c.sent);
+            EXPECT_TRUE(w.screen.main.memo1.isEmpty());
+        }
+        EXPECT_EQ(w.tapped.last(), (QPair<bool, QByteArray>{false, c.sent})) << "--trace shows what came";
+    }
+}
+
+// The connect waits for the handshake against one deadline, in slices that pump events; a
+// slice that passes is not the end of the attempt.
+TEST(TcpExchange, PeerAcceptingLateIsReachedWithinTheConnectTimeout) {
+    FullBacklogListener peer;
+    ASSERT_TRUE(peer.start());
+    peer.acceptAfter(300, kReply);
+    World w;
+    w.ctx.session.tcpPort = peer.port();
+    bool clicked = false;
+    w.clock.onPump = [&] {
+        if (clicked) return;
+        clicked = true;
+        // A DO click handled while the connect waits writes its own request into txFrame.
+        w.ctx.session.txFrame[4] = 0xD0;
+        w.ctx.session.txFrame[5] = 3;
+        w.ctx.session.txFrame[6] = 1;
+    };
+
+    TcpExchange(w.ctx, 7);
+
+    EXPECT_TRUE(clicked) << "the connect waited";
+    EXPECT_EQ(w.status(), "");
+    EXPECT_EQ(peer.received(), kIdentifyFrame) << "the frame taken before the connect goes out";
+    EXPECT_EQ(w.dispatched, QList<int>{int(kReply.size())});
+    EXPECT_FALSE(w.ctx.session.exchangeBusy);
+}
+
+TEST(TcpExchange, PeerNeverAcceptingFailsAtTheConnectTimeout) {
+    FullBacklogListener peer;
+    ASSERT_TRUE(peer.start());
+    for (Exchange run : {&TcpExchange, &TcpSendOnly}) {
+        World w;
+        w.ctx.session.tcpPort = peer.port();
+        w.ctx.connectTimeoutMs = 300;
+        QElapsedTimer elapsed;
+        elapsed.start();
+
+        run(w.ctx, 7);
+
+        EXPECT_GE(elapsed.elapsed(), 300);
+        EXPECT_LT(elapsed.elapsed(), 2500) << "ended by the deadline";
+        EXPECT_GE(w.clock.pumps, 10) << "events run while the connect waits";
+        EXPECT_EQ(w.status(), "Connect Timeout");
+        EXPECT_EQ(w.ctx.session.pendingCommand, 0);
+        EXPECT_FALSE(w.ctx.session.exchangeBusy);
+        EXPECT_TRUE(w.tapped.isEmpty());
+    }
 }
 
 TEST(TcpExchange, OversizedReplyStaysInsideTheReplyBuffer) {

@@ -27,6 +27,7 @@ enum class PeerMode {
     Oversized,    // 10000 bytes: the reply followed by a counting pattern
     CloseAtOnce,  // closes the connection as soon as it is accepted
     Delayed,      // the reply after delayMs
+    AnswerAndClose,  // the reply, then it closes the connection
 };
 
 class LoopbackPeer {
@@ -124,6 +125,10 @@ private:
     void answer(QTcpSocket* socket) {
         switch (mode_) {
         case PeerMode::Answer: socket->write(reply_); break;
+        case PeerMode::AnswerAndClose:
+            socket->write(reply_);
+            socket->disconnectFromHost();
+            break;
         case PeerMode::Silent:
         case PeerMode::CloseAtOnce: break;
         case PeerMode::TwoPieces:

@@ -29,8 +29,11 @@ inline QByteArray reply(std::uint8_t command, std::uint8_t status, std::initiali
 inline void dispatch(Context& ctx, const QByteArray& bytes) {
     std::fill_n(ctx.session.rxFrame.begin(), kRxClearedBytes, 0);
     std::copy(bytes.begin(), bytes.end(), ctx.session.rxFrame.begin());
+    // As an exchange that has just written pendingCommand's request.
     ctx.session.exchangeBusy = true;
+    ctx.session.exchangeCommand = ctx.session.pendingCommand;
     DispatchReply(ctx, static_cast<int>(bytes.size()));
+    ctx.session.exchangeCommand = 0;
     ctx.session.exchangeBusy = false;
 }
 

@@ -48,10 +48,14 @@ void TForm1::DoButtonClick(int output) {
     QueueSetOutput(ctx_, static_cast<std::uint8_t>(output + 1), on ? 0 : 1);
 }
 
+// The setup and counter windows are modal, and the address change resets the panel and the
+// target: handled during an exchange's wait, they run once that exchange has ended.
 void TForm1::Image1Click() {
-    if (!ctx_.screen.main.image1Enabled) return;
-    ctx_.session.pollingEnabled = false;
-    ctx_.dialogs.showSetupModal();
+    ctx_.idle.run([this] {
+        if (!ctx_.screen.main.image1Enabled) return;
+        ctx_.session.pollingEnabled = false;
+        ctx_.dialogs.showSetupModal();
+    });
 }
 
 void TForm1::Image2Click() {
@@ -65,16 +69,20 @@ void TForm1::Image3Click() {
 }
 
 void TForm1::Image4Click() {
-    if (!ctx_.screen.main.image4Enabled) return;
-    QueueCounterRead(ctx_);
-    ctx_.session.pollingEnabled = false;
-    ctx_.dialogs.showCounterModal();
+    ctx_.idle.run([this] {
+        if (!ctx_.screen.main.image4Enabled) return;
+        QueueCounterRead(ctx_);
+        ctx_.session.pollingEnabled = false;
+        ctx_.dialogs.showCounterModal();
+    });
 }
 
 void TForm1::SpeedButton5Click() {
-    if (!ChangeTargetAddress(ctx_)) return;
-    ResetIoPanel(ctx_);
-    Image2Click();
+    ctx_.idle.run([this] {
+        if (!ChangeTargetAddress(ctx_)) return;
+        ResetIoPanel(ctx_);
+        Image2Click();
+    });
 }
 
 }  // namespace rzl
