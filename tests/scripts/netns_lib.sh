@@ -42,3 +42,24 @@ rzl_start_sim() {
   rm -f "$out"
   return 1
 }
+
+# rzl_in_slow_loopback_netns CMD...: runs CMD inside a network namespace of its own whose
+# loopback is slowed as a weak Wi-Fi link would be: a token bucket of 12 kbit/s with a 120-byte
+# bucket makes every TCP handshake take about 20 ms, longer than one 10 ms wait slice. The
+# 100-byte MTU keeps every packet below the bucket (a larger one would never pass) and brings a
+# 198-byte reply in several pieces. Exits 77 (skipped) where no such namespace can be made.
+rzl_in_slow_loopback_netns() {
+  if ! command -v unshare >/dev/null || ! command -v ip >/dev/null || ! command -v tc >/dev/null; then
+    echo "SKIP: unshare, ip or tc (iproute2) not available" >&2
+    exit 77
+  fi
+  if ! unshare -n true 2>/dev/null; then
+    echo "SKIP: cannot create a network namespace here (needs root or user namespaces)" >&2
+    exit 77
+  fi
+  unshare -n bash -c '
+    ip link set lo up && ip link set lo mtu 100 || exit 1
+    tc qdisc add dev lo root tbf rate 12kbit burst 120 latency 2s || { echo "SKIP: no tbf queueing here" >&2; exit 77; }
+    exec "$@"
+  ' rzl-netns "$@"
+}
