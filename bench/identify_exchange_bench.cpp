@@ -1,31 +1,31 @@
-// Median time of an identify exchange through TcpExchange against the same request made by a
-// bare POSIX socket client, both against the same in-process module on loopback.
-// Usage: identify_exchange_bench [rounds]
+// The time of one identify request as rzlctl makes it (its controller: the exchange with pumped
+// waits, the real reply dispatcher) against the same request made by a bare POSIX socket
+// client, both against rzl-sim running as a process of its own on a free loopback port. The two
+// alternate round by round; each repeat gives a median per side and their ratio, and the
+// summary the median ratio with its spread over the repeats.
+// Usage: identify_exchange_bench [rounds per repeat] [repeats]
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cstdio>
-#include <memory>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
-#include "core/context.h"
+#include "cli/controller.h"
 #include "core/frame.h"
-#include "protocol/request_builders.h"
-#include "sim/simulator.h"
-#include "tests/support/fakes.h"
-#include "tests/support/loopback_peer.h"
 
 namespace {
 
 using namespace rzl;
 
-// One exchange the plain way: connect, write the 7 bytes, wait for readable, read, close.
+// One exchange the plain way: connect, write the 7 bytes, wait for the whole reply, close.
 bool rawIdentify(std::uint16_t port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0) return false;
@@ -37,24 +37,33 @@ bool rawIdentify(std::uint16_t port) {
     unsigned char reply[kRxFrameSize];
     bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
               ::write(fd, frame, sizeof frame) == static_cast<ssize_t>(sizeof frame);
-    if (ok) {
+    ssize_t have = 0;
+    while (ok && have < identify::kReplyLength) {
         pollfd p{fd, POLLIN, 0};
-        ok = ::poll(&p, 1, 1000) == 1 && ::read(fd, reply, sizeof reply) > 0;
+        const ssize_t n = ::poll(&p, 1, 1000) == 1 ? ::read(fd, reply + have, sizeof reply - have) : 0;
+        ok = n > 0;
+        have += std::max<ssize_t>(n, 0);
     }
     ::close(fd);
     return ok;
 }
 
-QByteArray identifyReply() {
-    QByteArray r(identify::kReplyLength, '\0');
-    const char head[] = {0x5A, 0x35, 0x77, static_cast<char>(0xA5), kCmdIdentify, kStatusAccepted, static_cast<char>(176)};
-    std::copy(std::begin(head), std::end(head), r.begin());
-    return r;
+// rzl-sim on 127.0.0.1, port 0: the port it found is on its first line.
+std::uint16_t startSimulator(QProcess& sim) {
+    sim.setProgram(QStringLiteral(RZL_BINARY_DIR "/rzl-sim"));
+    sim.setArguments({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim.start();
+    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) return 0;
+    const auto match = QRegularExpression(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"))
+                           .match(QString::fromLocal8Bit(sim.readLine()));
+    return match.hasMatch() ? static_cast<std::uint16_t>(match.captured(1).toUInt()) : 0;
 }
 
-double median(std::vector<double> v) {
+double quantile(std::vector<double> v, double q) {
+    if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
+    return v[static_cast<std::size_t>(q * static_cast<double>(v.size() - 1) + 0.5)];
 }
 
 }  // namespace
@@ -62,54 +71,53 @@ double median(std::vector<double> v) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
+    const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
 
-    sim::SimulatorThread simulator;
-    std::unique_ptr<test::LoopbackPeer> fallback;
-    std::uint16_t port = 0;
-    const char* server = "simulator";
-    if (simulator.start()) {
-        port = simulator.port();
-    } else {
-        fallback = std::make_unique<test::LoopbackPeer>(test::PeerMode::Answer, identifyReply());
-        if (!fallback->start()) {
-            std::fprintf(stderr, "no loopback server could listen\n");
-            return 1;
-        }
-        port = fallback->port();
-        server = "loopback responder (simulator did not start)";
+    QProcess sim;
+    const std::uint16_t port = startSimulator(sim);
+    if (port == 0) {
+        std::fprintf(stderr, "rzl-sim did not start on loopback\n");
+        return 1;
     }
 
-    Screen screen;
-    test::RecordingDialogs dialogs;
-    test::ManualClock clock;
-    Context ctx(screen, dialogs, clock);
-    ctx.session.deviceIp = QStringLiteral("127.0.0.1");
-    ctx.session.tcpPort = port;
-    int replies = 0;
-    ctx.dispatchReply = [&](int) { ++replies; };
+    cli::Controller controller(cli::ControllerOptions{});
+    controller.ctx().session.deviceIp = QStringLiteral("127.0.0.1");
+    controller.ctx().session.tcpPort = port;
 
-    std::vector<double> exchange, raw;
-    int rawFailures = 0;
-    QElapsedTimer t;
-    for (int i = 0; i < rounds + 10; ++i) {  // the first ten warm up both sides
-        t.start();
-        SendIdentify(ctx);
-        const double e = t.nsecsElapsed() / 1000.0;
-        t.start();
-        rawFailures += rawIdentify(port) ? 0 : 1;
-        const double r = t.nsecsElapsed() / 1000.0;
-        if (i >= 10) {
+    std::printf("identify against rzl-sim (pid %lld) on 127.0.0.1:%u: %d repeats of %d rounds\n",
+                static_cast<long long>(sim.processId()), port, repeats, rounds);
+    std::printf("  repeat   exchange us (p10-p90)      raw us (p10-p90)    ratio\n");
+    std::vector<double> ratios, allExchange, allRaw;
+    int failures = 0;
+    for (int repeat = 0; repeat < repeats; ++repeat) {
+        std::vector<double> exchange, raw;
+        QElapsedTimer t;
+        for (int i = 0; i < rounds + 10; ++i) {  // the first ten warm up both sides
+            t.start();
+            failures += controller.identify(false) == cli::kExitDone ? 0 : 1;
+            const double e = static_cast<double>(t.nsecsElapsed()) / 1000.0;
+            t.start();
+            failures += rawIdentify(port) ? 0 : 1;
+            const double r = static_cast<double>(t.nsecsElapsed()) / 1000.0;
+            if (i < 10) continue;
             exchange.push_back(e);
             raw.push_back(r);
         }
+        const double me = quantile(exchange, 0.5), mr = quantile(raw, 0.5);
+        ratios.push_back(mr > 0 ? me / mr : 0);
+        std::printf("  %6d   %7.1f (%6.1f-%7.1f)   %7.1f (%6.1f-%7.1f)   %5.2f\n", repeat + 1, me,
+                    quantile(exchange, 0.1), quantile(exchange, 0.9), mr, quantile(raw, 0.1), quantile(raw, 0.9),
+                    ratios.back());
+        allExchange.insert(allExchange.end(), exchange.begin(), exchange.end());
+        allRaw.insert(allRaw.end(), raw.begin(), raw.end());
     }
+    std::printf("  all      %7.1f                    %7.1f\n", quantile(allExchange, 0.5), quantile(allRaw, 0.5));
+    std::printf("  ratio:   median %.2f, spread %.2f-%.2f over %d repeats (%d failed requests)\n",
+                quantile(ratios, 0.5), *std::min_element(ratios.begin(), ratios.end()),
+                *std::max_element(ratios.begin(), ratios.end()), repeats, failures);
+    std::printf("  target:  ratio <= 1.2\n");
 
-    const double me = median(exchange), mr = median(raw);
-    std::printf("identify exchange against the %s on 127.0.0.1:%u, %d rounds\n", server, port, rounds);
-    std::printf("  TcpExchange:  median %8.1f us  (%d replies dispatched, %d time-outs)\n", me, replies,
-                static_cast<int>(screen.main.memo1.count(QStringLiteral("Wait RX Timeout!"))));
-    std::printf("  raw socket:   median %8.1f us  (%d failures)\n", mr, rawFailures);
-    std::printf("  ratio:        %.2f\n", mr > 0 ? me / mr : 0.0);
-    std::printf("  target: ratio <= 1.3\n");
-    return 0;
+    sim.terminate();
+    sim.waitForFinished(3000);
+    return failures == 0 ? 0 : 1;
 }

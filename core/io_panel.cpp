@@ -1,5 +1,7 @@
 #include "core/io_panel.h"
 
+#include <array>
+
 #include "core/context.h"
 
 namespace rzl {
@@ -9,6 +11,19 @@ namespace {
 constexpr ShapeColours kOutputOn{colours::kOutputOn, colours::kOutputOn};
 constexpr ShapeColours kInputActive{colours::kInputActive, colours::kInputActive};
 constexpr ShapeColours kOff{Colour::menu(), Colour::light3D()};
+
+// "DO0 Off" .. "DO5 On", made once and shared: the panel is redrawn on every state reply.
+const QString& doCaption(int output, bool on) {
+    static const auto captions = [] {
+        std::array<std::array<QString, 2>, 6> made;
+        for (int k = 0; k < 6; ++k) {
+            made[k][0] = QStringLiteral("DO%1 Off").arg(k);
+            made[k][1] = QStringLiteral("DO%1 On").arg(k);
+        }
+        return made;
+    }();
+    return captions[output][on ? 1 : 0];
+}
 
 }  // namespace
 
@@ -21,7 +36,7 @@ void UpdateIoPanel(Context& ctx) {
     for (int k = 0; k < 6; ++k) {
         const bool on = (s.doState >> k) & 1;
         main.doBars[k] = on ? kOutputOn : kOff;
-        main.doButtons[k].caption = QStringLiteral("DO%1 %2").arg(k).arg(on ? "On" : "Off");
+        main.doButtons[k].caption = doCaption(k, on);
     }
     s.diState &= s.diMask;
     for (int k = 0; k < 8; ++k) main.diShapes[k] = ((s.diState >> k) & 1) ? kInputActive : kOff;

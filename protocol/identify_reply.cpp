@@ -1,15 +1,15 @@
 #include "protocol/identify_reply.h"
 
-#include <QStringList>
-
 #include "core/frame.h"
 
 namespace rzl {
 
 namespace {
 
-QString hex2(std::uint8_t value) {
-    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+// These texts are built on every identify reply; plain appends cost less than arg().
+void appendHex2(QString& to, std::uint8_t value) {
+    static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+    to.append(QChar(kDigits[value >> 4])).append(QChar(kDigits[value & 0xF]));
 }
 
 }  // namespace
@@ -43,17 +43,31 @@ QString ReplyReader::moduleAddressText() const {
 }
 
 QString ReplyReader::macText() const {
-    QStringList parts;
-    for (int i = 0; i < 6; ++i) parts.append(hex2(byte(identify::kMac + i)));
-    return parts.join(u':');
+    QString text;
+    text.reserve(17);
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0) text.append(u':');
+        appendHex2(text, byte(identify::kMac + i));
+    }
+    return text;
 }
 
 QString ReplyReader::firmwareText() const {
-    return QStringLiteral("V") + hex2(byte(identify::kFwMajor)) + u'.' + hex2(byte(identify::kFwMinor));
+    QString text(QStringLiteral("V"));
+    appendHex2(text, byte(identify::kFwMajor));
+    text.append(u'.');
+    appendHex2(text, byte(identify::kFwMinor));
+    return text;
 }
 
 QString dottedText(const Ipv4Bytes& address) {
-    return QStringLiteral("%1.%2.%3.%4").arg(address[0]).arg(address[1]).arg(address[2]).arg(address[3]);
+    QString text;
+    text.reserve(15);
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) text.append(u'.');
+        text.append(QString::number(address[i]));
+    }
+    return text;
 }
 
 }  // namespace rzl
