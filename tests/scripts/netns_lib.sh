@@ -63,3 +63,24 @@ rzl_in_slow_loopback_netns() {
     exec "$@"
   ' rzl-netns "$@"
 }
+
+# rzl_run_netns_driver DRIVER VAR: runs a GoogleTest program made for the namespace, with VAR=1
+# telling it that it is there. Inside the namespace a skipped case is a failure: it would mean
+# the setup is not what the case checks.
+rzl_run_netns_driver() {
+  local driver=$1 var=$2 out
+  [ -x "$driver" ] || { echo "missing $driver" >&2; return 1; }
+  out=$(env "$var=1" "$driver" 2>&1) || { echo "$out"; return 1; }
+  echo "$out"
+  if grep -q '\[  SKIPPED \]' <<<"$out"; then echo "a case was skipped inside the namespace" >&2; return 1; fi
+}
+
+# rzl_enter_netns MAKER CMD...: unless this already runs inside the test's namespace, runs CMD
+# inside the one MAKER makes (rzl_in_private_netns, rzl_in_slow_loopback_netns) and exits with
+# its status.
+rzl_enter_netns() {
+  [ "${RZL_IN_NETNS:-}" = 1 ] && return 0
+  export RZL_IN_NETNS=1
+  "$@"
+  exit $?
+}

@@ -6,11 +6,7 @@ build=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/netns_lib.sh"
 
-if [ "${RZL_IN_NETNS:-}" != 1 ]; then
-  export RZL_IN_NETNS=1
-  rzl_in_private_netns bash "$0" "$build"
-  exit $?
-fi
+rzl_enter_netns rzl_in_private_netns bash "$0" "$build"
 
 rzl_start_sim "$build" --listen 192.168.77.1:13577
 trap 'kill $RZL_SIM_PID 2>/dev/null || true' EXIT
