@@ -575,8 +575,9 @@ TEST(Simulator, StoreTakesOnlyWhatTheNextStartLoads) {
             SCOPED_TRACE(std::string(u.name) + " " + std::to_string(u.size));
             const QByteArray content(u.size, '\xA7');
             EXPECT_EQ(Hex(WriteFile(sim.port(), u.name, content)), Hex(u.reply));
-            if (u.reply == accepted)
+            if (u.reply == accepted) {
                 EXPECT_TRUE(WaitFor([&] { return sim.thread.state().files.value(QString::fromLatin1(u.name)) == content; }));
+            }
         }
         // A bounded number of names: the 64th file is the last.
         for (int i = sim.thread.state().files.size(); i < 64; ++i) {
