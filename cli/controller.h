@@ -8,6 +8,7 @@
 #include "app/program.h"
 #include "cli/exit_codes.h"
 #include "cli/terminal_host.h"
+#include "protocol/scanner.h"
 
 namespace rzl::cli {
 
@@ -17,6 +18,7 @@ struct ControllerOptions {
     bool assumeYes = false;
     int watchIntervalMs = 500;
     int watchMaxChanges = 0;  // 0: until interrupted
+    ScanOptions scan;
 };
 
 class Controller {
@@ -36,6 +38,8 @@ public:
     ExitCode counters();
     ExitCode clearCounter(int input);
     ExitCode watch();
+    // Identifies every module in the range (empty: the networks of this PC's adapters).
+    ExitCode scan(const QString& range);
 
 private:
     ExitCode fail(ExitCode code, const QString& message);

@@ -29,6 +29,7 @@ struct Command {
     // Reads the arguments after the command's name: the call, or no call and what the command
     // takes ("an input number 0-7").
     std::function<Call(const QStringList& args, QString& takes)> bind;
+    bool checksLink = true;  // the link check runs first (it looks for the one module targeted)
 };
 
 bool ParseIndex(const QString& text, int max, int* value) {
@@ -75,6 +76,28 @@ QList<Command> Commands() {
          }},
         {{"watch", "", "poll; print each I/O change; exit 3 after 5 failed polls"},
          Plain([](Controller& c) { return c.watch(); })},
+        {{"scan", "[A.B.C.D/N]",
+          "identify every module in the range (at most a /16), or on the networks of this PC's\n"
+          "adapters (each at most a /22); sends only the identify request"},
+         [](const QStringList& args, QString& takes) -> Call {
+             if (args.size() > 1) {
+                 takes = QStringLiteral("at most one range, such as 10.0.0.0/24");
+                 return {};
+             }
+             return [range = args.value(0)](Controller& c) { return c.scan(range); };
+         },
+         false},
+    };
+}
+
+// A number option of the scan, from 1 to max.
+std::function<QString(const QString&, ControllerOptions&)> ScanNumber(int rzl::ScanOptions::*field, int max,
+                                                                      const QString& problem) {
+    return [field, max, problem](const QString& value, ControllerOptions& options) {
+        int number = 0;
+        if (!ParseIndex(value, max, &number) || number == 0) return problem;
+        options.scan.*field = number;
+        return QString();
     };
 }
 
@@ -103,6 +126,17 @@ QList<rzl::OptionRow<ControllerOptions>> ControllerOptionRows() {
              return ParseIndex(value, 1000000000, &options.watchMaxChanges) ? QString()
                                                                             : QStringLiteral("--count takes a number");
          }},
+        {{{"port"}, "P", "scan: the port to try (default 13577)"},
+         [](const QString& value, ControllerOptions& options) {
+             int port = 0;
+             if (!ParseIndex(value, 65535, &port) || port == 0) return QStringLiteral("--port takes a port number 1-65535");
+             options.scan.port = static_cast<std::uint16_t>(port);
+             return QString();
+         }},
+        {{{"parallel"}, "N", "scan: connections at once (default 64)"},
+         ScanNumber(&rzl::ScanOptions::parallel, 1024, QStringLiteral("--parallel takes a number 1-1024"))},
+        {{{"timeout-ms"}, "M", "scan: time each address has to answer (default 500)"},
+         ScanNumber(&rzl::ScanOptions::timeoutMs, 60000, QStringLiteral("--timeout-ms takes a number of milliseconds 1-60000"))},
     };
 }
 
@@ -163,6 +197,8 @@ int main(int argc, char** argv) {
     Controller controller(settings.controller);
     rzl::LaunchResources resources;
     if (!rzl::ApplyLaunchOptions(settings.launch, controller.ctx(), resources, &problem)) return usageError(problem);
-    if (const ExitCode code = controller.checkLink(); code != kExitDone) return code;
+    if (command->checksLink) {
+        if (const ExitCode code = controller.checkLink(); code != kExitDone) return code;
+    }
     return call(controller);
 }

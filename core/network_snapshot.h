@@ -12,6 +12,7 @@ namespace rzl {
 struct AdapterRow {
     QByteArray name;             // joins with WlanRow::guidText
     QByteArray address;          // first IPv4 unicast address, dotted; empty when none
+    std::uint8_t prefixLength = 0;   // network prefix of that address (24 for 255.255.255.0)
     QByteArray description;
     QByteArray friendlyName;
     QByteArray physicalAddressText;  // "AA:BB:..", empty when the length is 0

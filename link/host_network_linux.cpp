@@ -5,6 +5,7 @@
 #if defined(__linux__)
 
 #include <algorithm>
+#include <bit>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
@@ -95,6 +96,7 @@ bool LinuxHostNetwork::readAdapters(NetworkSnapshot& probe, QString* error) {
     struct Seen {
         QByteArray name;
         QByteArray address;
+        std::uint8_t prefixLength = 0;
         const sockaddr_ll* link = nullptr;
         unsigned flags = 0;
     };
@@ -116,6 +118,10 @@ bool LinuxHostNetwork::readAdapters(NetworkSnapshot& probe, QString* error) {
             char text[INET_ADDRSTRLEN] = {};
             const auto* in = reinterpret_cast<const sockaddr_in*>(it->ifa_addr);
             if (inet_ntop(AF_INET, &in->sin_addr, text, sizeof text)) s.address = text;
+            if (it->ifa_netmask && it->ifa_netmask->sa_family == AF_INET) {
+                const auto* mask = reinterpret_cast<const sockaddr_in*>(it->ifa_netmask);
+                s.prefixLength = static_cast<std::uint8_t>(std::popcount(ntohl(mask->sin_addr.s_addr)));
+            }
         }
     }
 
@@ -127,6 +133,7 @@ bool LinuxHostNetwork::readAdapters(NetworkSnapshot& probe, QString* error) {
         row.name = s.name;  // joins with the Wi-Fi interface of the same name
         row.friendlyName = s.name;
         row.address = s.address;
+        row.prefixLength = s.prefixLength;
         const QByteArray driver = driverName(s.name);
         row.description = driver.isEmpty() ? s.name : driver;
         unsigned short arpType = 0;

@@ -50,6 +50,13 @@ void SendIdentify(Context& ctx) {
     TcpExchange(ctx, 7);
 }
 
+QByteArray IdentifyRequestFrame(const std::array<std::uint8_t, 4>& signature) {
+    QByteArray frame(reinterpret_cast<const char*>(signature.data()), static_cast<qsizetype>(signature.size()));
+    frame.append(static_cast<char>(kCmdIdentify));
+    frame.append(2, '\0');
+    return frame;
+}
+
 void SendChecksumQuery(Context& ctx) {
     setImageSumFrame(ctx, kCmdChecksumQuery);
     TcpExchange(ctx, 9);

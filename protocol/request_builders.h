@@ -3,7 +3,11 @@
 // then sends at once, sends without reading a reply, or leaves the command in the
 // one-slot queue for the link supervisor's next tick.
 
+#include <QByteArray>
+#include <array>
 #include <cstdint>
+
+#include "core/frame.h"
 
 namespace rzl {
 
@@ -24,6 +28,10 @@ void QueueSetOutput(Context& ctx, std::uint8_t output, std::uint8_t state);  // 
 void SendPoll(Context& ctx);                            // 216, immediate, 5 bytes
 void SendModbusNotice(Context& ctx);                    // 220, link check, 5 bytes
 void ReissuePending(Context& ctx);                      // repeats 29, 33 or 37
+
+// The identify request as SendIdentify puts it on the wire: the signature, 33, 0, 0. For
+// exchanges that do not go through the session (the network scan).
+QByteArray IdentifyRequestFrame(const std::array<std::uint8_t, 4>& signature = kFrameSignature);
 
 // Sends whatever waits in the one-slot queue as a 7-byte frame and empties the queue; while
 // another exchange is in progress the request stays queued.
