@@ -3,25 +3,21 @@
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
-#include <memory>
 
 #include "protocol/scan_range.h"
 #include "protocol/scanner.h"
-#include "sim/simulator.h"
+#include "tests/support/loopback_modules.h"
 #include "tests/support/loopback_peer.h"
 #include "tests/support/reply_frames.h"
 
 using namespace rzl;
 using rzl::sim::FaultMode;
-using rzl::sim::SimulatorThread;
 using rzl::test::LoopbackPeer;
 using rzl::test::PeerMode;
 
 namespace {
 
-constexpr std::uint32_t ip(int a, int b, int c, int d) {
-    return std::uint32_t(a) << 24 | std::uint32_t(b) << 16 | std::uint32_t(c) << 8 | std::uint32_t(d);
-}
+constexpr auto ip = test::Ipv4;
 
 QList<QString> addressesOf(const QList<ScanAnswer>& answers) {
     QList<QString> out;
@@ -198,42 +194,8 @@ TEST(ScannerTest, EachKindOfPeerAtOneAddress) {
     EXPECT_TRUE(scanner.run({ip(127, 0, 0, 1)}).isEmpty());
 }
 
-// Simulated modules on 127.0.0.x, all on the port of the first.
-struct SimulatedModules {
-    struct Spec {
-        int lastOctet;
-        FaultMode fault = FaultMode::None;
-        std::uint8_t model = 176;
-        std::optional<std::array<std::uint8_t, 4>> reported;
-        int slowMs = 1500;
-    };
-
-    bool start(const QList<Spec>& specs) {
-        for (const Spec& spec : specs) {
-            sim::SimOptions options;
-            options.listenAddress = QHostAddress(ip(127, 0, 0, spec.lastOctet));
-            options.port = port;
-            options.fault = spec.fault;
-            options.model = spec.model;
-            options.reportedAddress = spec.reported;
-            options.slowDelayMs = spec.slowMs;
-            auto module = std::make_unique<SimulatorThread>(options);
-            if (!module->start()) {
-                ADD_FAILURE() << module->errorString().toStdString();
-                return false;
-            }
-            port = module->port();
-            modules.push_back(std::move(module));
-        }
-        return true;
-    }
-
-    std::uint16_t port = 0;
-    std::vector<std::unique_ptr<SimulatorThread>> modules;
-};
-
 TEST(ScannerTest, FindsTheModulesAmongSilentClosingAndMisbehavingPeersSortedByAddress) {
-    SimulatedModules sims;
+    test::LoopbackModules sims;
     ASSERT_TRUE(sims.start({
         {9, FaultMode::None, 176, std::nullopt},
         {2, FaultMode::Slow, 179, std::nullopt, 300},  // answers last, is listed first
@@ -274,8 +236,8 @@ TEST(ScannerTest, FindsTheModulesAmongSilentClosingAndMisbehavingPeersSortedByAd
 }
 
 TEST(ScannerTest, KeepsAtMostTheGivenNumberOfConnectionsInFlight) {
-    SimulatedModules sims;
-    QList<SimulatedModules::Spec> silent;
+    test::LoopbackModules sims;
+    QList<test::LoopbackModules::Spec> silent;
     for (int octet = 17; octet <= 22; ++octet) silent.append({octet, FaultMode::Silent});
     ASSERT_TRUE(sims.start(silent));
     const QList<std::uint32_t> addresses = HostAddresses({ip(127, 0, 0, 16), 29});  // .17 to .22

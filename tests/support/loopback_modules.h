@@ -1,0 +1,52 @@
+#pragma once
+// Several simulated modules on 127.0.0.x addresses, all listening on the port the first one
+// picked, for the network scan.
+
+#include <QHostAddress>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "sim/simulator.h"
+
+namespace rzl::test {
+
+constexpr std::uint32_t Ipv4(int a, int b, int c, int d) {
+    return std::uint32_t(a) << 24 | std::uint32_t(b) << 16 | std::uint32_t(c) << 8 | std::uint32_t(d);
+}
+
+struct LoopbackModules {
+    struct Spec {
+        int lastOctet;  // 127.0.0.lastOctet
+        sim::FaultMode fault = sim::FaultMode::None;
+        std::uint8_t model = 176;
+        std::optional<std::array<std::uint8_t, 4>> reported;  // default: the listen address
+        int slowMs = 1500;
+    };
+
+    bool start(const QList<Spec>& specs) {
+        for (const Spec& spec : specs) {
+            sim::SimOptions options;
+            options.listenAddress = QHostAddress(Ipv4(127, 0, 0, spec.lastOctet));
+            options.port = port;
+            options.fault = spec.fault;
+            options.model = spec.model;
+            options.reportedAddress = spec.reported;
+            options.slowDelayMs = spec.slowMs;
+            auto module = std::make_unique<sim::SimulatorThread>(options);
+            if (!module->start()) {
+                ADD_FAILURE() << module->errorString().toStdString();
+                return false;
+            }
+            port = module->port();
+            modules.push_back(std::move(module));
+        }
+        return true;
+    }
+
+    std::uint16_t port = 0;
+    std::vector<std::unique_ptr<sim::SimulatorThread>> modules;
+};
+
+}  // namespace rzl::test
