@@ -52,12 +52,10 @@ Controller::Controller(const ControllerOptions& options)
     });
     QObject::connect(&screen, &Screen::logged, [this](const QString& line) { printMessage(line); });
     if (options_.trace) {
-        program_.ctx.frameTap = [](bool outgoing, const QByteArray& bytes) {
-            printLine(stderr, QStringLiteral("%1 %2 %3")
-                                  .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
-                                       outgoing ? QStringLiteral(">>") : QStringLiteral("<<"),
-                                       QString::fromLatin1(bytes.toHex(' ').toUpper())));
-        };
+        // The frames as the desktop program's protocol view shows them; log lines arrive above.
+        QObject::connect(&program_.ctx.traffic, &TrafficRecord::added, [](const TrafficEntry& entry) {
+            if (entry.kind != TrafficEntry::Kind::Log) printLine(stderr, TrafficLine(entry));
+        });
     }
 }
 

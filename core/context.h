@@ -14,6 +14,7 @@
 #include "core/idle_actions.h"
 #include "core/network_snapshot.h"
 #include "core/screen.h"
+#include "core/traffic_record.h"
 #include "core/transfer_buffer.h"
 
 namespace rzl {
@@ -39,6 +40,7 @@ public:
     NetworkSnapshot probe;
     TransferBuffer transfer;
     QByteArray webKey;  // the last accepted web login key, sent by SendWebKey
+    TrafficRecord traffic;  // every frame and hidden-log line, for the protocol view and --trace
 
     Screen& screen;
     DialogHost& dialogs;

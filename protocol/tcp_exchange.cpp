@@ -21,6 +21,7 @@ enum class Reply { Read, Skip };
 enum class Guard { Own, Held };
 
 void tap(Context& ctx, bool outgoing, const QByteArray& bytes) {
+    ctx.traffic.frame(outgoing, bytes);
     if (ctx.frameTap) ctx.frameTap(outgoing, bytes);
 }
 

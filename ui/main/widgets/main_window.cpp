@@ -6,8 +6,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "app/program.h"
+#include "ui/main/widgets/protocol_window.h"
 #include "ui/widgets/activation_watch.h"
 #include "ui/widgets/colours.h"
 #include "ui/widgets/fonts.h"
@@ -204,6 +206,17 @@ void MainWindow::wire() {
         ctx_.screen.main.checkBox1 = checked;
         form_.CheckBox1Click();
     });
+
+    // The protocol view adds nothing to this window's face: a key, told to screen readers.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this), &QShortcut::activated, this,
+            &MainWindow::showProtocol);
+    setAccessibleDescription(QStringLiteral("Ctrl+L shows the protocol view"));
+}
+
+ProtocolWindow* MainWindow::showProtocol() {
+    if (!protocol_) protocol_ = new ProtocolWindow(ctx_.traffic, this);
+    protocol_->showBeside(this);
+    return protocol_;
 }
 
 void MainWindow::render() {

@@ -19,6 +19,7 @@ namespace rzl {
 class Context;
 class PanelStatusBar;
 class PictureButton;
+class ProtocolWindow;
 class RenderScheduler;
 class Shape;
 class TForm1;
@@ -34,6 +35,9 @@ public:
 
     // Shows the record at once (normally this waits for the next turn of the event loop).
     void render();
+
+    // The protocol view beside this window (Ctrl+L); made on first use.
+    ProtocolWindow* showProtocol();
 
 private:
     void build();
@@ -64,6 +68,7 @@ private:
     PanelStatusBar* statusBar1_ = nullptr;
     PanelStatusBar* statusBar2_ = nullptr;
     QPlainTextEdit* memo1_ = nullptr;
+    ProtocolWindow* protocol_ = nullptr;
 };
 
 }  // namespace rzl

@@ -1,0 +1,62 @@
+#include "core/traffic_record.h"
+
+#include "core/frame.h"
+
+namespace rzl {
+
+QString CommandName(std::uint8_t code) {
+    switch (code) {
+    case kCmdLocate: return QStringLiteral("Locate");
+    case kCmdIdentify: return QStringLiteral("Identify");
+    case kCmdChecksumQuery: return QStringLiteral("Checksum query");
+    case kCmdImageActivate: return QStringLiteral("Image activate");
+    case kCmdReboot: return QStringLiteral("Reboot");
+    case kCmdWifiMode: return QStringLiteral("Wi-Fi mode");
+    case kCmdWebKey: return QStringLiteral("Web key");
+    case kCmdFirmwareHeader: return QStringLiteral("Firmware header");
+    case kCmdDeleteFile: return QStringLiteral("Delete file");
+    case kCmdResetDefaults: return QStringLiteral("Reset defaults");
+    case kCmdFileHeader: return QStringLiteral("File header");
+    case kCmdCounterRead: return QStringLiteral("Counter read");
+    case kCmdCounterClear: return QStringLiteral("Counter clear");
+    case kCmdSetOutput: return QStringLiteral("Set output");
+    case kCmdPoll: return QStringLiteral("Poll");
+    case kCmdModbusNotice: return QStringLiteral("Modbus notice");
+    }
+    return QStringLiteral("Command %1").arg(code);
+}
+
+QString TrafficLine(const TrafficEntry& entry) {
+    const QString time = entry.time.toString(Qt::ISODateWithMs);
+    if (entry.kind == TrafficEntry::Kind::Log) return QStringLiteral("%1 log: %2").arg(time, entry.text);
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(time)
+        .arg(CommandName(entry.command), -15)
+        .arg(entry.kind == TrafficEntry::Kind::Sent ? QStringLiteral(">>") : QStringLiteral("<<"))
+        .arg(QString::fromLatin1(entry.bytes.toHex(' ').toUpper()));
+}
+
+void TrafficRecord::frame(bool outgoing, const QByteArray& bytes) {
+    TrafficEntry entry;
+    entry.kind = outgoing ? TrafficEntry::Kind::Sent : TrafficEntry::Kind::Received;
+    if (outgoing) lastSent_ = static_cast<std::uint8_t>(bytes.size() > kCommandByte ? bytes[kCommandByte] : 0);
+    entry.command = lastSent_;
+    entry.bytes = bytes;
+    add(std::move(entry));
+}
+
+void TrafficRecord::log(const QString& line) {
+    TrafficEntry entry;
+    entry.text = line;
+    add(std::move(entry));
+}
+
+void TrafficRecord::add(TrafficEntry entry) {
+    entry.time = now();
+    // Polling every few seconds for days: only the newest entries are kept.
+    if (entries_.size() >= kMaxEntries) entries_.remove(0, entries_.size() - kMaxEntries + 1);
+    entries_.append(entry);
+    emit added(entries_.last());
+}
+
+}  // namespace rzl

@@ -1,0 +1,41 @@
+#pragma once
+// The protocol view: the traffic record (every frame in hex with its time and command, and
+// the hidden log), newest last, with Copy and Save. Opened from the main window with Ctrl+L.
+
+#include <QWidget>
+#include <functional>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace rzl {
+
+class TrafficRecord;
+struct TrafficEntry;
+
+class ProtocolWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit ProtocolWindow(TrafficRecord& record, QWidget* parent = nullptr);
+
+    // Shows the window next to `beside` (right of it when the screen has room, else left),
+    // or brings it to the front when it is already shown.
+    void showBeside(QWidget* beside);
+
+    // The file Save writes to; empty when the user cancels. Asks with a file dialog.
+    std::function<QString()> askSaveFile;
+
+private:
+    void append(const TrafficEntry& entry);
+    void copy();
+    void save();
+
+    TrafficRecord& record_;
+    QPlainTextEdit* lines_ = nullptr;
+    QPushButton* copy_ = nullptr;
+    QPushButton* save_ = nullptr;
+    QLabel* outcome_ = nullptr;
+};
+
+}  // namespace rzl
