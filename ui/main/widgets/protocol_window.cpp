@@ -32,7 +32,6 @@ ProtocolWindow::ProtocolWindow(TrafficRecord& record, QWidget* parent)
     lines_->setObjectName(QStringLiteral("Lines"));
     lines_->setReadOnly(true);
     lines_->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
-    lines_->setTabChangesFocus(true);  // so the keyboard reaches the buttons
     lines_->setLineWrapMode(QPlainTextEdit::NoWrap);
     lines_->setMaximumBlockCount(TrafficRecord::kMaxEntries);
     lines_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
