@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
 #include "protocol/request_builders.h"
@@ -104,6 +105,8 @@ TEST_F(ProtocolWindowTest, ShowsEveryFrameAndLogLineNewestLast) {
     EXPECT_TRUE(shown[2].endsWith(QStringLiteral(" Poll            >> 5A 35 77 A5 D8"))) << shown[2].toStdString();
     EXPECT_TRUE(shown[3].contains(QStringLiteral(" Poll            << 5A 35 77 A5 D8 06 "))) << shown[3].toStdString();
     EXPECT_TRUE(shown[4].endsWith(QStringLiteral(" log: Wait RX Timeout!")));
+    // Long replies do not scroll the view away from the start of the lines.
+    EXPECT_EQ(lines()->horizontalScrollBar()->value(), 0);
     // Each line opens with the time it happened.
     EXPECT_TRUE(QDateTime::fromString(shown[0].section(u' ', 0, 0), Qt::ISODateWithMs).isValid()) << shown[0].toStdString();
 }

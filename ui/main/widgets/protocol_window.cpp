@@ -74,7 +74,15 @@ ProtocolWindow::ProtocolWindow(TrafficRecord& record, QWidget* parent)
     connect(&record_, &TrafficRecord::added, this, &ProtocolWindow::append);
 }
 
-void ProtocolWindow::append(const TrafficEntry& entry) { lines_->appendPlainText(TrafficLine(entry)); }
+void ProtocolWindow::append(const TrafficEntry& entry) {
+    lines_->appendPlainText(TrafficLine(entry));
+    // Follow the newest line at its start (its time and command), unless the user is selecting.
+    QTextCursor cursor = lines_->textCursor();
+    if (cursor.hasSelection()) return;
+    cursor.movePosition(QTextCursor::End);
+    cursor.movePosition(QTextCursor::StartOfBlock);
+    lines_->setTextCursor(cursor);
+}
 
 void ProtocolWindow::showBeside(QWidget* beside) {
     if (!isVisible() && beside) {
