@@ -77,8 +77,8 @@ QList<Command> Commands() {
         {{"watch", "", "poll; print each I/O change; exit 3 after 5 failed polls"},
          Plain([](Controller& c) { return c.watch(); })},
         {{"scan", "[A.B.C.D/N]",
-          "identify every module in the range (at most a /16), or on the networks of this PC's\n"
-          "adapters (each at most a /22); sends only the identify request"},
+          "list the modules in the range (at most a /16), or on this PC's\n"
+          "networks (each at most a /22); sends only the identify request"},
          [](const QStringList& args, QString& takes) -> Call {
              if (args.size() > 1) {
                  takes = QStringLiteral("at most one range, such as 10.0.0.0/24");
