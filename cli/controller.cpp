@@ -8,8 +8,10 @@
 #include <QJsonDocument>
 #include <QTimer>
 #include <algorithm>
+#include <array>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
 #include "cli/request_outcome.h"
 #include "link/device_link_check.h"
@@ -50,7 +52,9 @@ Controller::Controller(const ControllerOptions& options)
     QObject::connect(&screen, &Screen::statusShown, [this](int bar, int panel, const QString& text) {
         if (bar == 2 && panel == 0 && !text.isEmpty()) printMessage(text);
     });
-    QObject::connect(&screen, &Screen::logged, [this](const QString& line) { printMessage(line); });
+    QObject::connect(&screen, &Screen::logged, [this](const QString& line) {
+        if (!quietLog_) printMessage(line);
+    });
     if (options_.trace) {
         // The frames as the desktop program's protocol view shows them; log lines arrive above.
         QObject::connect(&program_.ctx.traffic, &TrafficRecord::added, [](const TrafficEntry& entry) {
@@ -267,6 +271,23 @@ ExitCode Controller::watch() {
 
     int changes = 0;
     int lastDo = -1, lastDi = -1;
+    std::optional<std::array<std::uint32_t, 8>> lastCounters;
+    // The counters travel through the queue, as the counter window reads them.
+    const auto readCounters = [&](QString* why) {
+        RequestOutcome outcome(c);
+        QueueCounterRead(c);
+        c.session.superviseTicks = 0;
+        quietLog_ = true;
+        program_.form1.Timer3Timer();
+        quietLog_ = false;
+        return outcome.verdict(why);
+    };
+    if (options_.csv) {
+        QString header = QStringLiteral("time,do,di");
+        if (options_.watchCounters)
+            for (int i = 0; i < 8; ++i) header += QStringLiteral(",counter%1").arg(i);
+        printLine(stdout, header);
+    }
     // A module that stops answering ends the watch: after this many failed polls in a row, or
     // fewer when --count asks for fewer results.
     const int failureLimit = options_.watchMaxChanges > 0 ? std::min(kWatchFailureLimit, options_.watchMaxChanges)
@@ -285,6 +306,7 @@ ExitCode Controller::watch() {
             SendPoll(c);
             code = outcome.verdict(&why);
         }
+        if (code == kExitDone && options_.watchCounters) code = readCounters(&why);
         polling = false;
         if (code != kExitDone) {
             printLine(stderr, QStringLiteral("rzlctl: poll failed: ") + why);
@@ -293,14 +315,34 @@ ExitCode Controller::watch() {
             return;
         }
         failures = 0;
-        if (c.session.doState == lastDo && c.session.diState == lastDi) return;
+        const auto counters = options_.watchCounters ? std::optional(c.session.diCounters) : std::nullopt;
+        if (c.session.doState == lastDo && c.session.diState == lastDi && counters == lastCounters) return;
         lastDo = c.session.doState;
         lastDi = c.session.diState;
-        QJsonObject json{{"command", "watch"}, {"time", QDateTime::currentDateTime().toString(Qt::ISODateWithMs)}};
-        merge(json, ioJson());
-        emitResult(json, {QStringLiteral("%1  DO: %2  DI: %3")
-                              .arg(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz")),
-                                   hex2(lastDo), hex2(lastDi))});
+        lastCounters = counters;
+        const QDateTime now = QDateTime::currentDateTime();
+        if (options_.csv) {
+            // With the offset from UTC, so a log across a change of the clocks still sorts.
+            QString line = QStringLiteral("%1,%2,%3")
+                               .arg(now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs))
+                               .arg(lastDo)
+                               .arg(lastDi);
+            if (counters)
+                for (std::uint32_t value : *counters) line += u',' + QString::number(value);
+            printLine(stdout, line);
+        } else {
+            QJsonObject json{{"command", "watch"}, {"time", now.toString(Qt::ISODateWithMs)}};
+            merge(json, ioJson());
+            QString line = QStringLiteral("%1  DO: %2  DI: %3")
+                               .arg(now.toString(QStringLiteral("HH:mm:ss.zzz")), hex2(lastDo), hex2(lastDi));
+            if (counters) {
+                merge(json, {{"counters", countersJson()["counters"]}});
+                QStringList values;
+                for (std::uint32_t value : *counters) values.append(QString::number(value));
+                line += QStringLiteral("  counters: ") + values.join(u' ');
+            }
+            emitResult(json, {line});
+        }
         if (options_.watchMaxChanges > 0 && ++changes >= options_.watchMaxChanges) QCoreApplication::quit();
     };
     QTimer timer;

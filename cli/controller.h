@@ -18,6 +18,8 @@ struct ControllerOptions {
     bool assumeYes = false;
     int watchIntervalMs = 500;
     int watchMaxChanges = 0;  // 0: until interrupted
+    bool csv = false;            // watch: a header, then comma-separated lines
+    bool watchCounters = false;  // watch: the eight input counters too, read on each poll
     ScanOptions scan;
 };
 
@@ -55,6 +57,7 @@ private:
     TerminalClock clock_;
     Program program_;
     QString lastMessage_;  // so a failure's verdict does not repeat the message just printed
+    bool quietLog_ = false;  // the watch's counter reads would log "done" on every poll
 };
 
 }  // namespace rzl::cli

@@ -126,6 +126,9 @@ QList<rzl::OptionRow<ControllerOptions>> ControllerOptionRows() {
              return ParseIndex(value, 1000000000, &options.watchMaxChanges) ? QString()
                                                                             : QStringLiteral("--count takes a number");
          }},
+        {{{"csv"}, "", "watch: a header, then a comma-separated line per change"}, Flag(&ControllerOptions::csv)},
+        {{{"counters"}, "", "watch: the eight input counters too, read on each poll"},
+         Flag(&ControllerOptions::watchCounters)},
         {{{"port"}, "P", "scan: the port to try (default 13577)"},
          [](const QString& value, ControllerOptions& options) {
              int port = 0;
@@ -185,6 +188,7 @@ int main(int argc, char** argv) {
     };
 
     if (parsed.positional.isEmpty()) return usageError(QStringLiteral("no command given"));
+    if (settings.controller.csv && settings.controller.json) return usageError(QStringLiteral("--csv and --json exclude each other"));
     const QString name = parsed.positional.first();
     const QList<Command> commands = Commands();
     const auto command = std::find_if(commands.begin(), commands.end(),

@@ -1,5 +1,6 @@
 // rzlctl as a user runs it: the real program against the simulator on loopback.
 
+#include <QDateTime>
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -326,6 +327,54 @@ TEST_F(RzlctlTest, WatchEndsWhenPollsKeepFailing) {
         const QString err = QString::fromLocal8Bit(process.readAllStandardError());
         EXPECT_EQ(err.count(QStringLiteral("rzlctl: poll failed: ") + c.reason), c.failedPolls) << err.toStdString();
     }
+}
+
+// The counter log: a header, then a line per change with its ISO 8601 time; with --counters the
+// counters are read on every poll and belong to the change.
+TEST_F(RzlctlTest, WatchCsvIsAHeaderAndALinePerChange) {
+    rzl::sim::SimOptions options;
+    options.inputsPattern = QStringLiteral("DI1:150");
+    SimulatorThread pulsing(options);
+    ASSERT_TRUE(pulsing.start());
+    const struct {
+        QStringList options;
+        QString header;
+    } cases[] = {
+        {{"--csv"}, "time,do,di"},
+        {{"--csv", "--counters"},
+         "time,do,di,counter0,counter1,counter2,counter3,counter4,counter5,counter6,counter7"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options.join(' ').toStdString());
+        pulsing.clearReceived();
+        const CliRun run = rzlctl(QStringList{"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(pulsing.port()),
+                                              "--interval-ms", "40", "--count", "3"} + c.options + QStringList{"watch"},
+                                  false);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        const QStringList lines = run.out.trimmed().split('\n');
+        ASSERT_EQ(lines.size(), 4) << run.out.toStdString();
+        EXPECT_EQ(lines[0], c.header);
+        const int columns = static_cast<int>(c.header.count(u',')) + 1;
+        QStringList previous;
+        for (const QString& line : lines.mid(1)) {
+            const QStringList fields = line.split(u',');
+            ASSERT_EQ(fields.size(), columns) << line.toStdString();
+            // The time carries its offset from UTC.
+            const QDateTime time = QDateTime::fromString(fields[0], Qt::ISODateWithMs);
+            EXPECT_TRUE(time.isValid() && time.timeSpec() != Qt::LocalTime) << line.toStdString();
+            EXPECT_EQ(fields[1], QStringLiteral("0"));
+            EXPECT_NE(fields.mid(1), previous.mid(1)) << "a line without a change";
+            if (columns > 3 && !previous.isEmpty()) EXPECT_GE(fields[4].toUInt(), previous[4].toUInt()) << "DI1's count";
+            previous = fields;
+        }
+        QStringList frames;
+        for (const QByteArray& f : pulsing.receivedFrames()) frames.append(QString::fromLatin1(f.mid(4, 1).toHex().toUpper()));
+        const qsizetype polls = frames.count(QStringLiteral("D8")), counterReads = frames.count(QStringLiteral("60"));
+        EXPECT_GE(polls, 3);
+        EXPECT_EQ(counterReads, columns > 3 ? polls : 0);
+    }
+    // Pulses on DI1 count up between the lines.
+    EXPECT_GT(pulsing.state().counters[1], 0u);
 }
 
 }  // namespace
