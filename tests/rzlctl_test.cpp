@@ -375,6 +375,24 @@ TEST_F(RzlctlTest, WatchCsvIsAHeaderAndALinePerChange) {
     }
     // Pulses on DI1 count up between the lines.
     EXPECT_GT(pulsing.state().counters[1], 0u);
+
+    // A count that changes while the inputs stay as they were is a change of its own.
+    QProcess process;
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(QStringLiteral(RZL_BINARY_DIR "/rzlctl"),
+                  {"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(sim.port()), "--interval-ms", "20",
+                   "--count", "2", "--csv", "--counters", "watch"});
+    QByteArray out;
+    while (out.count('\n') < 2 && process.waitForReadyRead(10000)) out += process.readAllStandardOutput();
+    ASSERT_EQ(out.count('\n'), 2) << out.constData();  // the header and the first state
+    auto state = sim.state();
+    state.counters[5] = 7;
+    sim.setState(state);
+    ASSERT_TRUE(process.waitForFinished(10000));
+    out += process.readAllStandardOutput();
+    const QStringList lines = QString::fromLatin1(out).trimmed().split(u'\n');
+    ASSERT_EQ(lines.size(), 3) << out.constData();
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral(",0,0,0,0,0,0,0,7,0,0"))) << lines[2].toStdString();
 }
 
 }  // namespace
