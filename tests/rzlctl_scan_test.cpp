@@ -4,20 +4,16 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 #include "tests/support/loopback_modules.h"
+#include "tests/support/rzlctl_run.h"
 
 namespace {
 
 using rzl::sim::FaultMode;
 
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using rzl::test::CliRun;
 
 class RzlctlScanTest : public ::testing::Test {
 protected:
@@ -30,16 +26,7 @@ protected:
         sims.modules[2]->setState(state);
     }
 
-    CliRun rzlctl(const QStringList& args) {
-        QProcess process;
-        process.setProgram(QStringLiteral(RZL_BINARY_DIR "/rzlctl"));
-        process.setArguments(args);
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start();
-        EXPECT_TRUE(process.waitForFinished(30000));
-        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-                QString::fromLocal8Bit(process.readAllStandardError())};
-    }
+    CliRun rzlctl(const QStringList& args) { return rzl::test::RunRzlctl(args); }
 
     QString port() const { return QString::number(sims.port); }
 

@@ -11,17 +11,14 @@
 #include "core/version.h"
 #include "sim/module_state.h"
 #include "sim/simulator.h"
+#include "tests/support/rzlctl_run.h"
 
 namespace {
 
 using rzl::sim::FaultMode;
 using rzl::sim::SimulatorThread;
 
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using rzl::test::CliRun;
 
 class RzlctlTest : public ::testing::Test {
 protected:
@@ -33,15 +30,7 @@ protected:
     // Runs rzlctl in an empty directory (no marker file) against the simulator.
     CliRun rzlctl(QStringList args, bool withDevice = true) {
         if (withDevice) args.prepend(QStringLiteral("--device=127.0.0.1:%1").arg(sim.port()));
-        QProcess process;
-        process.setWorkingDirectory(workDir.path());
-        process.setProgram(QStringLiteral(RZL_BINARY_DIR "/rzlctl"));
-        process.setArguments(args);
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start();
-        EXPECT_TRUE(process.waitForFinished(30000));
-        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-                QString::fromLocal8Bit(process.readAllStandardError())};
+        return rzl::test::RunRzlctl(args, workDir.path());
     }
 
     QStringList framesHex() const {
