@@ -7,11 +7,7 @@ build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/netns_lib.sh"
 
-if [ "${RZL_IN_NETNS:-}" != 1 ]; then
-  export RZL_IN_NETNS=1
-  rzl_in_private_netns bash "$0" "$build"
-  exit $?
-fi
+rzl_enter_netns rzl_in_private_netns bash "$0" "$build"
 
 # The helper's rzl0 carries 192.168.77.1/24. Add 10.9.0.1/24 on a second pair and 10.20.5.9/20
 # on a third; the modules listen on loopback aliases inside the 10.9.0.0/24 network.
