@@ -82,18 +82,19 @@ void SendWifiMode(Context& ctx) {
     TcpExchange(ctx, 6);
 }
 
-void SendWebKey(Context& ctx) {
-    if (!ctx.linkCheck()) return;
+ExchangeOutcome SendWebKey(Context& ctx) {
+    if (!ctx.linkCheck()) return {ExchangeResult::NotLinked, {}};
     const QByteArray& key = ctx.webKey;
     if (key.size() > kMaxWebKeyBytes) {
-        ctx.screen.log(QStringLiteral("WEB Key too long to send: %1 bytes").arg(key.size()));
-        return;
+        const QString reason = QStringLiteral("WEB Key too long to send: %1 bytes").arg(key.size());
+        ctx.screen.log(reason);
+        return {ExchangeResult::NotSent, reason};
     }
     DeviceSession& s = ctx.session;
     setCommand(s, kCmdWebKey);
     s.txFrame[5] = static_cast<std::uint8_t>(key.size());
     std::copy(key.begin(), key.end(), s.txFrame.begin() + 6);
-    TcpExchange(ctx, static_cast<std::uint8_t>(key.size() + 6));
+    return TcpExchange(ctx, static_cast<std::uint8_t>(key.size() + 6));
 }
 
 void SendResetDefaults(Context& ctx, std::uint8_t a) {
@@ -128,10 +129,10 @@ void SendPoll(Context& ctx) {
     TcpExchange(ctx, 5);
 }
 
-void SendModbusNotice(Context& ctx) {
-    if (!ctx.linkCheck()) return;
+ExchangeOutcome SendModbusNotice(Context& ctx) {
+    if (!ctx.linkCheck()) return {ExchangeResult::NotLinked, {}};
     setCommand(ctx.session, kCmdModbusNotice);
-    TcpExchange(ctx, 5);
+    return TcpExchange(ctx, 5);
 }
 
 void ReissuePending(Context& ctx) {

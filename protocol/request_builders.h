@@ -1,13 +1,15 @@
 #pragma once
 // The request builders: each writes the command byte, its parameters and pendingCommand,
 // then sends at once, sends without reading a reply, or leaves the command in the
-// one-slot queue for the link supervisor's next tick.
+// one-slot queue for the link supervisor's next tick. Those whose callers must know whether
+// the frame went out return the exchange's outcome (NotLinked when their link check failed).
 
 #include <QByteArray>
 #include <array>
 #include <cstdint>
 
 #include "core/frame.h"
+#include "protocol/tcp_exchange.h"
 
 namespace rzl {
 
@@ -20,13 +22,13 @@ void SendChecksumQuery(Context& ctx);                   // 37, immediate, 9 byte
 void SendImageActivate(Context& ctx);                   // 38, send-only, 9 bytes
 void SendReboot(Context& ctx);                          // 45, link check, send-only, 5 bytes
 void SendWifiMode(Context& ctx);                        // 48, link check, 6 bytes
-void SendWebKey(Context& ctx);                          // 50, link check, 6 + n bytes
+ExchangeOutcome SendWebKey(Context& ctx);               // 50, link check, 6 + n bytes
 void SendResetDefaults(Context& ctx, std::uint8_t a);   // 94, link check, 6 bytes
 void QueueCounterRead(Context& ctx);                    // 96, queued
 void SendCounterClear(Context& ctx, std::uint8_t input);  // 97, immediate, 6 bytes
 void QueueSetOutput(Context& ctx, std::uint8_t output, std::uint8_t state);  // 208, queued
 void SendPoll(Context& ctx);                            // 216, immediate, 5 bytes
-void SendModbusNotice(Context& ctx);                    // 220, link check, 5 bytes
+ExchangeOutcome SendModbusNotice(Context& ctx);         // 220, link check, 5 bytes
 void ReissuePending(Context& ctx);                      // repeats 29, 33 or 37
 
 // The identify request as SendIdentify puts it on the wire: the signature, 33, 0, 0. For

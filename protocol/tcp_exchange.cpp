@@ -32,22 +32,27 @@ void release(Context& ctx, Guard guard) {
 }
 
 // A socket failure after the connect: close, note it in the hidden log, release the guard.
-void abandon(Context& ctx, TcpClient& client, const QString& what, Guard guard) {
+ExchangeOutcome abandon(Context& ctx, TcpClient& client, const QString& what, Guard guard, ExchangeResult result) {
     const QString reason = client.error();
     client.disconnect();
     ctx.screen.log(what + reason);
     release(ctx, guard);
+    return {result, reason};
 }
 
 // Steps shared by both exchanges: guard, connect, clear a stale "Connect Timeout", sign and
 // write the frame. The frame is taken from txFrame before the connect: a click handled while
 // the connect waits writes its own request there, and must not change the one that goes out.
-// The frame written, or nothing when the exchange ended here (busy, no connection, write failed).
+// The frame written, or nothing when the exchange ended here (busy, no connection, write
+// failed), with how it ended in `ended`.
 std::optional<QByteArray> openAndWrite(Context& ctx, TcpClient& client, std::uint8_t length, Reply reply,
-                                       Guard guard) {
+                                       Guard guard, ExchangeOutcome& ended) {
     DeviceSession& s = ctx.session;
     if (guard == Guard::Own) {
-        if (s.exchangeBusy) return std::nullopt;
+        if (s.exchangeBusy) {
+            ended = {ExchangeResult::Busy, QStringLiteral("the module is busy with another request")};
+            return std::nullopt;
+        }
         s.exchangeBusy = true;
     }
     s.retryTicks = 0;
@@ -59,6 +64,7 @@ std::optional<QByteArray> openAndWrite(Context& ctx, TcpClient& client, std::uin
     if (!client.connectTo(s.deviceIp, s.tcpPort, ctx.connectTimeoutMs)) {
         ctx.screen.showStatus(QString::fromLatin1(kConnectTimeoutText));
         if (s.pendingCommand == command) s.pendingCommand = 0;  // a request made meanwhile stays
+        ended = {ExchangeResult::NoConnection, client.error()};
         release(ctx, guard);
         return std::nullopt;
     }
@@ -70,7 +76,7 @@ std::optional<QByteArray> openAndWrite(Context& ctx, TcpClient& client, std::uin
 
     tap(ctx, true, frame);
     if (!client.write(frame.constData(), frame.size())) {
-        abandon(ctx, client, QStringLiteral("TX Error: "), guard);
+        ended = abandon(ctx, client, QStringLiteral("TX Error: "), guard, ExchangeResult::NotSent);
         return std::nullopt;
     }
     return frame;
@@ -94,23 +100,26 @@ Arrival readReply(Context& ctx, TcpClient& client, std::uint8_t command, QByteAr
     return Arrival::Short;
 }
 
-void runExchange(Context& ctx, std::uint8_t length, Guard guard) {
+ExchangeOutcome runExchange(Context& ctx, std::uint8_t length, Guard guard) {
     TcpClient client(ctx.clock);
-    const std::optional<QByteArray> frame = openAndWrite(ctx, client, length, Reply::Read, guard);
-    if (!frame) return;
+    ExchangeOutcome ended;
+    const std::optional<QByteArray> frame = openAndWrite(ctx, client, length, Reply::Read, guard, ended);
+    if (!frame) return ended;
     DeviceSession& s = ctx.session;
     const std::uint8_t command = static_cast<std::uint8_t>(frame->at(kCommandByte));
 
     QByteArray reply;
     const Arrival arrival = readReply(ctx, client, command, reply);
-    if (arrival == Arrival::Failed) return abandon(ctx, client, QStringLiteral("RX Error: "), guard);
+    if (arrival == Arrival::Failed)
+        return abandon(ctx, client, QStringLiteral("RX Error: "), guard, ExchangeResult::ConnectionLost);
     client.disconnect();
     if (!reply.isEmpty()) tap(ctx, false, reply);
     if (arrival == Arrival::Short) {
         // Nothing, or only part of a reply: read as missing, and sent again.
         ctx.screen.log(QString::fromLatin1(kWaitRxTimeoutText));
         s.retryPending = true;
-        return release(ctx, guard);
+        release(ctx, guard);
+        return {ExchangeResult::NoReply, {}};
     }
 
     std::memcpy(s.rxFrame.data(), reply.constData(), static_cast<std::size_t>(reply.size()));
@@ -118,21 +127,28 @@ void runExchange(Context& ctx, std::uint8_t length, Guard guard) {
     if (ctx.dispatchReply) ctx.dispatchReply(static_cast<int>(reply.size()));
     s.exchangeCommand = 0;
     release(ctx, guard);
+    return {ExchangeResult::Replied, {}};
 }
 
-void runSendOnly(Context& ctx, std::uint8_t length, Guard guard) {
+ExchangeOutcome runSendOnly(Context& ctx, std::uint8_t length, Guard guard) {
     TcpClient client(ctx.clock);
-    if (!openAndWrite(ctx, client, length, Reply::Skip, guard)) return;
+    ExchangeOutcome ended;
+    if (!openAndWrite(ctx, client, length, Reply::Skip, guard, ended)) return ended;
     client.disconnect();
     release(ctx, guard);
+    return {ExchangeResult::Sent, {}};
 }
 
 }  // namespace
 
-void TcpExchange(Context& ctx, std::uint8_t length) { runExchange(ctx, length, Guard::Own); }
-void TcpSendOnly(Context& ctx, std::uint8_t length) { runSendOnly(ctx, length, Guard::Own); }
-void TcpExchangeUnderGuard(Context& ctx, std::uint8_t length) { runExchange(ctx, length, Guard::Held); }
-void TcpSendOnlyUnderGuard(Context& ctx, std::uint8_t length) { runSendOnly(ctx, length, Guard::Held); }
+ExchangeOutcome TcpExchange(Context& ctx, std::uint8_t length) { return runExchange(ctx, length, Guard::Own); }
+ExchangeOutcome TcpSendOnly(Context& ctx, std::uint8_t length) { return runSendOnly(ctx, length, Guard::Own); }
+ExchangeOutcome TcpExchangeUnderGuard(Context& ctx, std::uint8_t length) {
+    return runExchange(ctx, length, Guard::Held);
+}
+ExchangeOutcome TcpSendOnlyUnderGuard(Context& ctx, std::uint8_t length) {
+    return runSendOnly(ctx, length, Guard::Held);
+}
 
 TransferGuard::TransferGuard(Context& ctx) : ctx_(ctx) {
     if (ctx_.session.exchangeBusy) return;

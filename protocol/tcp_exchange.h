@@ -1,19 +1,44 @@
 #pragma once
 // The one-shot request/reply exchange and its send-only sibling.
 
+#include <QString>
 #include <cstdint>
 
 namespace rzl {
 
 class Context;
 
+// How an exchange ended. The screen already shows what the user is told ("Connect Timeout",
+// "Wait RX Timeout!"); callers that must not go on after a failure look here.
+enum class ExchangeResult {
+    Replied,         // the frame went out and the reply was handed to the dispatcher
+    NoReply,         // the frame went out; no whole reply came back within the wait
+    Sent,            // send-only: the frame went out
+    ConnectionLost,  // the frame was written, then the connection failed before any reply
+    NotSent,         // connected, but the frame could not be written
+    NoConnection,    // no connection could be made; nothing was sent
+    Busy,            // another exchange holds the guard; nothing was sent
+    NotLinked,       // a request's own link check failed; nothing was sent
+};
+
+struct ExchangeOutcome {
+    ExchangeResult result = ExchangeResult::Busy;
+    QString reason;  // the socket's words for a failure
+
+    // The module took the frame: it went out, and the connection did not fail before a reply.
+    bool delivered() const {
+        return result == ExchangeResult::Replied || result == ExchangeResult::NoReply ||
+               result == ExchangeResult::Sent;
+    }
+};
+
 // Sends the first `length` bytes of txFrame on a connection of its own, reads the reply within
 // 100 checks of up to 10 ms until it is whole for the command sent, and hands it to the
 // dispatcher as the answer to that command. A reply still short at the end is read as missing.
-void TcpExchange(Context& ctx, std::uint8_t length);
+ExchangeOutcome TcpExchange(Context& ctx, std::uint8_t length);
 
 // Connects, writes the first `length` bytes of txFrame and disconnects; reads nothing.
-void TcpSendOnly(Context& ctx, std::uint8_t length);
+ExchangeOutcome TcpSendOnly(Context& ctx, std::uint8_t length);
 
 // Holds exchangeBusy for the whole of a file transfer (header, pause, content stream), so
 // that no poll, click or re-send opens a connection in the middle of it. acquired() is false
@@ -33,8 +58,8 @@ private:
 
 // The two exchanges for a transfer that holds the guard: the same steps, without the busy
 // check, and leaving exchangeBusy set when they return.
-void TcpExchangeUnderGuard(Context& ctx, std::uint8_t length);
-void TcpSendOnlyUnderGuard(Context& ctx, std::uint8_t length);
+ExchangeOutcome TcpExchangeUnderGuard(Context& ctx, std::uint8_t length);
+ExchangeOutcome TcpSendOnlyUnderGuard(Context& ctx, std::uint8_t length);
 
 inline const char* const kConnectTimeoutText = "Connect Timeout";
 inline const char* const kWaitRxTimeoutText = "Wait RX Timeout!";

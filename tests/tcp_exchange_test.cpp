@@ -1,6 +1,7 @@
 // The one-shot exchange and its send-only sibling against loopback peers.
 
 #include <gtest/gtest.h>
+#include <optional>
 
 #include <QElapsedTimer>
 
@@ -24,7 +25,7 @@ const QByteArray kIdentifyFrame = bytes({0x5A, 0x35, 0x77, 0xA5, 0x21, 0x00, 0x0
 const QByteArray kReply = bytes({0x5A, 0x35, 0x77, 0xA5, 0x21, 0x06, 0x11, 0x22, 0x33, 0x44}) +
                           QByteArray(identify::kReplyLength - 10, '\0');
 
-using Exchange = void (*)(Context&, std::uint8_t);
+using Exchange = ExchangeOutcome (*)(Context&, std::uint8_t);
 
 struct World {
     Screen screen;
@@ -299,6 +300,48 @@ TEST(TcpExchange, PeerClosingBeforeTheReplyReleasesTheGuard) {
     w.ctx.session.tcpPort = closedLoopbackPort();
     TcpExchange(w.ctx, 7);
     EXPECT_EQ(w.status(), "Connect Timeout") << "the next exchange runs";
+}
+
+// What callers that must not go on after a failure see: whether the frame reached the module.
+TEST(TcpExchange, OutcomeSaysWhetherTheFrameWentOut) {
+    struct Case {
+        const char* what;
+        std::optional<PeerMode> peer;  // none: nothing listens
+        Exchange run;
+        bool busy;
+        QList<ExchangeResult> results;  // a closing peer may fail the write or the read
+        bool delivered;
+    };
+    const Case cases[] = {
+        {"reply", PeerMode::Answer, &TcpExchange, false, {ExchangeResult::Replied}, true},
+        {"silence", PeerMode::Silent, &TcpExchange, false, {ExchangeResult::NoReply}, true},
+        {"send-only", PeerMode::Answer, &TcpSendOnly, false, {ExchangeResult::Sent}, true},
+        {"closed at once", PeerMode::CloseAtOnce, &TcpExchange, false,
+         {ExchangeResult::ConnectionLost, ExchangeResult::NotSent}, false},
+        {"no listener", std::nullopt, &TcpExchange, false, {ExchangeResult::NoConnection}, false},
+        {"no listener, send-only", std::nullopt, &TcpSendOnly, false, {ExchangeResult::NoConnection}, false},
+        {"busy", PeerMode::Answer, &TcpExchange, true, {ExchangeResult::Busy}, false},
+        {"busy, send-only", PeerMode::Answer, &TcpSendOnly, true, {ExchangeResult::Busy}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::optional<LoopbackPeer> peer;
+        World w;
+        if (c.peer) {
+            peer.emplace(*c.peer, kReply);
+            ASSERT_TRUE(peer->start());
+            w.at(*peer);
+        } else {
+            w.ctx.session.tcpPort = closedLoopbackPort();
+        }
+        w.ctx.session.exchangeBusy = c.busy;
+        const ExchangeOutcome outcome = c.run(w.ctx, 7);
+        EXPECT_TRUE(c.results.contains(outcome.result)) << int(outcome.result);
+        EXPECT_EQ(outcome.delivered(), c.delivered);
+        if (!c.delivered) {
+            EXPECT_FALSE(outcome.reason.isEmpty());
+        }
+    }
 }
 
 TEST(TcpSendOnly, SendsExactlyTheFrameAndReadsNothing) {
