@@ -224,15 +224,33 @@ void ModuleServer::onNewConnection() {
 void ModuleServer::keepFrame(const QByteArray& frame) {
     // A copy of its own bytes: the frame may share the read buffer and its spare room.
     const QByteArray copy(frame.constData(), frame.size());
+    {
+        QMutexLocker lock(&shared_->mutex);
+        QList<QByteArray>& kept = shared_->received;
+        while (!kept.isEmpty()
+               && (kept.size() >= kMaxKeptFrames || shared_->receivedBytes + copy.size() > kMaxKeptBytes)) {
+            shared_->receivedBytes -= kept.first().size();
+            kept.removeFirst();
+        }
+        kept.append(copy);
+        shared_->receivedBytes += copy.size();
+    }
+    Arrival arrival;
+    arrival.frame = copy;
+    keepArrival(arrival);
+}
+
+// The same bounds as the frames: as many, and bytes within the same limit.
+void ModuleServer::keepArrival(const Arrival& arrival) {
     QMutexLocker lock(&shared_->mutex);
-    QList<QByteArray>& kept = shared_->received;
+    QList<Arrival>& kept = shared_->arrivals;
     while (!kept.isEmpty()
-           && (kept.size() >= kMaxKeptFrames || shared_->receivedBytes + copy.size() > kMaxKeptBytes)) {
-        shared_->receivedBytes -= kept.first().size();
+           && (kept.size() >= kMaxKeptFrames || shared_->arrivalBytes + arrival.frame.size() > kMaxKeptBytes)) {
+        shared_->arrivalBytes -= kept.first().frame.size();
         kept.removeFirst();
     }
-    kept.append(copy);
-    shared_->receivedBytes += copy.size();
+    kept.append(arrival);
+    shared_->arrivalBytes += arrival.frame.size();
 }
 
 void ModuleServer::flushShortFrames() {
@@ -456,6 +474,8 @@ void ModuleServer::sendReply(QTcpSocket* socket, Connection& c, QByteArray reply
 
 void ModuleServer::takeContentBytes(Connection& c, const QByteArray& bytes) {
     c.contentBytes += bytes.size();
+    for (char ch : bytes)
+        c.receivedSum += static_cast<unsigned char>(ch);
     if (!restarting_ && !c.upload.refused && c.contentBytes > 0 && c.contentBytes >= qint64(c.upload.length) / 2) {
         QMutexLocker lock(&shared_->mutex);
         if (shared_->fault == FaultMode::Restart) {
@@ -472,6 +492,12 @@ void ModuleServer::takeContentBytes(Connection& c, const QByteArray& bytes) {
 }
 
 void ModuleServer::finishContent(Connection& c) {
+    Arrival arrival;
+    arrival.kind = Arrival::Content;
+    arrival.fileName = c.upload.name;
+    arrival.length = c.contentBytes;
+    arrival.sum = std::uint32_t(c.receivedSum);
+    keepArrival(arrival);
     const QString name = QString::fromLatin1(c.upload.name);
     if (c.upload.refused) {
         LogLine(QStringLiteral("content of a refused file header dropped (%1 bytes)").arg(c.contentBytes));

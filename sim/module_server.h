@@ -26,6 +26,8 @@ struct SharedRecord {
     FaultMode fault = FaultMode::None;
     QList<QByteArray> received;
     qsizetype receivedBytes = 0;  // the bytes the received frames hold
+    QList<Arrival> arrivals;
+    qsizetype arrivalBytes = 0;   // the bytes the arrivals' frames hold
     int connections = 0;
 };
 
@@ -58,6 +60,7 @@ private:
         UploadHeader upload;     // for content connections
         qint64 contentBytes = 0;
         std::uint64_t contentSum = 0;
+        std::uint64_t receivedSum = 0;  // of every content byte, kept or dropped
         QTimer* deadline = nullptr;
         QTimer* streamDeadline = nullptr;  // the whole content stream's time
         QTimer* settle = nullptr;  // waits for the rest of a file header that may be short
@@ -65,6 +68,7 @@ private:
 
     void onNewConnection();
     void keepFrame(const QByteArray& frame);
+    void keepArrival(const Arrival& arrival);
     void flushShortFrames();
     void onReadyRead(QTcpSocket* socket);
     void onDisconnected(QTcpSocket* socket);

@@ -83,10 +83,17 @@ QList<QByteArray> SimulatorThread::receivedFrames() const {
     return impl_->shared->received;
 }
 
+QList<Arrival> SimulatorThread::arrivals() const {
+    QMutexLocker lock(&impl_->shared->mutex);
+    return impl_->shared->arrivals;
+}
+
 void SimulatorThread::clearReceived() {
     QMutexLocker lock(&impl_->shared->mutex);
     impl_->shared->received.clear();
     impl_->shared->receivedBytes = 0;
+    impl_->shared->arrivals.clear();
+    impl_->shared->arrivalBytes = 0;
 }
 
 int SimulatorThread::connectionCount() const {

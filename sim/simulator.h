@@ -71,6 +71,17 @@ struct SimOptions {
     int restartMs = 1000;               // how long a restart (fault mode Restart) keeps the port closed
 };
 
+// One thing the module took in, in the order each was complete: a request frame, or the
+// content of an announced file on a connection of its own.
+struct Arrival {
+    enum Kind { Frame, Content };
+    Kind kind = Frame;
+    QByteArray frame;        // Frame: its bytes
+    QByteArray fileName;     // Content: the file its header announced
+    qint64 length = 0;       // Content: the bytes received
+    std::uint32_t sum = 0;   // Content: low 32 bits of their byte sum
+};
+
 // Reads "DI0:500,DI2:1500" (input DIi toggles every N ms) into periods per input, 0 = still.
 // False with a reason for anything else.
 bool ParseInputsPattern(const QString& pattern, std::array<int, 8>& periodsMs, QString* error);
@@ -92,7 +103,8 @@ public:
     void setState(const ModuleState& state);
     void setFault(FaultMode mode);
     QList<QByteArray> receivedFrames() const;  // every frame, in arrival order
-    void clearReceived();
+    QList<Arrival> arrivals() const;           // frames and file contents, in arrival order
+    void clearReceived();                      // both of the above
     int connectionCount() const;
     QString errorString() const;  // why start() failed
 

@@ -284,6 +284,25 @@ TEST(Simulator, StoresFilesAndAppliesSettingsOnReboot) {
     EXPECT_TRUE(after.files.isEmpty());
 }
 
+TEST(Simulator, ArrivalsListFramesAndContentsInOrder) {
+    Sim sim;
+    ASSERT_TRUE(sim.started);
+    WriteFile(sim.port(), "/local/locate.cfg", "abc");
+    ASSERT_TRUE(WaitFor([&] { return sim.hasFile("/local/locate.cfg"); }));
+    ASSERT_TRUE(sim.identifyWorks());
+    const QList<Arrival> arrivals = sim.thread.arrivals();
+    ASSERT_EQ(arrivals.size(), 3);
+    EXPECT_EQ(arrivals[0].kind, Arrival::Frame);
+    EXPECT_EQ(arrivals[0].frame, Header("/local/locate.cfg", 3, 294));
+    EXPECT_EQ(arrivals[1].kind, Arrival::Content);
+    EXPECT_EQ(arrivals[1].fileName, "/local/locate.cfg");
+    EXPECT_EQ(arrivals[1].length, 3);
+    EXPECT_EQ(arrivals[1].sum, 294u);
+    EXPECT_EQ(arrivals[2].frame, kIdentify);
+    sim.thread.clearReceived();
+    EXPECT_TRUE(sim.thread.arrivals().isEmpty());
+}
+
 TEST(Simulator, ChecksumIsTheByteSumOfTheStoredImage) {
     Sim sim;
     ASSERT_TRUE(sim.started);
