@@ -124,9 +124,9 @@ void QueueSetOutput(Context& ctx, std::uint8_t output, std::uint8_t state) {
     ctx.screen.log(QStringLiteral("Loop:%1,Val:%2").arg(output).arg(state));
 }
 
-void SendPoll(Context& ctx) {
+ExchangeOutcome SendPoll(Context& ctx) {
     setCommand(ctx.session, kCmdPoll);
-    TcpExchange(ctx, 5);
+    return TcpExchange(ctx, 5);
 }
 
 ExchangeOutcome SendModbusNotice(Context& ctx) {

@@ -27,7 +27,7 @@ void SendResetDefaults(Context& ctx, std::uint8_t a);   // 94, link check, 6 byt
 void QueueCounterRead(Context& ctx);                    // 96, queued
 void SendCounterClear(Context& ctx, std::uint8_t input);  // 97, immediate, 6 bytes
 void QueueSetOutput(Context& ctx, std::uint8_t output, std::uint8_t state);  // 208, queued
-void SendPoll(Context& ctx);                            // 216, immediate, 5 bytes
+ExchangeOutcome SendPoll(Context& ctx);                 // 216, immediate, 5 bytes
 ExchangeOutcome SendModbusNotice(Context& ctx);         // 220, link check, 5 bytes
 void ReissuePending(Context& ctx);                      // repeats 29, 33 or 37
 

@@ -46,7 +46,10 @@ public:
 
 class ManualClock : public Clock {
 public:
-    void pause(int milliseconds) override { pauses.append(milliseconds); }
+    void pause(int milliseconds) override {
+        pauses.append(milliseconds);
+        if (onPause) onPause(milliseconds);
+    }
     void pump() override {
         ++pumps;
         if (onPump) onPump();
@@ -55,6 +58,7 @@ public:
     QList<int> pauses;
     int pumps = 0;
     std::function<void()> onPump;  // runs inside a wait, as a timer or click would
+    std::function<void(int)> onPause;  // runs inside a pause, as a timer or click would
 };
 
 }  // namespace rzl::test

@@ -28,6 +28,8 @@ enum class PeerMode {
     CloseAtOnce,  // closes the connection as soon as it is accepted
     Delayed,      // the reply after delayMs
     AnswerAndClose,  // the reply, then it closes the connection
+    ResetContent, // answers a frame (it opens with the signature); resets any other connection
+                  // at its first bytes, as a module that fails in the middle of a file's content
 };
 
 class LoopbackPeer {
@@ -112,17 +114,18 @@ private:
         }
         auto answered = std::make_shared<bool>(false);
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, index, answered] {
+            const QByteArray data = socket->readAll();
             {
                 QMutexLocker lock(&mutex_);
-                received_[index] += socket->readAll();
+                received_[index] += data;
             }
             if (*answered) return;
             *answered = true;
-            answer(socket);
+            answer(socket, data);
         });
     }
 
-    void answer(QTcpSocket* socket) {
+    void answer(QTcpSocket* socket, const QByteArray& first) {
         switch (mode_) {
         case PeerMode::Answer: socket->write(reply_); break;
         case PeerMode::AnswerAndClose:
@@ -139,6 +142,10 @@ private:
             });
             break;
         case PeerMode::Oversized: socket->write(oversizedReply(reply_)); break;
+        case PeerMode::ResetContent:
+            if (first.startsWith(QByteArray("\x5A\x35\x77\xA5", 4))) socket->write(reply_);
+            else socket->abort();
+            break;
         case PeerMode::Delayed:
             QTimer::singleShot(delayMs, socket, [socket, reply = reply_] {
                 if (socket->state() == QAbstractSocket::ConnectedState) socket->write(reply);

@@ -1,0 +1,53 @@
+#pragma once
+// Writing and deleting files in the module's flash store.
+//
+// A write announces the file with a 60-byte header through the exchange, pauses 1.5 s while
+// the module makes ready, then streams the content from the transfer buffer on a connection
+// of its own. A delete is one 40-byte frame. Both hold the exchange guard until their last
+// connection has closed, so no poll, click or re-send reaches the module in the middle, and
+// both stop at the first step that fails: nothing more is sent and the outcome says where
+// and why. The module acknowledges nothing on the content connection and nothing is read back.
+
+#include <QString>
+#include <QtGlobal>
+
+namespace rzl {
+
+class Context;
+
+enum class TransferStep {
+    None,     // every step went out
+    Refused,  // the name does not fit its frame, or the length the buffer: nothing sent
+    Busy,     // another exchange was running (a click inside its wait): nothing sent
+    Header,   // the file header did not reach the module
+    Content,  // the content connection could not be opened, or a write on it failed
+    Delete,   // the delete frame did not reach the module
+};
+
+struct TransferOutcome {
+    TransferStep failedAt = TransferStep::None;
+    QString file;
+    QString reason;
+    QString errorText;  // what the error box says: the file, the step and the reason
+
+    bool done() const { return failedAt == TransferStep::None; }
+};
+
+inline constexpr int kFileReadyPauseMs = 1500;
+
+// Writes the first `length` bytes of the transfer buffer as file `name`, driving the setup
+// window's progress bar (red, maximum = length, position = bytes written).
+TransferOutcome SendFile(Context& ctx, const QString& name, qint64 length);
+
+// Deletes file `name`. A module that has no such file answers so; that is not a failure.
+TransferOutcome KillFile(Context& ctx, const QString& name);
+
+// The content step of SendFile on its own: the first `length` bytes of the transfer buffer in
+// 1024-byte pieces, the progress bar after each piece and a repaint every 64 KiB. False, with
+// the reason in `error`, when the connection could not be opened or a write failed.
+bool StreamFileContent(Context& ctx, qint64 length, QString* error);
+
+// The one error box for a failed transfer ("Error found!", error icon).
+void ShowTransferError(Context& ctx, const TransferOutcome& outcome);
+
+}  // namespace rzl
