@@ -190,6 +190,7 @@ void ModuleServer::onNewConnection() {
             continue;
         }
         flushShortFrames();
+        settleContentStreams();
         Connection c;
         if (pendingUpload_) {
             if (pendingSince_.elapsed() <= options_.uploadWaitMs)
@@ -259,6 +260,24 @@ void ModuleServer::flushShortFrames() {
         auto it = connections_.find(socket);
         if (it != connections_.end() && !it->answered && !it->finished && it->settle && it->settle->isActive())
             handleFrame(socket, *it, it->buffer.left(ShortRequestLength(it->buffer)));
+    }
+}
+
+// A sender closes a file's content connection before it opens its next one, and loopback keeps
+// that order, but the close may not have been read yet: read it now, so that the file is
+// complete (and listed) before the next request is taken.
+void ModuleServer::settleContentStreams() {
+    constexpr int kMaxReads = 4096;  // a stream that is still flowing is left to the event loop
+    const auto open = [this](QTcpSocket* socket) {
+        auto it = connections_.find(socket);
+        return it != connections_.end() && !it->finished && it->kind != Kind::Frame;
+    };
+    const auto sockets = connections_.keys();
+    for (QTcpSocket* socket : sockets) {
+        for (int reads = 0; reads < kMaxReads && open(socket); ++reads) {
+            if (!socket->waitForReadyRead(0))
+                break;
+        }
     }
 }
 

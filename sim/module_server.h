@@ -70,6 +70,7 @@ private:
     void keepFrame(const QByteArray& frame);
     void keepArrival(const Arrival& arrival);
     void flushShortFrames();
+    void settleContentStreams();
     void onReadyRead(QTcpSocket* socket);
     void onDisconnected(QTcpSocket* socket);
     void decideKind(QTcpSocket* socket, Connection& c, bool closing);
