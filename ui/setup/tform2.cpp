@@ -6,6 +6,8 @@
 #include "protocol/identify_reply.h"
 #include "protocol/request_builders.h"
 #include "protocol/text_codec.h"
+#include "ui/setup/settings_writes.h"
+#include "ui/setup/setup_operation.h"
 
 namespace rzl {
 
@@ -68,15 +70,15 @@ void TForm2::ShowStaticIpFields(bool on) {
 
 // The write, maintenance and firmware operations arrive with their own modules.
 void TForm2::Image1Click() {}
-void TForm2::Image2Click() {}
-void TForm2::Image3Click() {}
+void TForm2::Image2Click() { if (SetupOperation op(operationRunning_); op.started()) ApSsidWrite(ctx_); }
+void TForm2::Image3Click() { if (SetupOperation op(operationRunning_); op.started()) StationSsidWrite(ctx_); }
 void TForm2::Image4Click() {}
-void TForm2::Image5Click() {}
-void TForm2::Image6Click() {}
+void TForm2::Image5Click() { if (SetupOperation op(operationRunning_); op.started()) WebKeyWrite(ctx_); }
+void TForm2::Image6Click() { if (SetupOperation op(operationRunning_); op.started()) LocationWrite(ctx_); }
 void TForm2::Image7Click() {}
 void TForm2::Image8Click() {}
-void TForm2::Image9Click() {}
-void TForm2::Image10Click() {}
+void TForm2::Image9Click() { if (SetupOperation op(operationRunning_); op.started()) ModbusWrite(ctx_); }
+void TForm2::Image10Click() { if (SetupOperation op(operationRunning_); op.started()) StaticIpWrite(ctx_); }
 
 bool IsValidIpText(const QString& text) {
     if (text.count(QLatin1Char('.')) != 3) return false;

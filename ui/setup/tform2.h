@@ -34,9 +34,13 @@ public:
     void Image9Click();   // Modbus
     void Image10Click();  // static IP write or delete
 
+    // True while one of the image actions runs; a click on any image meanwhile does nothing.
+    bool operationRunning() const { return operationRunning_; }
+
 private:
     Context& ctx_;
     bool fillOnActivate_ = false;  // opened, and not yet filled since
+    bool operationRunning_ = false;  // held by SetupOperation
 };
 
 // A dotted IPv4 address of four decimal groups, each 0..255 (leading zeros allowed).
