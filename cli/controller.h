@@ -12,6 +12,8 @@
 
 namespace rzl::cli {
 
+struct SettingsCommand;
+
 struct ControllerOptions {
     bool json = false;
     bool trace = false;
@@ -42,6 +44,7 @@ public:
     ExitCode watch();
     // Identifies every module in the range (empty: the networks of this PC's adapters).
     ExitCode scan(const QString& range);
+    ExitCode writeSetting(const SettingsCommand& command);  // the setup window's writes
 
 private:
     ExitCode fail(ExitCode code, const QString& message);

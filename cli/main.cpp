@@ -10,6 +10,7 @@
 
 #include "app/options.h"
 #include "cli/controller.h"
+#include "cli/settings_commands.h"
 #include "core/usage.h"
 
 using namespace rzl::cli;
@@ -19,6 +20,7 @@ namespace {
 struct Settings {
     ControllerOptions controller;
     rzl::LaunchOptions launch;
+    QString keyType;  // set-station --type
 };
 
 // A command with its arguments checked, ready to run after the link check.
@@ -49,7 +51,16 @@ std::function<Call(const QStringList&, QString&)> Plain(Call call) {
     };
 }
 
-QList<Command> Commands() {
+// One of the setup window's writes, run on its fields filled from the arguments.
+std::function<Call(const QStringList&, QString&)> Setting(const char* name, const QString& keyType) {
+    return [name, keyType](const QStringList& args, QString& takes) -> Call {
+        SettingsCommand command;
+        if (!ParseSettingsCommand(QStringList{QString::fromLatin1(name)} + args, keyType, &command, &takes)) return {};
+        return [command](Controller& c) { return c.writeSetting(command); };
+    };
+}
+
+QList<Command> Commands(const QString& keyType = {}) {
     return {
         {{"identify", "", "model, address, MAC, firmware, RSSI, location, I/O and settings"},
          Plain([](Controller& c) { return c.identify(); })},
@@ -87,6 +98,20 @@ QList<Command> Commands() {
              return [range = args.value(0)](Controller& c) { return c.scan(range); };
          },
          false},
+        {{"set-ap", "SSID [KEY]", "write the access point's SSID and WPA/WPA2 key (no key: open)"},
+         Setting("set-ap", keyType)},
+        {{"set-station", "SSID [KEY]",
+          "write the station SSID, key and key type (--type open|wep|wpa;\ndefault: wpa with a key, else open)"},
+         Setting("set-station", keyType)},
+        {{"set-static-ip", "IP MASK GATEWAY", "write the station's static address"}, Setting("set-static-ip", keyType)},
+        {{"clear-static-ip", "", "delete the station's static address (back to DHCP)"},
+         Setting("clear-static-ip", keyType)},
+        {{"set-web-key", "KEY", "set the web login key (1-5 characters), in effect at once"},
+         Setting("set-web-key", keyType)},
+        {{"set-location", "TEXT", "write the location string"}, Setting("set-location", keyType)},
+        {{"set-modbus", "PORT IDLE_TIMEOUT", "write the Modbus port and idle timeout in seconds\n"
+                                             "(written files take effect when the module reboots)"},
+         Setting("set-modbus", keyType)},
     };
 }
 
@@ -144,8 +169,13 @@ QList<rzl::OptionRow<ControllerOptions>> ControllerOptionRows() {
 }
 
 QList<rzl::OptionRow<Settings>> OptionRows() {
+    const rzl::OptionRow<Settings> keyType{{{"type"}, "T", "set-station: the key type, open, wep or wpa"},
+                                           [](const QString& value, Settings& settings) {
+                                               settings.keyType = value;
+                                               return QString();
+                                           }};
     return rzl::Within(&Settings::launch, rzl::LaunchOptionRows()) +
-           rzl::Within(&Settings::controller, ControllerOptionRows());
+           rzl::Within(&Settings::controller, ControllerOptionRows()) + QList<rzl::OptionRow<Settings>>{keyType};
 }
 
 rzl::Usage CliUsage() {
@@ -164,8 +194,8 @@ rzl::Usage CliUsage() {
     for (const Command& command : Commands()) usage.commands.append(command.usage);
     usage.options = rzl::UsageOptions(OptionRows());
     usage.exitCodes = {{kExitDone, "done"},
-                       {kExitUsage, "usage error"},
-                       {kExitUnreachable, "module not reachable"},
+                       {kExitUsage, "usage error, a setting refused, or No at a confirmation"},
+                       {kExitUnreachable, "module not reachable, or a step of a setting did not reach it"},
                        {kExitNoReply, "no reply or reply not accepted"},
                        {kExitNotLinked, "link check failed"},
                        {kExitForeignModule, "the identify reply came from a module at another address"}};
@@ -190,7 +220,7 @@ int main(int argc, char** argv) {
     if (parsed.positional.isEmpty()) return usageError(QStringLiteral("no command given"));
     if (settings.controller.csv && settings.controller.json) return usageError(QStringLiteral("--csv and --json exclude each other"));
     const QString name = parsed.positional.first();
-    const QList<Command> commands = Commands();
+    const QList<Command> commands = Commands(settings.keyType);
     const auto command = std::find_if(commands.begin(), commands.end(),
                                       [&](const Command& c) { return c.usage.name == name; });
     if (command == commands.end()) return usageError(QStringLiteral("unknown command: ") + name);
