@@ -2,15 +2,13 @@
 // on its own connection, the guard that keeps other requests out until the stream has closed,
 // and the failures that end a transfer at the step where they happen.
 
-#include <QDeadlineTimer>
-#include <QThread>
 #include <cstring>
-#include <functional>
 #include <gtest/gtest.h>
 
 #include "filestore/file_transfer.h"
 #include "protocol/request_builders.h"
 #include "sim/simulator.h"
+#include "tests/support/file_frames.h"
 #include "tests/support/loopback_peer.h"
 #include "tests/support/test_program.h"
 
@@ -22,41 +20,6 @@ using sim::FaultMode;
 using sim::SimulatorThread;
 
 const QByteArray kSig = QByteArray::fromHex("5A3577A5");
-
-bool waitFor(const std::function<bool()>& condition) {
-    QDeadlineTimer deadline(5000);
-    while (!condition()) {
-        if (deadline.hasExpired()) return false;
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-QByteArray be32(std::uint32_t v) {
-    QByteArray b;
-    return b.append(char(v >> 24)).append(char(v >> 16)).append(char(v >> 8)).append(char(v));
-}
-
-std::uint32_t byteSum(const QByteArray& bytes) {
-    std::uint32_t sum = 0;
-    for (char c : bytes) sum += static_cast<unsigned char>(c);
-    return sum;
-}
-
-// A frame of `size` bytes: signature, command, then `body` from byte 5, zeros after it.
-QByteArray frame(int size, char command, const QByteArray& body) {
-    QByteArray f(size, '\0');
-    f.replace(0, 4, kSig);
-    f[4] = command;
-    f.replace(5, body.size(), body);
-    return f.left(size);
-}
-
-// Bytes 5..: length, sum, three zeros, name length, name.
-QByteArray headerBody(const QByteArray& name, const QByteArray& content) {
-    return be32(std::uint32_t(content.size())) + be32(byteSum(content)) + QByteArray(3, '\0') +
-           char(name.size()) + name;
-}
 
 QByteArray counting(int length) {
     QByteArray bytes(length, '\0');
@@ -108,7 +71,7 @@ TEST(SendFile, HeaderThenContentOnItsOwnConnection) {
         ASSERT_TRUE(outcome.done()) << outcome.errorText.toStdString();
         const QList<Arrival> arrivals = w.arrivalsOnceSettled(2);
         ASSERT_EQ(arrivals.size(), 2);
-        EXPECT_EQ(arrivals[0].frame.toHex(' '), frame(60, 0x5F, headerBody(c.name, c.content)).toHex(' '));
+        EXPECT_EQ(hexOf(arrivals[0].frame), hexOf(fileHeaderFrame(c.name, c.content)));
         EXPECT_EQ(arrivals[1].kind, Arrival::Content);
         EXPECT_EQ(arrivals[1].fileName, c.name);
         EXPECT_EQ(arrivals[1].length, c.content.size());
@@ -161,8 +124,7 @@ TEST(KillFile, DeleteFrameIsCleanAndTheReplyIsShown) {
         EXPECT_TRUE(outcome.done()) << outcome.errorText.toStdString();
         const QList<Arrival> arrivals = w.arrivalsOnceSettled(1);
         ASSERT_EQ(arrivals.size(), 1);
-        EXPECT_EQ(arrivals[0].frame.toHex(' '),
-                  frame(40, 0x5D, QByteArray(11, '\0') + char(name.size()) + name).toHex(' '));
+        EXPECT_EQ(hexOf(arrivals[0].frame), hexOf(deleteFrame(name)));
         EXPECT_EQ(w.statuses, c.statuses);
         EXPECT_EQ(w.sim.state().files.contains(QString::fromLatin1(name)), false);
         EXPECT_FALSE(w.ctx.session.exchangeBusy);

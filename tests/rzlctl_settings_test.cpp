@@ -1,7 +1,6 @@
 // rzlctl's settings writes as a user runs them: the same frames as the setup window's images,
 // the module showing the new value after a reboot, and the exit codes of refusals and failures.
 
-#include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -12,9 +11,8 @@
 
 #include "protocol/request_builders.h"
 #include "sim/simulator.h"
+#include "tests/support/file_frames.h"
 #include "tests/support/test_program.h"
-
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace rzl::test {
 namespace {
@@ -52,12 +50,7 @@ QStringList described(const SimulatorThread& sim) {
         QThread::msleep(100);
     }
     QStringList lines;
-    for (const Arrival& a : sim.arrivals())
-        lines.append(a.kind == Arrival::Frame ? QString::fromLatin1(a.frame.toHex(' '))
-                                              : QStringLiteral("content %1 %2 %3")
-                                                    .arg(QString::fromLatin1(a.fileName))
-                                                    .arg(a.length)
-                                                    .arg(a.sum));
+    for (const Arrival& a : sim.arrivals()) lines.append(describe(a));
     return lines;
 }
 

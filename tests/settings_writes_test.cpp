@@ -1,19 +1,16 @@
 // The setup window's six apply operations against the simulated module: the files and frames
 // each one sends, its checks of the fields, its boxes, and what happens when a step fails.
 
-#include <QDeadlineTimer>
 #include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
 
 #include "protocol/request_builders.h"
 #include "sim/simulator.h"
+#include "tests/support/file_frames.h"
 #include "tests/support/loopback_peer.h"
 #include "tests/support/test_program.h"
 #include "ui/setup/settings_writes.h"
-
-// Readable failures: texts as text.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace rzl::test {
 namespace {
@@ -24,60 +21,6 @@ using sim::SimulatorThread;
 
 const QByteArray kSig = QByteArray::fromHex("5A3577A5");
 const QString kReboot = QStringLiteral(",\n    . Manual Reboot to take effect!");
-
-bool waitFor(const std::function<bool()>& condition) {
-    QDeadlineTimer deadline(5000);
-    while (!condition()) {
-        if (deadline.hasExpired()) return false;
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-QByteArray be32(std::uint32_t v) {
-    QByteArray b;
-    return b.append(char(v >> 24)).append(char(v >> 16)).append(char(v >> 8)).append(char(v));
-}
-
-std::uint32_t byteSum(const QByteArray& bytes) {
-    std::uint32_t sum = 0;
-    for (char c : bytes) sum += static_cast<unsigned char>(c);
-    return sum;
-}
-
-QString hex(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex(' ').toUpper()); }
-
-// What the module should see, one line per arrival: frames in hex, contents by file.
-QString headerOf(const QByteArray& name, const QByteArray& content) {
-    QByteArray f(60, '\0');
-    f.replace(0, 4, kSig);
-    f[4] = 0x5F;
-    f.replace(5, 4, be32(std::uint32_t(content.size())));
-    f.replace(9, 4, be32(byteSum(content)));
-    f[16] = char(name.size());
-    f.replace(17, name.size(), name);
-    return hex(f);
-}
-QString deleteOf(const QByteArray& name) {
-    QByteArray f(40, '\0');
-    f.replace(0, 4, kSig);
-    f[4] = 0x5D;
-    f[16] = char(name.size());
-    f.replace(17, name.size(), name);
-    return hex(f);
-}
-QString contentLine(const QByteArray& name, qint64 length, std::uint32_t sum) {
-    return QStringLiteral("content %1 %2 bytes sum %3").arg(QString::fromLatin1(name)).arg(length).arg(sum);
-}
-QString contentOf(const QByteArray& name, const QByteArray& content) {
-    return contentLine(name, content.size(), byteSum(content));
-}
-QStringList fileWrite(const QByteArray& name, const QByteArray& content) {
-    return {headerOf(name, content), contentOf(name, content)};
-}
-QString describe(const Arrival& a) {
-    return a.kind == Arrival::Frame ? hex(a.frame) : contentLine(a.fileName, a.length, a.sum);
-}
 
 struct World {
     SimulatorThread sim;
@@ -118,7 +61,7 @@ TEST(SettingsWrites, EachOperationSendsItsFilesInOrderByteForByte) {
          [](SetupView& v) { v.edit1 = "my-ap"; v.edit2 = ""; v.radioButton1 = true; v.radioButton2 = false; },
          &TForm2::Image2Click,
          "Modify AP SSID, execute?\n    . SSID: my-ap\n    . Type: [0] OPEN\n    . KEY: ",
-         QStringList{deleteOf("/local/ap_key.cfg")} + fileWrite("/local/ap_ssid.cfg", "my-ap"),
+         QStringList{hexOf(deleteFrame("/local/ap_key.cfg"))} + fileWrite("/local/ap_ssid.cfg", "my-ap"),
          {{"/local/ap_ssid.cfg", "my-ap"}},
          {"5", "AP_SSID =my-ap"},
          {200, 1500},
@@ -139,7 +82,7 @@ TEST(SettingsWrites, EachOperationSendsItsFilesInOrderByteForByte) {
          },
          &TForm2::Image3Click,
          "Modify STA SSID, execute?\n    . SSID: office\n    . Type: [0] OPEN\n    . KEY: ",
-         QStringList{deleteOf("/local/sta_key.cfg")} + fileWrite("/local/sta_keyT.cfg", QByteArray(1, '\0')) +
+         QStringList{hexOf(deleteFrame("/local/sta_key.cfg"))} + fileWrite("/local/sta_keyT.cfg", QByteArray(1, '\0')) +
              fileWrite("/local/sta_ssid.cfg", "office"),
          {{"/local/sta_keyT.cfg", QByteArray(1, '\0')}, {"/local/sta_ssid.cfg", "office"}},
          {"6", "STA_KTYPE =0", "STA_SSID =office"},
@@ -195,7 +138,7 @@ TEST(SettingsWrites, EachOperationSendsItsFilesInOrderByteForByte) {
          [](SetupView& v) { v.checkBox1 = false; v.edit8 = "not an address"; },
          &TForm2::Image10Click,
          "Delete Station Static IP config, execute?\n",
-         {deleteOf("/local/sta_ip.cfg")},
+         {hexOf(deleteFrame("/local/sta_ip.cfg"))},
          {},
          {},
          {},
@@ -204,7 +147,7 @@ TEST(SettingsWrites, EachOperationSendsItsFilesInOrderByteForByte) {
          [](SetupView& v) { v.edit6 = "abc"; },
          &TForm2::Image5Click,
          "Modify WEB Key, execute?\n    . WEB Key: abc.\n",
-         {hex(kSig + QByteArray::fromHex("32 03 616263"))},
+         {hexOf(kSig + QByteArray::fromHex("32 03 616263"))},
          {},
          {"3", "WEB Key =abc"},
          {},
@@ -222,7 +165,7 @@ TEST(SettingsWrites, EachOperationSendsItsFilesInOrderByteForByte) {
          [](SetupView& v) { v.edit7 = "502"; v.edit11 = "30"; },
          &TForm2::Image9Click,
          "Modify Modbus Port & Idle Timeout, execute?\n    . Port: 502, Idle Timeout: 30.",
-         fileWrite("/local/mbport.cfg", QByteArray::fromHex("01F6001E000000000000")) + QStringList{hex(kSig + "\xDC")},
+         fileWrite("/local/mbport.cfg", QByteArray::fromHex("01F6001E000000000000")) + QStringList{hexOf(kSig + "\xDC")},
          {{"/local/mbport.cfg", QByteArray::fromHex("01F6001E000000000000")}},
          {"Modbus Port =502, Idle Timeout: 30"},
          {1500, 300},
@@ -248,7 +191,7 @@ TEST(SettingsWrites, EachOperationSendsItsFilesInOrderByteForByte) {
         EXPECT_EQ(w.arrivals(c.arrivals.size()), c.arrivals);
         for (auto it = c.files.begin(); it != c.files.end(); ++it)
             EXPECT_TRUE(waitFor([&] { return w.sim.state().files.value(it.key()) == it.value(); }))
-                << it.key().toStdString() << ": " << hex(w.sim.state().files.value(it.key())).toStdString();
+                << it.key().toStdString() << ": " << hexOf(w.sim.state().files.value(it.key())).toStdString();
         EXPECT_EQ(w.t.screen.main.memo1, c.log);
         EXPECT_EQ(w.t.clock.pauses, c.pauses);
         EXPECT_FALSE(w.ctx.session.exchangeBusy);
