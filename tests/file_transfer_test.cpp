@@ -99,6 +99,23 @@ TEST(SendFile, TheHeaderOfAbcCarriesLengthThreeAndSum294) {
     EXPECT_EQ(arrivals[0].frame.mid(5, 8).toHex(' '), "00 00 00 03 00 00 01 26");
 }
 
+// A header met by silence went out: the re-send is not armed and the content still follows.
+TEST(SendFile, SilenceAfterTheHeaderStillLeadsToTheContent) {
+    World w;
+    LoopbackPeer silent(PeerMode::Silent);
+    ASSERT_TRUE(silent.start());
+    w.ctx.session.tcpPort = silent.port();
+    w.place("abc");
+
+    const TransferOutcome outcome = SendFile(w.ctx, QStringLiteral("/local/locate.cfg"), 3);
+
+    EXPECT_TRUE(outcome.done()) << outcome.errorText.toStdString();
+    EXPECT_EQ(w.t.screen.main.memo1, QStringList{"Wait RX Timeout!"});
+    EXPECT_FALSE(w.ctx.session.retryPending);
+    ASSERT_TRUE(silent.waitForClosed(2));
+    EXPECT_EQ(silent.received(), (QList<QByteArray>{fileHeaderFrame("/local/locate.cfg", "abc"), "abc"}));
+}
+
 TEST(KillFile, DeleteFrameIsCleanAndTheReplyIsShown) {
     struct Case {
         bool fileThere;
