@@ -25,7 +25,24 @@ struct LoopbackModules {
         int slowMs = 1500;
     };
 
+    // The port the first module picked may already be taken on another 127.0.0.x address (a
+    // test running beside this one); then every module starts again on a fresh port.
     bool start(const QList<Spec>& specs) {
+        QString error;
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            modules.clear();
+            port = 0;
+            if (startAll(specs, &error)) return true;
+        }
+        ADD_FAILURE() << error.toStdString();
+        return false;
+    }
+
+    std::uint16_t port = 0;
+    std::vector<std::unique_ptr<sim::SimulatorThread>> modules;
+
+private:
+    bool startAll(const QList<Spec>& specs, QString* error) {
         for (const Spec& spec : specs) {
             sim::SimOptions options;
             options.listenAddress = QHostAddress(Ipv4(127, 0, 0, spec.lastOctet));
@@ -36,7 +53,7 @@ struct LoopbackModules {
             options.slowDelayMs = spec.slowMs;
             auto module = std::make_unique<sim::SimulatorThread>(options);
             if (!module->start()) {
-                ADD_FAILURE() << module->errorString().toStdString();
+                *error = module->errorString();
                 return false;
             }
             port = module->port();
@@ -44,9 +61,6 @@ struct LoopbackModules {
         }
         return true;
     }
-
-    std::uint16_t port = 0;
-    std::vector<std::unique_ptr<sim::SimulatorThread>> modules;
 };
 
 }  // namespace rzl::test
