@@ -57,29 +57,29 @@ QByteArray IdentifyRequestFrame(const std::array<std::uint8_t, 4>& signature) {
     return frame;
 }
 
-void SendChecksumQuery(Context& ctx) {
+ExchangeOutcome SendChecksumQuery(Context& ctx) {
     setImageSumFrame(ctx, kCmdChecksumQuery);
-    TcpExchange(ctx, 9);
+    return TcpExchange(ctx, 9);
 }
 
-void SendImageActivate(Context& ctx) {
+ExchangeOutcome SendImageActivate(Context& ctx) {
     setImageSumFrame(ctx, kCmdImageActivate);
-    TcpSendOnly(ctx, 9);
+    return TcpSendOnly(ctx, 9);
 }
 
-void SendReboot(Context& ctx) {
-    if (!ctx.linkCheck()) return;
+ExchangeOutcome SendReboot(Context& ctx) {
+    if (!ctx.linkCheck()) return {ExchangeResult::NotLinked, {}};
     setCommand(ctx.session, kCmdReboot);
-    TcpSendOnly(ctx, 5);
+    return TcpSendOnly(ctx, 5);
 }
 
-void SendWifiMode(Context& ctx) {
-    if (!ctx.linkCheck()) return;
+ExchangeOutcome SendWifiMode(Context& ctx) {
+    if (!ctx.linkCheck()) return {ExchangeResult::NotLinked, {}};
     DeviceSession& s = ctx.session;
     s.retryCount = 0;
     s.txFrame[5] = ctx.screen.setup.radioButton6 ? 2 : 0;
     setCommand(s, kCmdWifiMode);
-    TcpExchange(ctx, 6);
+    return TcpExchange(ctx, 6);
 }
 
 ExchangeOutcome SendWebKey(Context& ctx) {
@@ -97,12 +97,12 @@ ExchangeOutcome SendWebKey(Context& ctx) {
     return TcpExchange(ctx, static_cast<std::uint8_t>(key.size() + 6));
 }
 
-void SendResetDefaults(Context& ctx, std::uint8_t a) {
-    if (!ctx.linkCheck()) return;
+ExchangeOutcome SendResetDefaults(Context& ctx, std::uint8_t a) {
+    if (!ctx.linkCheck()) return {ExchangeResult::NotLinked, {}};
     DeviceSession& s = ctx.session;
     setCommand(s, kCmdResetDefaults);
     s.txFrame[5] = a;
-    TcpExchange(ctx, 6);
+    return TcpExchange(ctx, 6);
 }
 
 void QueueCounterRead(Context& ctx) { queue(ctx.session, kCmdCounterRead); }

@@ -18,12 +18,12 @@ class Context;
 void QueueLocate(Context& ctx);                         // 29, queued
 void QueueIdentify(Context& ctx);                       // 33, queued, parameters 0 0
 void SendIdentify(Context& ctx);                        // 33, immediate, 7 bytes
-void SendChecksumQuery(Context& ctx);                   // 37, immediate, 9 bytes
-void SendImageActivate(Context& ctx);                   // 38, send-only, 9 bytes
-void SendReboot(Context& ctx);                          // 45, link check, send-only, 5 bytes
-void SendWifiMode(Context& ctx);                        // 48, link check, 6 bytes
+ExchangeOutcome SendChecksumQuery(Context& ctx);        // 37, immediate, 9 bytes
+ExchangeOutcome SendImageActivate(Context& ctx);        // 38, send-only, 9 bytes
+ExchangeOutcome SendReboot(Context& ctx);               // 45, link check, send-only, 5 bytes
+ExchangeOutcome SendWifiMode(Context& ctx);             // 48, link check, 6 bytes
 ExchangeOutcome SendWebKey(Context& ctx);               // 50, link check, 6 + n bytes
-void SendResetDefaults(Context& ctx, std::uint8_t a);   // 94, link check, 6 bytes
+ExchangeOutcome SendResetDefaults(Context& ctx, std::uint8_t a);  // 94, link check, 6 bytes
 void QueueCounterRead(Context& ctx);                    // 96, queued
 void SendCounterClear(Context& ctx, std::uint8_t input);  // 97, immediate, 6 bytes
 void QueueSetOutput(Context& ctx, std::uint8_t output, std::uint8_t state);  // 208, queued

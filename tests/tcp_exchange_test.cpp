@@ -61,7 +61,7 @@ TEST(TcpExchange, SendsSignedFrameAndDispatchesReplyInsideTheGuard) {
     World w;
     w.at(peer);
 
-    TcpExchange(w.ctx, 7);
+    EXPECT_EQ(TcpExchange(w.ctx, 7).result, ExchangeResult::Replied);
 
     ASSERT_TRUE(peer.waitForClosed(1));
     EXPECT_EQ(peer.received(), QList<QByteArray>{kIdentifyFrame});
@@ -81,7 +81,7 @@ TEST(TcpExchange, ConnectFailureShowsConnectTimeoutUntilTheNextSuccessfulConnect
     for (Exchange run : {&TcpExchange, &TcpSendOnly}) {
         World w;
         w.ctx.session.tcpPort = closedLoopbackPort();
-        run(w.ctx, 7);
+        EXPECT_EQ(run(w.ctx, 7).result, ExchangeResult::NoConnection);
         EXPECT_EQ(w.status(), "Connect Timeout");
         EXPECT_EQ(w.ctx.session.pendingCommand, 0);
         EXPECT_FALSE(w.ctx.session.exchangeBusy);
@@ -105,7 +105,7 @@ TEST(TcpExchange, SilentPeerTimesOutAndArmsTheResend) {
     w.at(peer);
     w.ctx.session.retryTicks = 7;
 
-    TcpExchange(w.ctx, 7);
+    EXPECT_EQ(TcpExchange(w.ctx, 7).result, ExchangeResult::NoReply);
 
     EXPECT_EQ(w.screen.main.memo1, QStringList{"Wait RX Timeout!"});
     EXPECT_TRUE(w.ctx.session.retryPending);
@@ -126,7 +126,7 @@ TEST(TcpExchange, BusyGuardRefusesBothKindsWithoutTouchingAnything) {
         w.ctx.session.exchangeBusy = true;
         w.ctx.session.retryPending = true;
         w.ctx.session.retryTicks = 5;
-        run(w.ctx, 7);
+        EXPECT_EQ(run(w.ctx, 7).result, ExchangeResult::Busy);
         EXPECT_TRUE(w.ctx.session.exchangeBusy);
         EXPECT_TRUE(w.ctx.session.retryPending);
         EXPECT_EQ(w.ctx.session.retryTicks, 5u);
@@ -353,7 +353,7 @@ TEST(TcpSendOnly, SendsExactlyTheFrameAndReadsNothing) {
     const QByteArray body = bytes({0x26, 0x00, 0x03, 0xFC, 0x00, 0x99});
     std::copy(body.begin(), body.end(), w.ctx.session.txFrame.begin() + 4);
 
-    TcpSendOnly(w.ctx, 9);
+    EXPECT_EQ(TcpSendOnly(w.ctx, 9).result, ExchangeResult::Sent);
 
     ASSERT_TRUE(peer.waitForClosed(1));
     EXPECT_EQ(peer.received(), QList<QByteArray>{bytes({0x5A, 0x35, 0x77, 0xA5, 0x26, 0x00, 0x03, 0xFC, 0x00})});
