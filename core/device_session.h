@@ -16,6 +16,7 @@ struct DeviceSession {
     std::uint8_t pendingCommand = 0;
     std::uint8_t retryCount = 0;
     bool retryPending = false;
+    bool retryReissuing = false;  // the re-send timer's own request is in flight
     std::uint8_t superviseTicks = 0;
     std::uint8_t doState = 0;
     std::uint8_t diState = 0;

@@ -11,7 +11,9 @@ constexpr std::uint8_t kMaxRetries = 3;
 
 void RetryTimerTick(Context& ctx) {
     DeviceSession& s = ctx.session;
-    if (!s.retryPending) return;
+    // The re-send waits for its reply with the event loop running; a tick arriving in that wait
+    // must not count it as another unanswered request.
+    if (!s.retryPending || s.retryReissuing) return;
     if (++s.retryTicks < s.retryInterval) return;
     if (s.retryCount >= kMaxRetries) {
         s.retryCount = 0;
@@ -20,7 +22,9 @@ void RetryTimerTick(Context& ctx) {
         ctx.screen.showStatus(QStringLiteral("Retry timeout, abort transfer!"));
     } else {
         ++s.retryCount;
+        s.retryReissuing = true;
         ReissuePending(ctx);
+        s.retryReissuing = false;
         ctx.screen.showStatus(QStringLiteral("Retry transfer ") + QString::number(s.retryCount));
     }
     s.retryTicks = 0;
