@@ -3,6 +3,7 @@
 // and a clock that records pauses without sleeping.
 
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <deque>
 #include <functional>
@@ -31,13 +32,17 @@ public:
         answers.pop_front();
         return yes;
     }
-    std::optional<QString> openFile(const QString&, const QString&) override { return fileToOpen; }
+    std::optional<QString> openFile(const QString& filter, const QString& defaultExtension) override {
+        fileDialogs.append({filter, defaultExtension});
+        return fileToOpen;
+    }
     void showSetupModal() override { ++setupShown; if (onSetupShown) onSetupShown(); }
     void showCounterModal() override { ++counterShown; if (onCounterShown) onCounterShown(); }
 
     QList<ShownBox> boxes;
     std::deque<bool> answers;  // confirmations, in order; Yes when empty
     std::optional<QString> fileToOpen;
+    QList<QPair<QString, QString>> fileDialogs;  // filter and default extension of each
     int setupShown = 0;
     int counterShown = 0;
     std::function<void()> onSetupShown;

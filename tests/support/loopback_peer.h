@@ -30,6 +30,7 @@ enum class PeerMode {
     AnswerAndClose,  // the reply, then it closes the connection
     ResetContent, // answers a frame (it opens with the signature); resets any other connection
                   // at its first bytes, as a module that fails in the middle of a file's content
+    ResetAfter,   // reads, never answers, and resets a connection once it has sent resetAfterBytes
 };
 
 class LoopbackPeer {
@@ -39,6 +40,7 @@ public:
 
     int delayMs = 100;
     int secondPieceDelayMs = 300;
+    int resetAfterBytes = 64 * 1024;
 
     bool start() {
         anchor_ = new QObject;
@@ -115,9 +117,15 @@ private:
         auto answered = std::make_shared<bool>(false);
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, index, answered] {
             const QByteArray data = socket->readAll();
+            qsizetype total;
             {
                 QMutexLocker lock(&mutex_);
                 received_[index] += data;
+                total = received_[index].size();
+            }
+            if (mode_ == PeerMode::ResetAfter && total >= resetAfterBytes) {
+                socket->abort();  // RST: the sender's next write fails
+                return;
             }
             if (*answered) return;
             *answered = true;
@@ -133,6 +141,7 @@ private:
             socket->disconnectFromHost();
             break;
         case PeerMode::Silent:
+        case PeerMode::ResetAfter:
         case PeerMode::CloseAtOnce: break;
         case PeerMode::TwoPieces:
             socket->write(reply_.left(6));

@@ -6,6 +6,7 @@
 #include "protocol/identify_reply.h"
 #include "protocol/request_builders.h"
 #include "protocol/text_codec.h"
+#include "ui/setup/maintenance.h"
 #include "ui/setup/settings_writes.h"
 #include "ui/setup/setup_operation.h"
 
@@ -68,15 +69,15 @@ void TForm2::ShowStaticIpFields(bool on) {
     ctx_.screen.changed();
 }
 
-// The write, maintenance and firmware operations arrive with their own modules.
-void TForm2::Image1Click() {}
+// Every image starts one operation of the window; a click while one runs does nothing.
+void TForm2::Image1Click() { if (SetupOperation op(operationRunning_); op.started()) StartFirmwareUpdate(ctx_); }
 void TForm2::Image2Click() { if (SetupOperation op(operationRunning_); op.started()) ApSsidWrite(ctx_); }
 void TForm2::Image3Click() { if (SetupOperation op(operationRunning_); op.started()) StationSsidWrite(ctx_); }
-void TForm2::Image4Click() {}
+void TForm2::Image4Click() { if (SetupOperation op(operationRunning_); op.started()) SwitchWifiMode(ctx_); }
 void TForm2::Image5Click() { if (SetupOperation op(operationRunning_); op.started()) WebKeyWrite(ctx_); }
 void TForm2::Image6Click() { if (SetupOperation op(operationRunning_); op.started()) LocationWrite(ctx_); }
-void TForm2::Image7Click() {}
-void TForm2::Image8Click() {}
+void TForm2::Image7Click() { if (SetupOperation op(operationRunning_); op.started()) ResetToDefault(ctx_); }
+void TForm2::Image8Click() { if (SetupOperation op(operationRunning_); op.started()) RebootDevice(ctx_); }
 void TForm2::Image9Click() { if (SetupOperation op(operationRunning_); op.started()) ModbusWrite(ctx_); }
 void TForm2::Image10Click() { if (SetupOperation op(operationRunning_); op.started()) StaticIpWrite(ctx_); }
 

@@ -1,0 +1,38 @@
+#pragma once
+// The firmware update: the image file travels like a file of the flash store (a 40-byte
+// header, then the raw image on its own connection), and ends with the checksum query for the
+// controller family or with the activation command for every other model.
+
+#include <QString>
+#include <QtGlobal>
+#include <functional>
+
+namespace rzl {
+
+class Context;
+
+inline constexpr qint64 kMaxImageBytes = 2 * 1024 * 1024;
+
+inline const char* const kImageFilter = "bin|*.bin";
+inline const char* const kImageDefaultExtension = "*.bin";
+
+enum class FirmwareOutcome {
+    Cancelled,        // no file chosen
+    Refused,          // too large, unreadable, or another exchange in flight: nothing sent
+    HeaderFailed,     // the header could not be sent: nothing streamed
+    StreamFailed,     // the image stream could not be opened or broke off: no closing step
+    Queried,          // the checksum query went out; its reply (or its re-send) decides
+    Activated,        // the activation command went out
+    ClosingFailed,    // the query or the activation found no connection ("Connect Timeout")
+};
+
+// Called after every piece of the image with the bytes written so far and the image length.
+using FirmwareProgress = std::function<void(qint64 written, qint64 length)>;
+
+// Asks for the image in the main window's file dialog (OpenDialog2), then updates from it.
+FirmwareOutcome UpdateFirmware(Context& ctx, const FirmwareProgress& progress = {});
+
+// The update from the image file at `path`.
+FirmwareOutcome UpdateFirmwareFrom(Context& ctx, const QString& path, const FirmwareProgress& progress = {});
+
+}  // namespace rzl
