@@ -30,7 +30,8 @@ enum class PeerMode {
     AnswerAndClose,  // the reply, then it closes the connection
     ResetContent, // answers a frame (it opens with the signature); resets any other connection
                   // at its first bytes, as a module that fails in the middle of a file's content
-    ResetAfter,   // reads, never answers, and resets a connection once it has sent resetAfterBytes
+    ResetAfter,   // reads resetAfterBytes of a connection, stops reading so the sender stalls
+                  // with bytes still to write, and resets it resetDelayMs later
 };
 
 class LoopbackPeer {
@@ -41,6 +42,7 @@ public:
     int delayMs = 100;
     int secondPieceDelayMs = 300;
     int resetAfterBytes = 64 * 1024;
+    int resetDelayMs = 300;
 
     bool start() {
         anchor_ = new QObject;
@@ -115,17 +117,21 @@ private:
             return;
         }
         auto answered = std::make_shared<bool>(false);
+        // A small read buffer: once the peer stops reading, the sender's data backs up.
+        if (mode_ == PeerMode::ResetAfter) socket->setReadBufferSize(4096);
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, index, answered] {
+            if (mode_ == PeerMode::ResetAfter) {
+                QMutexLocker lock(&mutex_);
+                if (received_[index].size() >= resetAfterBytes) return;  // stalled on purpose
+                received_[index] += socket->readAll();
+                if (received_[index].size() >= resetAfterBytes)
+                    QTimer::singleShot(resetDelayMs, socket, [socket] { socket->abort(); });  // RST
+                return;
+            }
             const QByteArray data = socket->readAll();
-            qsizetype total;
             {
                 QMutexLocker lock(&mutex_);
                 received_[index] += data;
-                total = received_[index].size();
-            }
-            if (mode_ == PeerMode::ResetAfter && total >= resetAfterBytes) {
-                socket->abort();  // RST: the sender's next write fails
-                return;
             }
             if (*answered) return;
             *answered = true;
