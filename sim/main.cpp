@@ -119,6 +119,9 @@ rzl::Usage SimUsage() {
         "outputs, input counters, locate, the flash file store, firmware checksum, Wi-Fi mode, web "
         "key and reset to defaults. It is for trying rzl-ctrl and rzlctl without hardware and for "
         "tests.\n\n"
+        "A firmware image written to the module (\"/sys/mcuimg.bin\" or \"mcuimg.bin\") runs after "
+        "the next restart (reboot or Wi-Fi mode change): the module then reports bytes 16 and 17 of "
+        "the image as its firmware version (major, minor).\n\n"
         "It prints the address and port it listens on, then serves until SIGINT or SIGTERM, after "
         "which the state file, if any, is written.");
     usage.options = rzl::UsageOptions(SimOptionRows());

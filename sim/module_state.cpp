@@ -144,6 +144,12 @@ void ApplySettingsFiles(ModuleState& state) {
         state.modbusPort = static_cast<std::uint16_t>(b(0) << 8 | b(1));
         state.idleTimeout = static_cast<std::uint16_t>(b(2) << 8 | b(3));
     }
+    // The restart runs the stored firmware image, which reports the version in its bytes 16, 17.
+    const QByteArray image = StoredFirmwareImage(state);
+    if (image.size() > kFirmwareVersionOffset + 1) {
+        state.fwMajor = static_cast<std::uint8_t>(image.at(kFirmwareVersionOffset));
+        state.fwMinor = static_cast<std::uint8_t>(image.at(kFirmwareVersionOffset + 1));
+    }
 }
 
 void RestoreDefaults(ModuleState& state) {

@@ -42,7 +42,11 @@ bool IsAcceptedFileName(const QByteArray& name);
 // The stored firmware image: "/sys/mcuimg.bin", else "mcuimg.bin"; empty when neither exists.
 QByteArray StoredFirmwareImage(const ModuleState& state);
 
-// A restart: the settings files under "/local/" take effect.
+// Where a firmware image carries the version the module reports once it runs (major, minor).
+constexpr int kFirmwareVersionOffset = 16;
+
+// A restart: the settings files under "/local/" take effect, and a stored firmware image of at
+// least 18 bytes sets the reported firmware version.
 void ApplySettingsFiles(ModuleState& state);
 
 // Reset to defaults: the files under "/local/" are removed and the settings return to the
