@@ -9,6 +9,7 @@
 #include "cli/exit_codes.h"
 #include "cli/terminal_host.h"
 #include "protocol/scanner.h"
+#include "ui/setup/maintenance.h"
 
 namespace rzl::cli {
 
@@ -23,6 +24,8 @@ struct ControllerOptions {
     bool csv = false;            // watch: a header, then comma-separated lines
     bool watchCounters = false;  // watch: the eight input counters too, read on each poll
     ScanOptions scan;
+    bool rebootAfterFirmware = false;
+    int rebootWaitS = 60;
 };
 
 class Controller {
@@ -46,6 +49,12 @@ public:
     ExitCode scan(const QString& range);
     ExitCode writeSetting(const SettingsCommand& command);  // the setup window's writes
 
+    // Maintenance and firmware update (maintenance_commands.cpp).
+    ExitCode wifiMode(bool ap);
+    ExitCode resetDefaults();
+    ExitCode reboot();
+    ExitCode firmware(const QString& file);
+
 private:
     ExitCode fail(ExitCode code, const QString& message);
     void printMessage(const QString& text);  // a message of the module's, on standard error
@@ -54,6 +63,13 @@ private:
     void emitResult(const QJsonObject& json, const QStringList& lines);
     QJsonObject ioJson() const;
     QJsonObject countersJson() const;
+    ExitCode maintenanceResult(MaintenanceOutcome outcome, const QString& command);
+    ExitCode refusedConfirmation();
+    ExitCode awaitChecksumReply(const QString& verdict);
+    ExitCode rebootAndIdentify(int waitS, QJsonObject& json, QStringList& lines);
+    void showProgress(qint64 written, qint64 length);
+
+    int progressShown_ = -1;  // the last percentage (terminal) or tenth (otherwise) shown
 
     ControllerOptions options_;
     TerminalDialogs dialogs_;

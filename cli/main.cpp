@@ -112,6 +112,26 @@ QList<Command> Commands(const QString& keyType = {}) {
         {{"set-modbus", "PORT IDLE_TIMEOUT", "write the Modbus port and idle timeout in seconds\n"
                                              "(written files take effect when the module reboots)"},
          Setting("set-modbus", keyType)},
+        {{"wifi-mode", "ap|station", "switch the module's Wi-Fi mode (the module restarts)"},
+         [](const QStringList& args, QString& takes) -> Call {
+             if (args.size() != 1 || (args[0] != "ap" && args[0] != "station")) {
+                 takes = QStringLiteral("ap or station");
+                 return {};
+             }
+             return [ap = args[0] == "ap"](Controller& c) { return c.wifiMode(ap); };
+         }},
+        {{"reset-defaults", "", "reset the module's settings to their defaults (it restarts)"},
+         Plain([](Controller& c) { return c.resetDefaults(); })},
+        {{"reboot", "", "restart the module"}, Plain([](Controller& c) { return c.reboot(); })},
+        {{"firmware", "FILE", "write the firmware image FILE (at most 2 MiB) and check the module's "
+                              "checksum of it; exit 3 when it differs or never comes"},
+         [](const QStringList& args, QString& takes) -> Call {
+             if (args.size() != 1) {
+                 takes = QStringLiteral("the image file");
+                 return {};
+             }
+             return [file = args[0]](Controller& c) { return c.firmware(file); };
+         }},
     };
 }
 
@@ -165,6 +185,15 @@ QList<rzl::OptionRow<ControllerOptions>> ControllerOptionRows() {
          ScanNumber(&rzl::ScanOptions::parallel, 1024, QStringLiteral("--parallel takes a number 1-1024"))},
         {{{"timeout-ms"}, "M", "scan: time each address has to answer (default 500)"},
          ScanNumber(&rzl::ScanOptions::timeoutMs, 60000, QStringLiteral("--timeout-ms takes a number of milliseconds 1-60000"))},
+        {{{"reboot"}, "", "firmware: then restart the module, wait until it answers again and print "
+                          "the firmware version it reports"},
+         Flag(&ControllerOptions::rebootAfterFirmware)},
+        {{{"reboot-wait"}, "S", "firmware --reboot: wait at most S seconds (default 60)"},
+         [](const QString& value, ControllerOptions& options) {
+             return ParseIndex(value, 3600, &options.rebootWaitS) && options.rebootWaitS > 0
+                        ? QString()
+                        : QStringLiteral("--reboot-wait takes a number of seconds");
+         }},
     };
 }
 

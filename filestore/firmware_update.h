@@ -17,7 +17,8 @@ inline const char* const kImageFilter = "bin|*.bin";
 inline const char* const kImageDefaultExtension = "*.bin";
 
 enum class FirmwareOutcome {
-    Cancelled,        // no file chosen
+    Cancelled,        // No in the confirmation, or no file chosen
+    NotLinked,        // the link check before the update failed and has said why
     Refused,          // too large, unreadable, or another exchange in flight: nothing sent
     HeaderFailed,     // the header could not be sent: nothing streamed
     StreamFailed,     // the image stream could not be opened or broke off: no closing step

@@ -43,11 +43,11 @@ void QueueIdentify(Context& ctx) {
     s.queuedParam1 = s.queuedParam2 = 0;
 }
 
-void SendIdentify(Context& ctx) {
+ExchangeOutcome SendIdentify(Context& ctx) {
     DeviceSession& s = ctx.session;
     setCommand(s, kCmdIdentify);
     s.txFrame[5] = s.txFrame[6] = 0;
-    TcpExchange(ctx, 7);
+    return TcpExchange(ctx, 7);
 }
 
 QByteArray IdentifyRequestFrame(const std::array<std::uint8_t, 4>& signature) {

@@ -17,7 +17,7 @@ class Context;
 
 void QueueLocate(Context& ctx);                         // 29, queued
 void QueueIdentify(Context& ctx);                       // 33, queued, parameters 0 0
-void SendIdentify(Context& ctx);                        // 33, immediate, 7 bytes
+ExchangeOutcome SendIdentify(Context& ctx);             // 33, immediate, 7 bytes
 ExchangeOutcome SendChecksumQuery(Context& ctx);        // 37, immediate, 9 bytes
 ExchangeOutcome SendImageActivate(Context& ctx);        // 38, send-only, 9 bytes
 ExchangeOutcome SendReboot(Context& ctx);               // 45, link check, send-only, 5 bytes

@@ -69,7 +69,7 @@ MaintenanceOutcome RebootDevice(Context& ctx) {
 FirmwareOutcome StartFirmwareUpdate(Context& ctx, const QString& path, const FirmwareProgress& progress) {
     if (!ctx.dialogs.confirm(QStringLiteral("F/W Update, execute?"), QStringLiteral("Confirm")))
         return FirmwareOutcome::Cancelled;
-    if (!ctx.linkCheck()) return FirmwareOutcome::Refused;
+    if (!ctx.linkCheck()) return FirmwareOutcome::NotLinked;
     return path.isEmpty() ? UpdateFirmware(ctx, progress) : UpdateFirmwareFrom(ctx, path, progress);
 }
 

@@ -23,8 +23,7 @@ MaintenanceOutcome ResetToDefault(Context& ctx);   // 94 with 1
 MaintenanceOutcome RebootDevice(Context& ctx);     // 45, send-only
 
 // Confirmation, link check, then the update from `path`, or from the file chosen in the file
-// dialog when `path` is empty. Cancelled for No or a cancelled dialog; Refused when the link
-// check fails.
+// dialog when `path` is empty.
 FirmwareOutcome StartFirmwareUpdate(Context& ctx, const QString& path = {}, const FirmwareProgress& progress = {});
 
 }  // namespace rzl

@@ -1,0 +1,219 @@
+// rzlctl's maintenance commands and firmware update as a user runs them: the real program
+// against the simulator on loopback.
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QHostAddress>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QThread>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+#include "sim/simulator.h"
+
+namespace {
+
+using rzl::sim::FaultMode;
+using rzl::sim::SimOptions;
+using rzl::sim::SimulatorThread;
+
+struct CliRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+QByteArray image(int length, std::uint8_t major, std::uint8_t minor) {
+    QByteArray bytes(length, '\0');
+    for (int i = 0; i < length; ++i) bytes[i] = static_cast<char>((i * 13 + 5) & 0xFF);
+    bytes[16] = static_cast<char>(major);
+    bytes[17] = static_cast<char>(minor);
+    return bytes;
+}
+
+class RzlctlMaintenanceTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(workDir.isValid()); }
+
+    void startSim(SimOptions options = {}) {
+        sim = std::make_unique<SimulatorThread>(options);
+        ASSERT_TRUE(sim->start());
+    }
+
+    QString imageFile(const QByteArray& bytes) {
+        const QString path = workDir.filePath("mcuimg.bin");
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    // Runs rzlctl against the simulator; `whileRunning` is called every 20 ms until it ends.
+    CliRun rzlctl(QStringList args, const std::function<void()>& whileRunning = {}, std::uint16_t port = 0) {
+        args.prepend(QStringLiteral("--no-link-check"));
+        args.prepend(QStringLiteral("--device=127.0.0.1:%1").arg(port ? port : sim->port()));
+        QProcess process;
+        process.setWorkingDirectory(workDir.path());
+        process.setProgram(QStringLiteral(RZL_BINARY_DIR "/rzlctl"));
+        process.setArguments(args);
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start();
+        QDeadlineTimer deadline(60000);
+        while (!process.waitForFinished(20) && !deadline.hasExpired())
+            if (whileRunning) whileRunning();
+        EXPECT_EQ(process.state(), QProcess::NotRunning);
+        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+                QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+    QStringList framesHex() const {
+        QStringList frames;
+        for (const QByteArray& f : sim->receivedFrames()) frames.append(QString::fromLatin1(f.left(17).toHex().toUpper()));
+        return frames;
+    }
+
+    bool received(const char* hexPrefix) const {
+        for (const QString& f : framesHex())
+            if (f.startsWith(QLatin1String(hexPrefix))) return true;
+        return false;
+    }
+
+    std::unique_ptr<SimulatorThread> sim;
+    QTemporaryDir workDir;
+};
+
+TEST_F(RzlctlMaintenanceTest, MaintenanceCommandsSendTheirFrame) {
+    startSim();
+    const struct {
+        QStringList args;
+        QString frame;
+        QString out;
+    } cases[] = {
+        {{"wifi-mode", "ap"}, "5A3577A53002", "wifi-mode: sent"},
+        {{"wifi-mode", "station"}, "5A3577A53000", "wifi-mode: sent"},
+        {{"reset-defaults"}, "5A3577A55E01", "reset-defaults: sent"},
+        {{"reboot"}, "5A3577A52D", "reboot: sent"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        sim->clearReceived();
+        const CliRun run = rzlctl(QStringList{"--yes"} + c.args);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_EQ(run.out.trimmed(), c.out);
+        QDeadlineTimer deadline(2000);
+        while (sim->receivedFrames().isEmpty() && !deadline.hasExpired()) QThread::msleep(5);
+        EXPECT_EQ(framesHex(), QStringList{c.frame});
+
+        // Without --yes and without a terminal nothing is sent.
+        sim->clearReceived();
+        EXPECT_EQ(rzlctl(c.args).exitCode, 1);
+        EXPECT_TRUE(sim->receivedFrames().isEmpty());
+    }
+    EXPECT_EQ(rzlctl({"wifi-mode", "mesh"}).exitCode, 1);
+}
+
+TEST_F(RzlctlMaintenanceTest, UnreachableModuleGetsAnErrorAndNoInformation) {
+    startSim();
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const std::uint16_t closed = probe.serverPort();
+    probe.close();
+    const CliRun run = rzlctl({"--yes", "reboot"}, {}, closed);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.err.contains("Error found!: Reboot device fail,\n    . Connect Timeout.")) << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains("Reboot complete."));
+}
+
+// The update verified end to end: the module stores the image, answers the checksum from what
+// it stored, restarts into the new image and reports the version the image carries.
+TEST_F(RzlctlMaintenanceTest, FirmwareWithRebootReportsTheNewVersion) {
+    startSim();
+    const QByteArray bytes = image(300000, 0x02, 0x1C);
+    const CliRun run = rzlctl({"--yes", "firmware", imageFile(bytes), "--reboot", "--reboot-wait", "10"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("Firmware:     V02.1C (after the reboot)")) << run.out.toStdString();
+    for (int tenth = 0; tenth <= 10; ++tenth)
+        EXPECT_TRUE(run.err.contains(QStringLiteral("firmware: %1 %\n").arg(tenth * 10))) << tenth;
+    EXPECT_EQ(sim->state().files.value("/sys/mcuimg.bin"), bytes);
+    const QStringList frames = framesHex();
+    ASSERT_EQ(frames.size(), 5) << frames.join(' ').toStdString();
+    EXPECT_EQ(frames[0], "5A3577A5210000");
+    EXPECT_TRUE(frames[1].startsWith("5A3577A55F000493E0"));  // 300000 bytes
+    EXPECT_TRUE(frames[2].startsWith("5A3577A525"));
+    EXPECT_EQ(frames[3], "5A3577A52D");
+    EXPECT_EQ(frames[4], "5A3577A5210000");
+}
+
+TEST_F(RzlctlMaintenanceTest, FirmwareJsonAndTheOtherVariant) {
+    SimOptions options;
+    options.model = 100;  // outside the controller family: header 90, activation 38, no checksum
+    startSim(options);
+    const CliRun run = rzlctl({"--yes", "--json", "firmware", imageFile(image(5000, 1, 2))});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QStringList lines = run.out.trimmed().split('\n');
+    ASSERT_GE(lines.size(), 2);
+    QList<int> progress;
+    for (const QString& line : lines.mid(0, lines.size() - 1))
+        progress.append(QJsonDocument::fromJson(line.toUtf8()).object()["progress"].toInt());
+    EXPECT_EQ(progress.last(), 100);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    const QJsonObject result = QJsonDocument::fromJson(lines.last().toUtf8()).object();
+    EXPECT_EQ(result["verified"].toBool(true), false);
+    EXPECT_EQ(result["file"].toString(), "mcuimg.bin");
+    QDeadlineTimer deadline(2000);
+    while (sim->receivedFrames().size() < 3 && !deadline.hasExpired()) QThread::msleep(5);
+    const QStringList frames = framesHex();
+    ASSERT_EQ(frames.size(), 3);
+    EXPECT_TRUE(frames[1].startsWith("5A3577A55A00001388"));
+    EXPECT_TRUE(frames[2].startsWith("5A3577A526"));
+}
+
+TEST_F(RzlctlMaintenanceTest, FirmwareRefusals) {
+    startSim();
+    const CliRun tooLarge = rzlctl({"--yes", "firmware", imageFile(QByteArray(2097153, '\1'))});
+    EXPECT_EQ(tooLarge.exitCode, 1);
+    EXPECT_TRUE(tooLarge.err.contains("File Lengths > Buffer Size, Abort!"));
+    const CliRun missing = rzlctl({"--yes", "firmware", workDir.filePath("none.bin")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains("none.bin"));
+    EXPECT_EQ(framesHex(), (QStringList{"5A3577A5210000", "5A3577A5210000"})) << "only the identify requests";
+}
+
+// The module goes silent once the image is stored: the query is sent again three times, then
+// given up (rzlctl runs no link supervision that would reset the count).
+TEST_F(RzlctlMaintenanceTest, FirmwareSilentChecksumEndsInTheAbort) {
+    startSim();
+    const CliRun run = rzlctl({"--yes", "firmware", imageFile(image(4000, 1, 1))}, [&] {
+        if (received("5A3577A55F")) sim->setFault(FaultMode::Silent);
+    });
+    EXPECT_EQ(run.exitCode, 3);
+    const QStringList retries = run.err.split('\n').filter(QRegularExpression("^Retry "));
+    EXPECT_EQ(retries, (QStringList{"Retry transfer 1", "Retry transfer 2", "Retry transfer 3",
+                                    "Retry timeout, abort transfer!"}))
+        << run.err.toStdString();
+    EXPECT_EQ(framesHex().filter(QRegularExpression("^5A3577A525")).size(), 4) << "the query and three re-sends";
+}
+
+TEST_F(RzlctlMaintenanceTest, ModuleThatDoesNotComeBackIsReported) {
+    startSim();
+    bool stopped = false;
+    const CliRun run = rzlctl({"--yes", "firmware", imageFile(image(2000, 1, 1)), "--reboot", "--reboot-wait", "3"}, [&] {
+        if (!stopped && received("5A3577A52D")) {
+            sim->stop();
+            stopped = true;
+        }
+    });
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.err.contains("the module did not answer identify within 3 s after the reboot")) << run.err.toStdString();
+}
+
+}  // namespace
