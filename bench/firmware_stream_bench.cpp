@@ -8,13 +8,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cstdio>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
+#include "bench/raw_socket.h"
 #include "core/context.h"
 #include "filestore/content_stream.h"
 #include "filestore/firmware_update.h"
@@ -29,13 +27,9 @@ constexpr int kImageBytes = 2 * 1024 * 1024;
 
 // The image the plain way: connect, write it in 1024-byte pieces, close.
 bool rawStream(std::uint16_t port, const QByteArray& image) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int fd = ConnectLoopback(port);
     if (fd < 0) return false;
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+    bool ok = true;
     for (qsizetype offset = 0; ok && offset < image.size(); offset += 1024) {
         const qsizetype piece = std::min<qsizetype>(1024, image.size() - offset);
         ok = ::write(fd, image.constData() + offset, static_cast<size_t>(piece)) == piece;

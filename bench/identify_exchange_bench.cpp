@@ -18,6 +18,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/raw_socket.h"
 #include "cli/controller.h"
 #include "core/frame.h"
 
@@ -27,16 +28,11 @@ using namespace rzl;
 
 // One exchange the plain way: connect, write the 7 bytes, wait for the whole reply, close.
 bool rawIdentify(std::uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int fd = ConnectLoopback(port);
     if (fd < 0) return false;
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     const unsigned char frame[7] = {0x5A, 0x35, 0x77, 0xA5, kCmdIdentify, 0, 0};
     unsigned char reply[kRxFrameSize];
-    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
-              ::write(fd, frame, sizeof frame) == static_cast<ssize_t>(sizeof frame);
+    bool ok = ::write(fd, frame, sizeof frame) == static_cast<ssize_t>(sizeof frame);
     ssize_t have = 0;
     while (ok && have < identify::kReplyLength) {
         pollfd p{fd, POLLIN, 0};

@@ -9,7 +9,6 @@
 #include <QThread>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -18,6 +17,7 @@
 #include <memory>
 
 #include "sim/simulator.h"
+#include "tests/support/rzlctl_run.h"
 
 namespace {
 
@@ -25,11 +25,7 @@ using rzl::sim::FaultMode;
 using rzl::sim::SimOptions;
 using rzl::sim::SimulatorThread;
 
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using rzl::test::CliRun;
 
 QByteArray image(int length, std::uint8_t major, std::uint8_t minor) {
     QByteArray bytes(length, '\0');
@@ -60,18 +56,7 @@ protected:
     CliRun rzlctl(QStringList args, const std::function<void()>& whileRunning = {}, std::uint16_t port = 0) {
         args.prepend(QStringLiteral("--no-link-check"));
         args.prepend(QStringLiteral("--device=127.0.0.1:%1").arg(port ? port : sim->port()));
-        QProcess process;
-        process.setWorkingDirectory(workDir.path());
-        process.setProgram(QStringLiteral(RZL_BINARY_DIR "/rzlctl"));
-        process.setArguments(args);
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start();
-        QDeadlineTimer deadline(60000);
-        while (!process.waitForFinished(20) && !deadline.hasExpired())
-            if (whileRunning) whileRunning();
-        EXPECT_EQ(process.state(), QProcess::NotRunning);
-        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-                QString::fromLocal8Bit(process.readAllStandardError())};
+        return rzl::test::RunRzlctl(args, workDir.path(), 60000, whileRunning);
     }
 
     QStringList framesHex() const {
