@@ -29,16 +29,17 @@ TransferOutcome busy(const QString& prefix, const QString& name) {
 
 }  // namespace
 
-bool StreamFileContent(Context& ctx, qint64 length, QString* error) {
+bool StreamFileContent(Context& ctx, qint64 length, QString* error, const std::function<void(qint64)>& written) {
     GaugeView& gauge = ctx.screen.setup.gauge;
     qint64 offset = 0;  // where the piece just written began
-    const auto progress = [&](qint64 written) {
-        gauge.position = static_cast<int>(written);
+    const auto progress = [&](qint64 sofar) {
+        gauge.position = static_cast<int>(sofar);
         if (offset % kRepaintEvery == 0) {
             ctx.screen.changed();
             ctx.clock.pump();
         }
-        offset = written;
+        offset = sofar;
+        if (written) written(sofar);
     };
     return StreamContent(ctx, ctx.transfer.data(), length, progress, error);
 }

@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 
 namespace rzl {
 
@@ -43,9 +44,11 @@ TransferOutcome SendFile(Context& ctx, const QString& name, qint64 length);
 TransferOutcome KillFile(Context& ctx, const QString& name);
 
 // The content step of SendFile on its own: the first `length` bytes of the transfer buffer in
-// 1024-byte pieces, the progress bar after each piece and a repaint every 64 KiB. False, with
-// the reason in `error`, when the connection could not be opened or a write failed.
-bool StreamFileContent(Context& ctx, qint64 length, QString* error);
+// 1024-byte pieces, the progress bar after each piece and a repaint every 64 KiB; `written`,
+// when given, hears the bytes written so far after each piece. False, with the reason in
+// `error`, when the connection could not be opened or a write failed.
+bool StreamFileContent(Context& ctx, qint64 length, QString* error,
+                       const std::function<void(qint64 written)>& written = {});
 
 // The one error box for a failed transfer ("Error found!", error icon).
 void ShowTransferError(Context& ctx, const TransferOutcome& outcome);

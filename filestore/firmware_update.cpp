@@ -5,8 +5,8 @@
 
 #include "core/context.h"
 #include "core/frame.h"
-#include "filestore/content_stream.h"
 #include "filestore/file_header.h"
+#include "filestore/file_transfer.h"
 #include "protocol/request_builders.h"
 #include "protocol/tcp_exchange.h"
 
@@ -27,7 +27,6 @@ Variant variantFor(bool controllerFamily) {
 }
 
 constexpr int kAfterStreamPauseMs = 2000;
-constexpr qint64 kRepaintEveryBytes = 64 * 1024;
 
 void errorBox(Context& ctx, const QString& text) {
     ctx.dialogs.message(text, QStringLiteral("Error found!"), BoxIcon::Error);
@@ -87,18 +86,11 @@ std::optional<FirmwareOutcome> sendImage(Context& ctx, const Variant& variant, q
             ctx.screen.changed();
             ctx.clock.pause(variant.headerPauseMs);
 
-            qint64 pieceStart = 0;
             const auto onPiece = [&](qint64 written) {
-                gauge.position = static_cast<int>(written);
-                if (pieceStart % kRepaintEveryBytes == 0) {
-                    ctx.screen.changed();
-                    ctx.clock.pump();
-                }
-                pieceStart = written;
                 if (progress) progress(written, length);
             };
             QString error;
-            if (StreamContent(ctx, ctx.transfer.data(), length, onPiece, &error)) {
+            if (StreamFileContent(ctx, length, &error, onPiece)) {
                 gauge.position = gauge.maximum;
             } else {
                 failure = QStringLiteral("F/W image stream fail,\n    . %1").arg(error);
