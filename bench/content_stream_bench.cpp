@@ -1,11 +1,15 @@
 // Time of a 2 MiB content stream through the program's streams against plain POSIX writes of
 // 1024-byte pieces, all into the same loopback sink; each time runs from the connect to the
 // moment the sink has read the last byte and the close. The fixed pauses around a transfer
-// (the 1.5 s after the header) are not part of it.
+// (the 1.5 s after the header) are not part of it. The whole firmware update runs as one more
+// entry: reading the image file, its byte sum, the header, the stream and the activation
+// command (the variant that awaits no checksum reply, so the sink need not answer).
 // Usage: content_stream_bench [rounds]
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
@@ -21,8 +25,11 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/raw_socket.h"
 #include "core/context.h"
+#include "filestore/file_header.h"
 #include "filestore/file_transfer.h"
+#include "filestore/firmware_update.h"
 #include "tests/support/fakes.h"
 
 namespace {
@@ -89,23 +96,36 @@ private:
     std::vector<qint64> finished_;
 };
 
-// A stream under test: writes the first `length` bytes of the transfer buffer to the target.
-using StreamFn = std::function<bool(Context& ctx, qint64 length)>;
+// A stream under test: writes the first `length` bytes of the transfer buffer to the sink and
+// returns the byte count of the content connection as the sink read it, or -1 when it failed.
+using StreamFn = std::function<qint64(Context& ctx, Sink& sink, qint64 length)>;
 
-bool rawPieces(Context& ctx, qint64 length) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(ctx.session.tcpPort);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+qint64 rawPieces(Context& ctx, Sink& sink, qint64 length) {
+    const int fd = ConnectLoopback(ctx.session.tcpPort);
+    bool ok = fd >= 0;
     const char* data = ctx.transfer.data();
     for (qint64 offset = 0; ok && offset < length; offset += kPiece) {
         const qint64 piece = std::min<qint64>(kPiece, length - offset);
         ok = ::write(fd, data + offset, static_cast<size_t>(piece)) == piece;
     }
     if (fd >= 0) ::close(fd);
-    return ok;
+    const qint64 received = sink.waitForStream();
+    return ok ? received : -1;
+}
+
+qint64 fileStream(Context& ctx, Sink& sink, qint64 length) {
+    const bool ok = StreamFileContent(ctx, length, nullptr);
+    const qint64 received = sink.waitForStream();
+    return ok ? received : -1;
+}
+
+// The update reads the image back into the transfer buffer; the sink takes three connections.
+qint64 firmwareUpdate(Context& ctx, Sink& sink, const QString& image) {
+    const bool ok = UpdateFirmwareFrom(ctx, image) == FirmwareOutcome::Activated;
+    const qint64 header = sink.waitForStream();
+    const qint64 content = sink.waitForStream();
+    const qint64 activation = sink.waitForStream();
+    return ok && header == kFirmwareHeaderLength && activation == 9 ? content : -1;
 }
 
 double median(std::vector<double> v) {
@@ -132,16 +152,26 @@ int main(int argc, char** argv) {
     Context ctx(screen, dialogs, clock);
     ctx.session.deviceIp = QStringLiteral("127.0.0.1");
     ctx.session.tcpPort = sink.port();
+    ctx.dispatchReply = [](int) {};
     for (qint64 i = 0; i < kContentBytes; ++i) ctx.transfer.data()[i] = static_cast<char>(i * 7);
+
+    QTemporaryDir dir;
+    const QString image = dir.filePath(QStringLiteral("mcuimg.bin"));
+    QFile file(image);
+    if (!dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(ctx.transfer.data(), kContentBytes) != kContentBytes) {
+        std::fprintf(stderr, "cannot write the image file\n");
+        return 1;
+    }
+    file.close();
 
     struct Stream {
         const char* name;
         StreamFn run;
     };
-    // The firmware update's stream joins this list with its own entry.
     const Stream streams[] = {
         {"raw 1024-byte writes", &rawPieces},
-        {"SendFile's stream", [](Context& c, qint64 length) { return StreamFileContent(c, length, nullptr); }},
+        {"SendFile's stream", &fileStream},
+        {"firmware update", [&image](Context& c, Sink& s, qint64) { return firmwareUpdate(c, s, image); }},
     };
 
     // Rounds alternate between the streams, so that a busy moment of the machine falls on all.
@@ -150,10 +180,9 @@ int main(int argc, char** argv) {
         for (std::size_t i = 0; i < std::size(streams); ++i) {
             QElapsedTimer timer;
             timer.start();
-            const bool ok = streams[i].run(ctx, kContentBytes);
-            const qint64 received = sink.waitForStream();
+            const qint64 received = streams[i].run(ctx, sink, kContentBytes);
             times[i].push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
-            if (!ok || received != kContentBytes) {
+            if (received != kContentBytes) {
                 std::fprintf(stderr, "%s: %lld of %lld bytes arrived\n", streams[i].name,
                              static_cast<long long>(received), static_cast<long long>(kContentBytes));
                 return 1;
@@ -165,7 +194,7 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < std::size(streams); ++i)
         std::printf("  %-22s %18.2f ms %6.2f ms\n", streams[i].name, best(times[i]), median(times[i]));
     for (std::size_t i = 1; i < std::size(streams); ++i)
-        std::printf("  ratio %s / raw: best %.2f, median %.2f (target <= 1.10)\n", streams[i].name,
-                    best(times[i]) / best(times[0]), median(times[i]) / median(times[0]));
+        std::printf("  ratio %s / raw: best %.2f, median %.2f%s\n", streams[i].name, best(times[i]) / best(times[0]),
+                    median(times[i]) / median(times[0]), i == 1 ? " (target <= 1.10)" : "");
     return 0;
 }
