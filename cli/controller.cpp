@@ -210,15 +210,20 @@ ExitCode Controller::status() {
     return kExitDone;
 }
 
+QString Controller::refusalText() const {
+    return dialogs_.refusedWithoutTerminal ? QStringLiteral("refused: standard input is not a terminal (use --yes)")
+                                           : QStringLiteral("cancelled");
+}
+
+ExitCode Controller::refusedConfirmation() { return fail(kExitUsage, refusalText()); }
+
 ExitCode Controller::setOutput(int output, bool on) {
     if (const ExitCode code = identify(false); code != kExitDone) return code;
     Context& c = ctx();
     if (!c.screen.main.doButtons[output].enabled)
         return fail(kExitUsage, QStringLiteral("DO%1 is not an output of %2").arg(output).arg(c.screen.main.label4.caption));
     if (!confirm(QStringLiteral("Switch DO%1 %2?").arg(output).arg(on ? "on" : "off")))
-        return fail(kExitUsage, dialogs_.refusedWithoutTerminal
-                                    ? QStringLiteral("refused: standard input is not a terminal (use --yes)")
-                                    : QStringLiteral("cancelled"));
+        return refusedConfirmation();
     QueueSetOutput(c, static_cast<std::uint8_t>(output + 1), on ? 1 : 0);
     if (const ExitCode code = sendQueuedNow(); code != kExitDone) return code;
     const bool nowOn = (c.session.doState >> output) & 1;
@@ -251,9 +256,7 @@ ExitCode Controller::counters() {
 ExitCode Controller::clearCounter(int input) {
     Context& c = ctx();
     if (!confirm(QStringLiteral("Clear the counter of DI%1?").arg(input)))
-        return fail(kExitUsage, dialogs_.refusedWithoutTerminal
-                                    ? QStringLiteral("refused: standard input is not a terminal (use --yes)")
-                                    : QStringLiteral("cancelled"));
+        return refusedConfirmation();
     {
         RequestOutcome outcome(c);
         SendCounterClear(c, static_cast<std::uint8_t>(input));

@@ -64,7 +64,8 @@ private:
     QJsonObject ioJson() const;
     QJsonObject countersJson() const;
     ExitCode maintenanceResult(MaintenanceOutcome outcome, const QString& command);
-    ExitCode refusedConfirmation();
+    QString refusalText() const;    // why a confirmation came back No
+    ExitCode refusedConfirmation();  // that, as a usage error
     ExitCode awaitChecksumReply(const QString& verdict);
     ExitCode rebootAndIdentify(int waitS, QJsonObject& json, QStringList& lines);
     void showProgress(qint64 written, qint64 length);

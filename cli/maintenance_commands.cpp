@@ -37,12 +37,6 @@ void printTo(std::FILE* stream, const QString& text) {
 
 }  // namespace
 
-ExitCode Controller::refusedConfirmation() {
-    return fail(kExitUsage, dialogs_.refusedWithoutTerminal
-                                ? QStringLiteral("refused: standard input is not a terminal (use --yes)")
-                                : QStringLiteral("cancelled"));
-}
-
 ExitCode Controller::maintenanceResult(MaintenanceOutcome outcome, const QString& command) {
     switch (outcome) {
     case MaintenanceOutcome::Done:

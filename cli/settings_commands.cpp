@@ -131,8 +131,7 @@ ExitCode Controller::writeSetting(const SettingsCommand& command) {
     // without a box of its own gets its line here.
     QString message = result.message;
     if (result.outcome == WriteOutcome::Cancelled)
-        message = dialogs_.refusedWithoutTerminal ? QStringLiteral("refused: standard input is not a terminal (use --yes)")
-                                                  : QStringLiteral("cancelled");
+        message = refusalText();
     else if (result.outcome == WriteOutcome::NotLinked)
         message = QStringLiteral("the link check failed: nothing more was sent");
 
