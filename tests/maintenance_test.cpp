@@ -144,7 +144,8 @@ TEST(Maintenance, NothingSentMeansNoInformationBox) {
     }
 }
 
-// The window's buttons start the actions; a second click while one runs does nothing.
+// The window's buttons start the actions; a second click while one runs, on a maintenance
+// or a settings image, does nothing.
 TEST(Maintenance, SetupButtonsRunOneOperationAtATime) {
     LoopbackPeer module(PeerMode::Delayed, QByteArray::fromHex("5A3577A53006"));  // replies after a wait
     ASSERT_TRUE(module.start());
@@ -157,6 +158,7 @@ TEST(Maintenance, SetupButtonsRunOneOperationAtATime) {
         t.program.form2.Image8Click();  // clicked while the Wi-Fi mode exchange waits
         t.program.form2.Image7Click();
         t.program.form2.Image1Click();
+        t.program.form2.Image6Click();  // a settings write waits its turn as well
     };
 
     t.program.form2.Image4Click();
