@@ -144,6 +144,22 @@ TEST(Maintenance, NothingSentMeansNoInformationBox) {
     }
 }
 
+// A module that drops the connection before any reply may never have read the command: the
+// action is reported failed, not complete.
+TEST(Maintenance, ConnectionDroppedBeforeTheReplyIsAFailure) {
+    LoopbackPeer module(PeerMode::CloseAtOnce);
+    ASSERT_TRUE(module.start());
+    TestProgram t;
+    t.target(module.port());
+
+    EXPECT_EQ(ResetToDefault(t.ctx), MaintenanceOutcome::Failed);
+
+    ASSERT_EQ(t.dialogs.boxes.size(), 2);
+    EXPECT_EQ(t.dialogs.boxes[1].caption, "Error found!");
+    EXPECT_TRUE(t.dialogs.boxes[1].text.startsWith("Reset default fail,\n    . ")) << t.dialogs.boxes[1].text.toStdString();
+    EXPECT_FALSE(t.ctx.session.exchangeBusy);
+}
+
 // The window's buttons start the actions; a second click while one runs, on a maintenance
 // or a settings image, does nothing.
 TEST(Maintenance, SetupButtonsRunOneOperationAtATime) {
