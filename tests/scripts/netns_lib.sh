@@ -84,3 +84,29 @@ rzl_enter_netns() {
   "$@"
   exit $?
 }
+
+# rzl_in_unreachable_module_netns CMD...: runs CMD inside a network namespace of its own where
+# 192.168.77.1 lies on the Wi-Fi-like link rzl0 (this side 192.168.77.2/24) but no one answers
+# for it: its neighbour entry names a hardware address nobody has, so every packet to it is lost
+# and a connect waits its whole deadline. Adding 192.168.77.1/32 to loopback makes it reachable
+# again. Exits 77 (skipped) where no such namespace can be made.
+rzl_in_unreachable_module_netns() {
+  if ! command -v unshare >/dev/null || ! command -v ip >/dev/null; then
+    echo "SKIP: unshare or ip (iproute2) not available" >&2
+    exit 77
+  fi
+  if ! unshare -n true 2>/dev/null; then
+    echo "SKIP: cannot create a network namespace here (needs root or user namespaces)" >&2
+    exit 77
+  fi
+  unshare -n bash -c '
+    set -e
+    ip link set lo up
+    ip link add rzl0 type veth peer name rzl1
+    ip addr add 192.168.77.2/24 dev rzl0
+    ip link set rzl0 up
+    ip link set rzl1 up
+    ip neigh replace 192.168.77.1 lladdr 02:00:5e:00:00:01 dev rzl0 nud permanent
+    exec "$@"
+  ' rzl-netns "$@"
+}

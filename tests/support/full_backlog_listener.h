@@ -24,11 +24,14 @@ public:
             if (fd >= 0) ::close(fd);
     }
 
-    // Listens with a backlog of 0 and fills the queue with one connection of its own.
-    bool start() {
+    // Listens with a backlog of 0 and fills the queue with one connection of its own; on `port`,
+    // or a free one when it is 0.
+    bool start(std::uint16_t port = 0) {
         listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in at = loopback(0);
+        sockaddr_in at = loopback(port);
         socklen_t size = sizeof at;
+        const int reuse = 1;
+        if (listener_ >= 0) ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
         if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 ||
             ::listen(listener_, 0) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&at), &size) != 0)
             return false;

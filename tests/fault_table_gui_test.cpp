@@ -1,0 +1,219 @@
+// The desktop program's windows against each fault a module or the network can put in their
+// way. Per row: a DO click on the main window goes out as the next tick's request and meets the
+// fault; the window shows what the user is told, the exchange guard is let go, no switch is shown
+// that the module did not make, and once the fault is gone the next poll cycle reaches the
+// module and the window shows its inputs. And while a connect waits its 3 s, the window keeps
+// painting and its event loop keeps answering.
+//
+// Rows for the slowed link and the unreachable default address run inside the namespaces that
+// tests/scripts/fault_table_netns_test.sh makes; everywhere else the loopback rows run.
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+
+#include "protocol/request_builders.h"
+#include "tests/support/fault_target.h"
+#include "tests/support/gui_events.h"
+#include "tests/support/test_program.h"
+#include "ui/main/widgets/main_window.h"
+#include "ui/widgets/gui_host.h"
+#include "ui/widgets/shape.h"
+#include "ui/widgets/status_bar.h"
+
+namespace rzl::test {
+namespace {
+
+using sim::FaultMode;
+
+constexpr std::uint8_t kDuring = 0x02;  // the module's inputs during the fault (where one answers)
+constexpr std::uint8_t kAfter = 0x04;   // and once it is gone: DI2, drawn by Shape8
+const QByteArray kPollFrame = QByteArray::fromHex("5A3577A5D8");
+
+struct GuiFaultRow {
+    const char* name;
+    FaultNetwork network;
+    std::function<bool(FaultTarget&)> fault;
+    QString status;     // the status line the user sees after the click's exchange
+    QString log;        // a line of the hidden log; empty: none looked for
+    bool switched;      // DO1 shown on
+    int atLeastMs = 0;  // the click's exchange takes at least this long
+};
+
+std::function<bool(FaultTarget&)> Module(FaultMode mode, int slowDelayMs = 1500) {
+    return [=](FaultTarget& target) { return target.module(kDuring, mode, slowDelayMs); };
+}
+
+const QString kDone = QStringLiteral("Set DO Done! DI:02");
+
+const GuiFaultRow kRows[] = {
+    {"nothing listening", FaultNetwork::Loopback, [](FaultTarget& t) { return t.nothingListening(); },
+     "Connect Timeout", "", false},
+    {"accepts and never reads", FaultNetwork::Loopback, [](FaultTarget& t) { return t.acceptsNeverReads(); }, "",
+     "Wait RX Timeout!", false, 1000},
+    {"never accepts (full backlog)", FaultNetwork::Loopback, [](FaultTarget& t) { return t.neverAccepts(); },
+     "Connect Timeout", "", false, 3000},
+    {"silent", FaultNetwork::Loopback, Module(FaultMode::Silent), "", "Wait RX Timeout!", false, 1000},
+    {"garbage", FaultNetwork::Loopback, Module(FaultMode::Garbage), "InValid Header package!", "", false},
+    // A refused switch is not announced; the button keeps showing the output as it is.
+    {"reject", FaultNetwork::Loopback, Module(FaultMode::Reject), "", "", false},
+    {"split", FaultNetwork::Loopback, Module(FaultMode::Split), kDone, "", true},
+    {"close", FaultNetwork::Loopback, Module(FaultMode::Close), "", "Connection reset by peer", false},
+    {"slow, past the reply window", FaultNetwork::Loopback, Module(FaultMode::Slow, 1500), "", "Wait RX Timeout!",
+     false, 1000},
+    {"slow, just inside the reply window", FaultNetwork::Loopback, Module(FaultMode::Slow, 700), kDone, "", true},
+    // The module says it is done, and its state shows the output still off.
+    {"stuck output", FaultNetwork::Loopback, Module(FaultMode::Stuck), kDone, "", false},
+    {"slowed link", FaultNetwork::SlowLink, Module(FaultMode::None), kDone, "", true},
+    {"default address unreachable", FaultNetwork::UnreachableDefault, [](FaultTarget& t) { return t.unreachable(); },
+     "Connect Timeout", "", false, 3000},
+};
+
+struct World {
+    explicit World(FaultTarget& target) {
+        t.target(target.port(), target.host());
+    }
+    template <typename W = QWidget>
+    W* find(const char* name) {
+        W* widget = window.findChild<W*>(QLatin1String(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    QString status() { return find<PanelStatusBar>("StatusBar2")->panelText(0); }
+    QString log() { return find<QPlainTextEdit>("Memo1")->toPlainText(); }
+
+    TestProgram t;
+    MainWindow window{t.program};
+};
+
+TEST(FaultTableGui, EachFaultIsShownAndTheNextPollReachesTheModule) {
+    const FaultNetwork here = CurrentFaultNetwork();
+    for (const GuiFaultRow& row : kRows) {
+        if (row.network != here) continue;
+        SCOPED_TRACE(row.name);
+        FaultTarget target(here);
+        ASSERT_TRUE(target.module());
+        World w(target);
+        QueueIdentify(w.t.ctx);
+        w.t.program.form1.Timer3Timer();
+        Settle();
+        ASSERT_TRUE(w.t.ctx.session.deviceIdentified);
+        auto* do1 = w.find<QPushButton>("SpeedButton7");
+        ASSERT_TRUE(do1->isEnabled());
+
+        ASSERT_TRUE(row.fault(target));
+        Click(do1);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        w.t.program.form1.Timer3Timer();
+        EXPECT_GE(elapsed.elapsed(), row.atLeastMs);
+        Settle();
+        EXPECT_FALSE(w.t.ctx.session.exchangeBusy);
+        EXPECT_EQ(w.status(), row.status);
+        if (!row.log.isEmpty()) {
+            EXPECT_TRUE(w.log().contains(row.log)) << w.log().toStdString();
+        }
+        EXPECT_EQ(do1->text(), row.switched ? QStringLiteral("DO1 On") : QStringLiteral("DO1 Off"));
+        if (row.switched) {
+            EXPECT_EQ(target.sim()->state().doBits, 0x02) << "shown on, so on at the module";
+        }
+
+        // The fault gone, a supervision cycle (31 ticks; a second one where the first gives up
+        // a request left unanswered) polls the module.
+        ASSERT_TRUE(target.module(kAfter));
+        for (int tick = 0; tick < 62 && !target.sim()->receivedFrames().contains(kPollFrame); ++tick)
+            w.t.program.form1.Timer3Timer();
+        Settle();
+        EXPECT_TRUE(target.sim()->receivedFrames().contains(kPollFrame));
+        EXPECT_EQ(w.find<Shape>("Shape8")->fill(), QColor(39, 255, 37)) << "DI2 shown active";
+        EXPECT_EQ(do1->text(), QStringLiteral("DO1 Off"));
+    }
+}
+
+// While a connect waits its whole deadline, the shown window repaints and a 5 ms timer keeps
+// firing: the wait runs in 10 ms slices that serve the event loop. A wait that blocked would stand
+// still for seconds every time; a busy machine may stall one wait for a moment, so the better of
+// two waits is held to the bound.
+struct WaitRecord {
+    qint64 waited = 0;
+    qint64 longestGap = 0;
+    int ticks = 0;
+    int paints = 0;
+};
+
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+WaitRecord WaitForConnect(World& w) {
+    WaitRecord record;
+    PaintCounter counter;
+    w.window.installEventFilter(&counter);
+    QElapsedTimer clock;
+    qint64 last = 0;  // the wait's start, then the last tick
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (!w.t.ctx.session.exchangeBusy) return;
+        const qint64 now = clock.elapsed();
+        record.longestGap = std::max(record.longestGap, now - last);
+        last = now;
+        if (++record.ticks % 10 == 0) w.window.update();
+    });
+    timer.start(5);
+    QueueIdentify(w.t.ctx);
+    clock.start();
+    w.t.program.form1.Timer3Timer();
+    record.waited = clock.elapsed();
+    record.longestGap = std::max(record.longestGap, record.waited - last);
+    w.window.removeEventFilter(&counter);
+    record.paints = counter.paints;
+    return record;
+}
+
+TEST(FaultTableGui, WindowAnswersWhileAConnectWaits) {
+    const FaultNetwork here = CurrentFaultNetwork();
+    const struct {
+        const char* name;
+        FaultNetwork network;
+        std::function<bool(FaultTarget&)> fault;
+    } waits[] = {
+        {"never-accepting listener", FaultNetwork::Loopback, [](FaultTarget& t) { return t.neverAccepts(); }},
+        {"default address unreachable", FaultNetwork::UnreachableDefault,
+         [](FaultTarget& t) { return t.module() && t.unreachable(); }},
+    };
+    for (const auto& c : waits) {
+        if (c.network != here && c.network != FaultNetwork::Loopback) continue;
+        SCOPED_TRACE(c.name);
+        FaultTarget target(c.network);
+        ASSERT_TRUE(c.fault(target));
+        World w(target);
+        GuiClock gui;
+        w.t.clock.onPump = [&] { gui.pump(); };
+        w.window.show();
+        Settle();
+
+        WaitRecord best;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const WaitRecord record = WaitForConnect(w);
+            EXPECT_GE(record.waited, 2900) << "the connect ran its deadline";
+            EXPECT_EQ(w.t.screen.main.statusBar2[0], QStringLiteral("Connect Timeout"));
+            if (attempt == 0 || record.longestGap < best.longestGap) best = record;
+            if (best.longestGap < 50) break;
+        }
+        EXPECT_LT(best.longestGap, 50) << "the event loop stood still for " << best.longestGap << " ms";
+        EXPECT_GE(best.ticks, 100);
+        EXPECT_GE(best.paints, 10);
+    }
+}
+
+}  // namespace
+}  // namespace rzl::test

@@ -1,0 +1,176 @@
+// rzlctl as a user runs it, against each fault a module or the network can put in its way. Per
+// row: a one-shot command shows the reason on standard error, ends with its exit code and prints
+// no result that claims the request was done; a watch that meets the same fault in the middle of
+// its polls says why a poll failed, takes nothing from the faulty replies, and shows the module
+// again with its next poll once the fault is gone (its exchange guard was let go).
+//
+// Rows for the slowed link and the unreachable default address run inside the namespaces that
+// tests/scripts/fault_table_netns_test.sh makes; everywhere else the loopback rows run.
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <functional>
+#include <gtest/gtest.h>
+
+#include "tests/support/fault_target.h"
+
+namespace rzl::test {
+namespace {
+
+using sim::FaultMode;
+
+constexpr std::uint8_t kBefore = 0x00;  // the module's inputs before the fault,
+constexpr std::uint8_t kDuring = 0x02;  // during it (where a module answers at all)
+constexpr std::uint8_t kAfter = 0x04;   // and once it is gone
+
+struct FaultRow {
+    const char* name;
+    FaultNetwork network;
+    std::function<bool(FaultTarget&)> fault;
+    int exitCode;
+    QString message;  // on standard error, also in the watch's failed-poll line; empty: none
+    int atLeastMs = 0;  // the one-shot takes at least this long
+    QStringList command = {QStringLiteral("status")};
+};
+
+std::function<bool(FaultTarget&)> Module(FaultMode mode, int slowDelayMs = 1500) {
+    return [=](FaultTarget& target) { return target.module(kDuring, mode, slowDelayMs); };
+}
+
+const FaultRow kRows[] = {
+    {"nothing listening", FaultNetwork::Loopback, [](FaultTarget& t) { return t.nothingListening(); }, 2,
+     "Connect Timeout"},
+    {"accepts and never reads", FaultNetwork::Loopback, [](FaultTarget& t) { return t.acceptsNeverReads(); }, 3,
+     "Wait RX Timeout!", 1000},
+    {"never accepts (full backlog)", FaultNetwork::Loopback, [](FaultTarget& t) { return t.neverAccepts(); }, 2,
+     "Connect Timeout", 3000},
+    {"silent", FaultNetwork::Loopback, Module(FaultMode::Silent), 3, "Wait RX Timeout!", 1000},
+    {"garbage", FaultNetwork::Loopback, Module(FaultMode::Garbage), 3, "InValid Header package!"},
+    {"reject", FaultNetwork::Loopback, Module(FaultMode::Reject), 3, "reply not accepted (status 21)"},
+    {"split", FaultNetwork::Loopback, Module(FaultMode::Split), 0, ""},
+    {"close", FaultNetwork::Loopback, Module(FaultMode::Close), 3, "Connection reset by peer"},
+    {"slow, past the reply window", FaultNetwork::Loopback, Module(FaultMode::Slow, 1500), 3, "Wait RX Timeout!", 1000},
+    {"slow, just inside the reply window", FaultNetwork::Loopback, Module(FaultMode::Slow, 700), 0, ""},
+    {"stuck output", FaultNetwork::Loopback, Module(FaultMode::Stuck), 3, "the module did not switch DO2", 0,
+     {"--yes", "set-do", "2", "on"}},
+    {"slowed link", FaultNetwork::SlowLink, Module(FaultMode::None), 0, ""},
+    {"default address unreachable", FaultNetwork::UnreachableDefault, [](FaultTarget& t) { return t.unreachable(); }, 2,
+     "Connect Timeout", 3000},
+};
+
+QList<QJsonObject> JsonLines(const QString& out) {
+    QList<QJsonObject> lines;
+    for (const QString& line : out.split('\n', Qt::SkipEmptyParts))
+        lines.append(QJsonDocument::fromJson(line.toUtf8()).object());
+    return lines;
+}
+
+// Whether standard output claims the command was done: its result, or for set-do an output
+// reported as switched as asked.
+bool ReportsDone(const QString& out, const QStringList& command) {
+    for (const QJsonObject& json : JsonLines(out)) {
+        if (json.contains("error")) continue;
+        if (command.contains("set-do") ? json["on"].toBool() == (command.last() == "on") : json.contains("command"))
+            return true;
+    }
+    return false;
+}
+
+class RzlctlFaultTable : public ::testing::Test {
+protected:
+    QStringList base(const FaultTarget& target) const {
+        QStringList args{"--no-link-check", "--json"};
+        // At the default address, rzlctl is given no address at all.
+        if (target.network() != FaultNetwork::UnreachableDefault) args.append("--device=" + target.device());
+        return args;
+    }
+
+    void startRzlctl(QProcess& process, const QStringList& args) {
+        process.setWorkingDirectory(workDir.path());
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start(QStringLiteral(RZL_BINARY_DIR "/rzlctl"), args);
+    }
+
+    QTemporaryDir workDir;
+};
+
+// Reads a running watch's output until `done` holds or the time is up.
+struct WatchOutput {
+    QProcess& process;
+    QString out, err;
+
+    bool until(const std::function<bool()>& done, int timeoutMs) {
+        const QDeadlineTimer deadline(timeoutMs);
+        for (;;) {
+            out += QString::fromLocal8Bit(process.readAllStandardOutput());
+            err += QString::fromLocal8Bit(process.readAllStandardError());
+            if (done()) return true;
+            if (deadline.hasExpired() || process.state() == QProcess::NotRunning) return false;
+            process.waitForReadyRead(20);
+        }
+    }
+    QList<int> inputs() const {
+        QList<int> di;
+        for (const QJsonObject& json : JsonLines(out)) di.append(json["di"].toInt());
+        return di;
+    }
+};
+
+TEST_F(RzlctlFaultTable, EachFaultIsReportedAndTheNextPollReachesTheModule) {
+    const FaultNetwork here = CurrentFaultNetwork();
+    for (const FaultRow& row : kRows) {
+        if (row.network != here) continue;
+        SCOPED_TRACE(row.name);
+        FaultTarget target(here);
+
+        // One request meeting the fault.
+        ASSERT_TRUE(target.module(kBefore));
+        ASSERT_TRUE(row.fault(target));
+        QProcess once;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        startRzlctl(once, base(target) + row.command);
+        ASSERT_TRUE(once.waitForFinished(30000));
+        const QString out = QString::fromLocal8Bit(once.readAllStandardOutput());
+        const QString err = QString::fromLocal8Bit(once.readAllStandardError());
+        EXPECT_EQ(once.exitCode(), row.exitCode) << err.toStdString();
+        EXPECT_GE(elapsed.elapsed(), row.atLeastMs);
+        if (row.exitCode == 0) {
+            EXPECT_TRUE(ReportsDone(out, row.command)) << out.toStdString();
+            EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+        } else {
+            EXPECT_FALSE(ReportsDone(out, row.command)) << out.toStdString();
+            EXPECT_TRUE(err.contains(row.message)) << err.toStdString();
+            EXPECT_TRUE(out.contains(R"("error":)")) << out.toStdString();
+        }
+
+        // A watch that meets it between two good polls, in one process.
+        ASSERT_TRUE(target.module(kBefore));
+        QProcess watchProcess;
+        startRzlctl(watchProcess, base(target) + QStringList{"--interval-ms", "50", "watch"});
+        WatchOutput watch{watchProcess};
+        ASSERT_TRUE(watch.until([&] { return watch.inputs() == QList<int>{kBefore}; }, 15000)) << watch.err.toStdString();
+        ASSERT_TRUE(row.fault(target));
+        const bool pollsFail = row.exitCode != 0 && row.command.first() == "status";
+        if (pollsFail) {
+            EXPECT_TRUE(watch.until([&] { return watch.err.contains("rzlctl: poll failed: "); }, 15000));
+            EXPECT_TRUE(watch.err.contains(row.message)) << watch.err.toStdString();
+        } else {
+            // Polls go on through this fault: the module's inputs as they are during it show.
+            EXPECT_TRUE(watch.until([&] { return watch.inputs().contains(kDuring); }, 15000)) << watch.err.toStdString();
+        }
+        ASSERT_TRUE(target.module(kAfter));
+        EXPECT_TRUE(watch.until([&] { return watch.inputs().contains(kAfter); }, 15000)) << watch.err.toStdString();
+        EXPECT_EQ(watch.inputs(), pollsFail ? QList<int>({kBefore, kAfter}) : QList<int>({kBefore, kDuring, kAfter}));
+        watchProcess.terminate();
+        ASSERT_TRUE(watchProcess.waitForFinished(10000));
+        EXPECT_EQ(watchProcess.exitCode(), 0) << "the watch ended by itself: " << watch.err.toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace rzl::test
