@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QRegularExpression>
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cstdio>
@@ -18,7 +17,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/bench_stats.h"
 #include "bench/raw_socket.h"
+#include "bench/sim_process.h"
 #include "cli/controller.h"
 #include "core/frame.h"
 
@@ -44,23 +45,7 @@ bool rawIdentify(std::uint16_t port) {
     return ok;
 }
 
-// rzl-sim on 127.0.0.1, port 0: the port it found is on its first line.
-std::uint16_t startSimulator(QProcess& sim) {
-    sim.setProgram(QStringLiteral(RZL_BINARY_DIR "/rzl-sim"));
-    sim.setArguments({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
-    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sim.start();
-    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) return 0;
-    const auto match = QRegularExpression(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"))
-                           .match(QString::fromLocal8Bit(sim.readLine()));
-    return match.hasMatch() ? static_cast<std::uint16_t>(match.captured(1).toUInt()) : 0;
-}
-
-double quantile(std::vector<double> v, double q) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[static_cast<std::size_t>(q * static_cast<double>(v.size() - 1) + 0.5)];
-}
+using bench::Quantile;
 
 }  // namespace
 
@@ -70,7 +55,7 @@ int main(int argc, char** argv) {
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
 
     QProcess sim;
-    const std::uint16_t port = startSimulator(sim);
+    const std::uint16_t port = bench::StartSimulator(sim);
     if (port == 0) {
         std::fprintf(stderr, "rzl-sim did not start on loopback\n");
         return 1;
@@ -99,17 +84,17 @@ int main(int argc, char** argv) {
             exchange.push_back(e);
             raw.push_back(r);
         }
-        const double me = quantile(exchange, 0.5), mr = quantile(raw, 0.5);
+        const double me = Quantile(exchange, 0.5), mr = Quantile(raw, 0.5);
         ratios.push_back(mr > 0 ? me / mr : 0);
         std::printf("  %6d   %7.1f (%6.1f-%7.1f)   %7.1f (%6.1f-%7.1f)   %5.2f\n", repeat + 1, me,
-                    quantile(exchange, 0.1), quantile(exchange, 0.9), mr, quantile(raw, 0.1), quantile(raw, 0.9),
+                    Quantile(exchange, 0.1), Quantile(exchange, 0.9), mr, Quantile(raw, 0.1), Quantile(raw, 0.9),
                     ratios.back());
         allExchange.insert(allExchange.end(), exchange.begin(), exchange.end());
         allRaw.insert(allRaw.end(), raw.begin(), raw.end());
     }
-    std::printf("  all      %7.1f                    %7.1f\n", quantile(allExchange, 0.5), quantile(allRaw, 0.5));
+    std::printf("  all      %7.1f                    %7.1f\n", Quantile(allExchange, 0.5), Quantile(allRaw, 0.5));
     std::printf("  ratio:   median %.2f, spread %.2f-%.2f over %d repeats (%d failed requests)\n",
-                quantile(ratios, 0.5), *std::min_element(ratios.begin(), ratios.end()),
+                Quantile(ratios, 0.5), *std::min_element(ratios.begin(), ratios.end()),
                 *std::max_element(ratios.begin(), ratios.end()), repeats, failures);
     std::printf("  target:  ratio <= 1.2\n");
 

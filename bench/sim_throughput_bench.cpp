@@ -1,0 +1,138 @@
+// rzl-sim as a process of its own, served by bare socket clients on loopback: poll exchanges per
+// second with one client and with eight at once (side by side, repeat by repeat), and the
+// simulator's resident memory before any exchange and after 100,000 of them.
+// Usage: sim_throughput_bench [seconds per measurement] [repeats] [exchanges for the memory figure]
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <atomic>
+#include <cstdio>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+#include "bench/bench_stats.h"
+#include "bench/sim_process.h"
+
+namespace {
+
+using namespace rzl;
+
+// One poll: connect, the 5-byte request, the whole 10-byte reply, close. The simulator closes
+// first and keeps each connection in TIME_WAIT for a minute; a new connection from a port such a
+// one still holds waits a second for its handshake. So the clients come from 127.0.0.2 to
+// 127.0.0.251 in turn, which makes that rare even at 100,000 connections.
+bool pollOnce(std::uint16_t port) {
+    static std::atomic<unsigned> next{0};
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return false;
+    sockaddr_in from = bench::Loopback(0);
+    from.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 1 + next++ % 250);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from);
+    sockaddr_in to = bench::Loopback(port);
+    const unsigned char frame[5] = {0x5A, 0x35, 0x77, 0xA5, 0xD8};
+    unsigned char reply[64];
+    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
+              ::write(fd, frame, sizeof frame) == static_cast<ssize_t>(sizeof frame);
+    ssize_t have = 0;
+    while (ok && have < 10) {
+        pollfd p{fd, POLLIN, 0};
+        const ssize_t n = ::poll(&p, 1, 2000) == 1 ? ::read(fd, reply + have, sizeof reply - have) : 0;
+        ok = n > 0;
+        have += std::max<ssize_t>(n, 0);
+    }
+    ::close(fd);
+    return ok;
+}
+
+struct Run {
+    long exchanges = 0;
+    long failures = 0;
+    double seconds = 0;
+};
+
+// `clients` threads polling until `seconds` have passed, or until `limit` exchanges are done.
+Run drive(std::uint16_t port, int clients, double seconds, long limit = 0) {
+    std::atomic<long> done{0}, failed{0};
+    QElapsedTimer t;
+    t.start();
+    std::vector<std::thread> threads;
+    for (int c = 0; c < clients; ++c)
+        threads.emplace_back([&] {
+            while (limit > 0 ? done.load() < limit : t.elapsed() < seconds * 1000) {
+                if (pollOnce(port)) ++done;
+                else ++failed;
+            }
+        });
+    for (auto& thread : threads) thread.join();
+    return {done.load(), failed.load(), static_cast<double>(t.nsecsElapsed()) / 1e9};
+}
+
+long residentKiB(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const double seconds = argc > 1 ? std::max(0.2, std::atof(argv[1])) : 2.0;
+    const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    const long forMemory = argc > 3 ? std::max(1L, std::atol(argv[3])) : 100000;
+
+    QProcess sim;
+    const std::uint16_t port = bench::StartSimulator(sim);
+    if (port == 0) {
+        std::fprintf(stderr, "rzl-sim did not start on loopback\n");
+        return 1;
+    }
+    const long rssStart = residentKiB(sim.processId());
+    long total = 0, failures = 0;
+
+    std::printf("rzl-sim poll exchanges per second: %d repeats of %.1f s per side\n", repeats, seconds);
+    std::printf("  repeat   1 client /s   8 clients /s   ratio\n");
+    std::vector<double> ratios, ones, eights;
+    for (int repeat = 0; repeat < repeats; ++repeat) {
+        // Four alternating slices per side, so both meet the same machine.
+        Run one, eight;
+        for (int slice = 0; slice < 4; ++slice)
+            for (auto [clients, into] : {std::pair{1, &one}, std::pair{8, &eight}}) {
+                const Run part = drive(port, clients, seconds / 4);
+                into->exchanges += part.exchanges;
+                into->failures += part.failures;
+                into->seconds += part.seconds;
+            }
+        total += one.exchanges + eight.exchanges;
+        failures += one.failures + eight.failures;
+        ones.push_back(static_cast<double>(one.exchanges) / one.seconds);
+        eights.push_back(static_cast<double>(eight.exchanges) / eight.seconds);
+        ratios.push_back(eights.back() / std::max(1.0, ones.back()));
+        std::printf("  %6d   %11.0f   %12.0f   %5.2f\n", repeat + 1, ones.back(), eights.back(), ratios.back());
+    }
+    std::printf("  rates:   1 client median %.0f/s (%.0f-%.0f), 8 clients median %.0f/s (%.0f-%.0f)\n",
+                bench::Quantile(ones, 0.5), *std::min_element(ones.begin(), ones.end()),
+                *std::max_element(ones.begin(), ones.end()), bench::Quantile(eights, 0.5),
+                *std::min_element(eights.begin(), eights.end()), *std::max_element(eights.begin(), eights.end()));
+    std::printf("  ratio:   median %.2f, spread %.2f-%.2f over %d repeats\n", bench::Quantile(ratios, 0.5),
+                *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()),
+                repeats);
+    if (total < forMemory) {
+        const Run rest = drive(port, 8, 0, forMemory - total);
+        total += rest.exchanges;
+        failures += rest.failures;
+    }
+    const long rssEnd = residentKiB(sim.processId());
+    std::printf("  memory:  RSS %ld KiB at start, %ld KiB after %ld exchanges, ratio %.2f (%ld failed)\n", rssStart,
+                rssEnd, total, rssStart > 0 ? static_cast<double>(rssEnd) / static_cast<double>(rssStart) : 0.0,
+                failures);
+    sim.terminate();
+    sim.waitForFinished(3000);
+    return failures == 0 ? 0 : 1;
+}
