@@ -62,7 +62,8 @@ const GuiFaultRow kRows[] = {
     // A refused switch is not announced; the button keeps showing the output as it is.
     {"reject", FaultNetwork::Loopback, Module(FaultMode::Reject), "", "", false},
     {"split", FaultNetwork::Loopback, Module(FaultMode::Split), kDone, "", true},
-    {"close", FaultNetwork::Loopback, Module(FaultMode::Close), "", "Connection reset by peer", false},
+    // Closed at once: reset or ended in order, whichever the connection has reached.
+    {"close", FaultNetwork::Loopback, Module(FaultMode::Close), "", "RX Error: ", false},
     {"slow, past the reply window", FaultNetwork::Loopback, Module(FaultMode::Slow, 1500), "", "Wait RX Timeout!",
      false, 1000},
     {"slow, just inside the reply window", FaultNetwork::Loopback, Module(FaultMode::Slow, 700), kDone, "", true},

@@ -4,21 +4,35 @@
 # Exits 77 (skipped) when this machine cannot make one.
 
 rzl_in_private_netns() {
-  if ! command -v unshare >/dev/null || ! command -v ip >/dev/null; then
-    echo "SKIP: unshare or ip (iproute2) not available" >&2
-    exit 77
-  fi
+  rzl_need_netns ip
+  rzl_in_veth_netns 192.168.77.1/24 : "$@"
+}
+
+# rzl_need_netns TOOL...: exits 77 (skipped) unless unshare and the TOOLs are there and this
+# machine can make a network namespace.
+rzl_need_netns() {
+  local tool
+  for tool in unshare "$@"; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool (util-linux, iproute2) not available" >&2; exit 77; }
+  done
   if ! unshare -n true 2>/dev/null; then
     echo "SKIP: cannot create a network namespace here (needs root or user namespaces)" >&2
     exit 77
   fi
+}
+
+# rzl_in_veth_netns ADDRESS SETUP CMD...: CMD inside a new namespace with loopback and a veth
+# pair rzl0/rzl1, ADDRESS on rzl0, after the shell command SETUP.
+rzl_in_veth_netns() {
   unshare -n bash -c '
     set -e
     ip link set lo up
     ip link add rzl0 type veth peer name rzl1
-    ip addr add 192.168.77.1/24 dev rzl0
+    ip addr add "$1" dev rzl0
     ip link set rzl0 up
     ip link set rzl1 up
+    eval "$2"
+    shift 2
     exec "$@"
   ' rzl-netns "$@"
 }
@@ -49,14 +63,7 @@ rzl_start_sim() {
 # 100-byte MTU keeps every packet below the bucket (a larger one would never pass) and brings a
 # 198-byte reply in several pieces. Exits 77 (skipped) where no such namespace can be made.
 rzl_in_slow_loopback_netns() {
-  if ! command -v unshare >/dev/null || ! command -v ip >/dev/null || ! command -v tc >/dev/null; then
-    echo "SKIP: unshare, ip or tc (iproute2) not available" >&2
-    exit 77
-  fi
-  if ! unshare -n true 2>/dev/null; then
-    echo "SKIP: cannot create a network namespace here (needs root or user namespaces)" >&2
-    exit 77
-  fi
+  rzl_need_netns ip tc
   unshare -n bash -c '
     ip link set lo up && ip link set lo mtu 100 || exit 1
     tc qdisc add dev lo root tbf rate 12kbit burst 120 latency 2s || { echo "SKIP: no tbf queueing here" >&2; exit 77; }
@@ -91,22 +98,7 @@ rzl_enter_netns() {
 # and a connect waits its whole deadline. Adding 192.168.77.1/32 to loopback makes it reachable
 # again. Exits 77 (skipped) where no such namespace can be made.
 rzl_in_unreachable_module_netns() {
-  if ! command -v unshare >/dev/null || ! command -v ip >/dev/null; then
-    echo "SKIP: unshare or ip (iproute2) not available" >&2
-    exit 77
-  fi
-  if ! unshare -n true 2>/dev/null; then
-    echo "SKIP: cannot create a network namespace here (needs root or user namespaces)" >&2
-    exit 77
-  fi
-  unshare -n bash -c '
-    set -e
-    ip link set lo up
-    ip link add rzl0 type veth peer name rzl1
-    ip addr add 192.168.77.2/24 dev rzl0
-    ip link set rzl0 up
-    ip link set rzl1 up
-    ip neigh replace 192.168.77.1 lladdr 02:00:5e:00:00:01 dev rzl0 nud permanent
-    exec "$@"
-  ' rzl-netns "$@"
+  rzl_need_netns ip
+  rzl_in_veth_netns 192.168.77.2/24 \
+    'ip neigh replace 192.168.77.1 lladdr 02:00:5e:00:00:01 dev rzl0 nud permanent' "$@"
 }
