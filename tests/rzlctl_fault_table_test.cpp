@@ -9,6 +9,7 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -32,11 +33,14 @@ struct FaultRow {
     const char* name;
     FaultNetwork network;
     std::function<bool(FaultTarget&)> fault;
-    int exitCode;
+    int exitCode;     // kAnyFailure: one of the codes for a module that failed the request (2-5)
     QString message;  // on standard error, also in the watch's failed-poll line; empty: none
     int atLeastMs = 0;  // the one-shot takes at least this long
     QStringList command = {QStringLiteral("status")};
 };
+
+constexpr int kAnyFailure = -1;
+const QString kImage = QStringLiteral("@image");  // in a command: a 256 KiB firmware image file
 
 std::function<bool(FaultTarget&)> Module(FaultMode mode, int slowDelayMs = 1500) {
     return [=](FaultTarget& target) { return target.module(kDuring, mode, slowDelayMs); };
@@ -59,6 +63,12 @@ const FaultRow kRows[] = {
     {"slow, just inside the reply window", FaultNetwork::Loopback, Module(FaultMode::Slow, 700), 0, ""},
     {"stuck output", FaultNetwork::Loopback, Module(FaultMode::Stuck), 3, "the module did not switch DO2", 0,
      {"--yes", "set-do", "2", "on"}},
+    // Content streams: the module restarts halfway through one (every connection drops, nothing
+    // of the content is kept). These rows run once rzlctl has the command.
+    {"connection reset in the middle of a content stream", FaultNetwork::Loopback, Module(FaultMode::Restart),
+     kAnyFailure, "", 0, {"--yes", "set-location", "Elsewhere"}},
+    {"module restarting during a firmware upload", FaultNetwork::Loopback, Module(FaultMode::Restart), kAnyFailure,
+     "", 0, {"--yes", "firmware", kImage}},
     {"slowed link", FaultNetwork::SlowLink, Module(FaultMode::None), 0, ""},
     {"default address unreachable", FaultNetwork::UnreachableDefault, [](FaultTarget& t) { return t.unreachable(); }, 2,
      "Connect Timeout", 3000},
@@ -84,6 +94,23 @@ bool ReportsDone(const QString& out, const QStringList& command) {
 
 class RzlctlFaultTable : public ::testing::Test {
 protected:
+    // Whether rzlctl has the command a row needs: its --help lists it.
+    bool knows(const QStringList& command) {
+        const QString name = command.value(command.first() == "--yes" ? 1 : 0);
+        return RunRzlctl({"--help"}).out.contains(QStringLiteral("  ") + name + QLatin1Char(' '));
+    }
+
+    QStringList withFiles(QStringList command) const {
+        for (QString& arg : command) {
+            if (arg != kImage) continue;
+            arg = workDir.filePath("image.bin");
+            QFile image(arg);
+            EXPECT_TRUE(image.open(QIODevice::WriteOnly));
+            image.write(QByteArray(256 * 1024, '\x5A'));
+        }
+        return command;
+    }
+
     QStringList base(const FaultTarget& target) const {
         QStringList args{"--no-link-check", "--json"};
         // At the default address, rzlctl is given no address at all.
@@ -127,6 +154,10 @@ TEST_F(RzlctlFaultTable, EachFaultIsReportedAndTheNextPollReachesTheModule) {
     for (const FaultRow& row : kRows) {
         if (row.network != here) continue;
         SCOPED_TRACE(row.name);
+        if (!knows(row.command)) {
+            std::printf("left out, rzlctl has no %s yet: %s\n", qPrintable(row.command.join(' ')), row.name);
+            continue;
+        }
         FaultTarget target(here);
 
         // One request meeting the fault.
@@ -134,8 +165,12 @@ TEST_F(RzlctlFaultTable, EachFaultIsReportedAndTheNextPollReachesTheModule) {
         ASSERT_TRUE(row.fault(target));
         QElapsedTimer elapsed;
         elapsed.start();
-        const auto [exitCode, out, err] = RunRzlctl(base(target) + row.command, workDir.path());
-        EXPECT_EQ(exitCode, row.exitCode) << err.toStdString();
+        const auto [exitCode, out, err] = RunRzlctl(base(target) + withFiles(row.command), workDir.path());
+        if (row.exitCode == kAnyFailure) {
+            EXPECT_TRUE(exitCode >= 2 && exitCode <= 5) << exitCode << " " << err.toStdString();
+        } else {
+            EXPECT_EQ(exitCode, row.exitCode) << err.toStdString();
+        }
         EXPECT_GE(elapsed.elapsed(), row.atLeastMs);
         if (row.exitCode == 0) {
             EXPECT_TRUE(ReportsDone(out, row.command)) << out.toStdString();
