@@ -93,8 +93,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "rzl-sim did not start on loopback\n");
         return 1;
     }
+    // Memory first: before any exchange, and after exactly `forMemory` of them.
     const long rssStart = residentKiB(sim.processId());
-    long total = 0, failures = 0;
+    const Run warm = drive(port, 8, 0, forMemory);
+    const long rssEnd = residentKiB(sim.processId());
+    long total = warm.exchanges, failures = warm.failures;
 
     std::printf("rzl-sim poll exchanges per second: %d repeats of %.1f s per side\n", repeats, seconds);
     std::printf("  repeat   1 client /s   8 clients /s   ratio\n");
@@ -123,15 +126,9 @@ int main(int argc, char** argv) {
     std::printf("  ratio:   median %.2f, spread %.2f-%.2f over %d repeats\n", bench::Quantile(ratios, 0.5),
                 *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()),
                 repeats);
-    if (total < forMemory) {
-        const Run rest = drive(port, 8, 0, forMemory - total);
-        total += rest.exchanges;
-        failures += rest.failures;
-    }
-    const long rssEnd = residentKiB(sim.processId());
-    std::printf("  memory:  RSS %ld KiB at start, %ld KiB after %ld exchanges, ratio %.2f (%ld failed)\n", rssStart,
-                rssEnd, total, rssStart > 0 ? static_cast<double>(rssEnd) / static_cast<double>(rssStart) : 0.0,
-                failures);
+    std::printf("  memory:  RSS %ld KiB at start, %ld KiB after %ld exchanges, ratio %.2f (%ld failed of %ld)\n",
+                rssStart, rssEnd, warm.exchanges, rssStart > 0 ? static_cast<double>(rssEnd) / static_cast<double>(rssStart) : 0.0,
+                failures, total);
     sim.terminate();
     sim.waitForFinished(3000);
     return failures == 0 ? 0 : 1;
