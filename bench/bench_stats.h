@@ -5,6 +5,9 @@
 #include <arpa/inet.h>
 #include <cstdint>
 #include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 namespace rzl::bench {
@@ -22,6 +25,26 @@ inline sockaddr_in Loopback(std::uint16_t port) {
     at.sin_port = htons(port);
     at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     return at;
+}
+
+// One request the plain way on the fresh socket `fd`: connect to 127.0.0.1:port, write the
+// frame, read until `replyLength` bytes have come (each piece within waitMs), close.
+inline bool RawExchange(int fd, std::uint16_t port, const unsigned char* frame, std::size_t size,
+                        ssize_t replyLength, int waitMs) {
+    if (fd < 0) return false;
+    sockaddr_in to = Loopback(port);
+    unsigned char reply[256];
+    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
+              ::write(fd, frame, size) == static_cast<ssize_t>(size);
+    ssize_t have = 0;
+    while (ok && have < replyLength) {
+        pollfd p{fd, POLLIN, 0};
+        const ssize_t n = ::poll(&p, 1, waitMs) == 1 ? ::read(fd, reply + have, sizeof reply - have) : 0;
+        ok = n > 0;
+        have += std::max<ssize_t>(n, 0);
+    }
+    ::close(fd);
+    return ok;
 }
 
 }  // namespace rzl::bench

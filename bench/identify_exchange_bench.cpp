@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "bench/bench_stats.h"
-#include "bench/raw_socket.h"
 #include "bench/sim_process.h"
 #include "cli/controller.h"
 #include "core/frame.h"
@@ -29,20 +28,8 @@ using namespace rzl;
 
 // One exchange the plain way: connect, write the 7 bytes, wait for the whole reply, close.
 bool rawIdentify(std::uint16_t port) {
-    const int fd = ConnectLoopback(port);
-    if (fd < 0) return false;
     const unsigned char frame[7] = {0x5A, 0x35, 0x77, 0xA5, kCmdIdentify, 0, 0};
-    unsigned char reply[kRxFrameSize];
-    bool ok = ::write(fd, frame, sizeof frame) == static_cast<ssize_t>(sizeof frame);
-    ssize_t have = 0;
-    while (ok && have < identify::kReplyLength) {
-        pollfd p{fd, POLLIN, 0};
-        const ssize_t n = ::poll(&p, 1, 1000) == 1 ? ::read(fd, reply + have, sizeof reply - have) : 0;
-        ok = n > 0;
-        have += std::max<ssize_t>(n, 0);
-    }
-    ::close(fd);
-    return ok;
+    return bench::RawExchange(::socket(AF_INET, SOCK_STREAM, 0), port, frame, sizeof frame, identify::kReplyLength, 1000);
 }
 
 using bench::Quantile;

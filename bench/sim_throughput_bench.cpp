@@ -9,10 +9,8 @@
 #include <QProcess>
 #include <atomic>
 #include <cstdio>
-#include <poll.h>
 #include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 #include "bench/bench_stats.h"
 #include "bench/sim_process.h"
@@ -23,7 +21,7 @@ using namespace rzl;
 
 // One poll: connect, the 5-byte request, the whole 10-byte reply, close. The simulator closes
 // first and keeps each connection in TIME_WAIT for a minute; a new connection from a port such a
-// one still holds waits a second for its handshake. So the clients come from 127.0.0.2 to
+// one still holds can wait a second for its handshake. So the clients come from 127.0.0.2 to
 // 127.0.0.251 in turn, which makes that rare even at 100,000 connections.
 bool pollOnce(std::uint16_t port) {
     static std::atomic<unsigned> next{0};
@@ -32,20 +30,8 @@ bool pollOnce(std::uint16_t port) {
     sockaddr_in from = bench::Loopback(0);
     from.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 1 + next++ % 250);
     ::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from);
-    sockaddr_in to = bench::Loopback(port);
     const unsigned char frame[5] = {0x5A, 0x35, 0x77, 0xA5, 0xD8};
-    unsigned char reply[64];
-    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
-              ::write(fd, frame, sizeof frame) == static_cast<ssize_t>(sizeof frame);
-    ssize_t have = 0;
-    while (ok && have < 10) {
-        pollfd p{fd, POLLIN, 0};
-        const ssize_t n = ::poll(&p, 1, 2000) == 1 ? ::read(fd, reply + have, sizeof reply - have) : 0;
-        ok = n > 0;
-        have += std::max<ssize_t>(n, 0);
-    }
-    ::close(fd);
-    return ok;
+    return bench::RawExchange(fd, port, frame, sizeof frame, 10, 2000);
 }
 
 struct Run {
