@@ -1,5 +1,5 @@
 #pragma once
-// Medians and spreads for the benchmarks, and the loopback address they all use.
+// Medians and spreads for the benchmarks, and their plain loopback exchange.
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -10,6 +10,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/support/loopback_address.h"
+
 namespace rzl::bench {
 
 // The q-quantile (0..1) of the samples, nearest rank.
@@ -19,20 +21,14 @@ inline double Quantile(std::vector<double> v, double q) {
     return v[static_cast<std::size_t>(q * static_cast<double>(v.size() - 1) + 0.5)];
 }
 
-inline sockaddr_in Loopback(std::uint16_t port) {
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_port = htons(port);
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return at;
-}
+using test::LoopbackAddress;
 
 // One request the plain way on the fresh socket `fd`: connect to 127.0.0.1:port, write the
 // frame, read until `replyLength` bytes have come (each piece within waitMs), close.
 inline bool RawExchange(int fd, std::uint16_t port, const unsigned char* frame, std::size_t size,
                         ssize_t replyLength, int waitMs) {
     if (fd < 0) return false;
-    sockaddr_in to = Loopback(port);
+    sockaddr_in to = LoopbackAddress(port);
     unsigned char reply[256];
     bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
               ::write(fd, frame, size) == static_cast<ssize_t>(size);

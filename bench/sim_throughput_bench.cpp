@@ -27,7 +27,7 @@ bool pollOnce(std::uint16_t port) {
     static std::atomic<unsigned> next{0};
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0) return false;
-    sockaddr_in from = bench::Loopback(0);
+    sockaddr_in from = bench::LoopbackAddress(0);
     from.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 1 + next++ % 250);
     ::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from);
     const unsigned char frame[5] = {0x5A, 0x35, 0x77, 0xA5, 0xD8};

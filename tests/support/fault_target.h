@@ -24,6 +24,7 @@
 
 #include "sim/simulator.h"
 #include "tests/support/full_backlog_listener.h"
+#include "tests/support/loopback_address.h"
 #include "tests/support/loopback_peer.h"
 
 namespace rzl::test {
@@ -50,10 +51,7 @@ public:
     bool start(std::uint16_t port) {
         fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         const int reuse = 1;
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_port = htons(port);
-        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in at = LoopbackAddress(port);
         if (fd_ < 0 || ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0 ||
             ::bind(fd_, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || ::listen(fd_, 16) != 0)
             return false;

@@ -5,6 +5,8 @@
 // own, then serves one request with a fixed reply; without it nobody is ever accepted.
 
 #include <QByteArray>
+
+#include "tests/support/loopback_address.h"
 #include <arpa/inet.h>
 #include <chrono>
 #include <cstdint>
@@ -28,7 +30,7 @@ public:
     // or a free one when it is 0.
     bool start(std::uint16_t port = 0) {
         listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in at = loopback(port);
+        sockaddr_in at = LoopbackAddress(port);
         socklen_t size = sizeof at;
         const int reuse = 1;
         if (listener_ >= 0) ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
@@ -37,7 +39,7 @@ public:
             return false;
         port_ = ntohs(at.sin_port);
         filler_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        at = loopback(port_);
+        at = LoopbackAddress(port_);
         return filler_ >= 0 && ::connect(filler_, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0;
     }
 
@@ -69,13 +71,6 @@ public:
     }
 
 private:
-    static sockaddr_in loopback(std::uint16_t port) {
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_port = htons(port);
-        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return at;
-    }
     static bool readable(int fd, int timeoutMs) {
         pollfd entry{fd, POLLIN, 0};
         return ::poll(&entry, 1, timeoutMs) == 1;
