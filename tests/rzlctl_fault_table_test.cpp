@@ -88,7 +88,7 @@ QList<QJsonObject> JsonLines(const QString& out) {
 // reported as switched as asked.
 bool ReportsDone(const QString& out, const QStringList& command) {
     for (const QJsonObject& json : JsonLines(out)) {
-        if (json.contains("error")) continue;
+        if (json.contains("error") || json.contains("progress")) continue;  // progress is not a result
         if (command.contains("set-do") ? json["on"].toBool() == (command.last() == "on") : json.contains("command"))
             return true;
     }
