@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages needed to build, run and test rZL-Ctrl.
 # Idempotent: installs only what is missing, and runs apt-get update only when needed.
+# Extra package names as arguments are installed too (scripts/fuzz.sh asks for clang).
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,7 @@ packages=(
   xvfb xauth
   iproute2 util-linux
   dpkg-dev desktop-file-utils appstream
+  "$@"
 )
 
 missing=()
