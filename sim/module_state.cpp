@@ -281,7 +281,9 @@ bool StateFromJson(const QByteArray& json, ModuleState& state, QString* error) {
         s.counters[i] = static_cast<std::uint32_t>(counters[i].toInteger());
     const QJsonObject files = o.value(QLatin1String("files")).toObject();
     for (auto it = files.begin(); it != files.end(); ++it) {
-        if (!IsAcceptedFileName(it.key().toLatin1()))
+        // 8-bit names only: a wider character would turn into "?" and name another file.
+        const QByteArray name = it.key().toLatin1();
+        if (QString::fromLatin1(name) != it.key() || !IsAcceptedFileName(name))
             return fail(QStringLiteral("the state file holds a file name the module refuses: %1").arg(it.key()));
         s.files.insert(it.key(), QByteArray::fromBase64(it.value().toString().toLatin1()));
     }

@@ -4,6 +4,8 @@
 #include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -501,6 +503,31 @@ TEST(Simulator, StateFileKeepsTheModuleAcrossRestarts) {
     SimulatorThread refused(o);
     EXPECT_FALSE(refused.start());
     EXPECT_FALSE(refused.errorString().isEmpty());
+}
+
+TEST(Simulator, StateFileRefusesFileNamesTheStoreRefuses) {
+    struct Case {
+        const char* name;
+        QString fileName;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"settings file", QStringLiteral("/local/sta_ssid.cfg"), true},
+        {"outside the store", QStringLiteral("/etc/passwd"), false},
+        {"parent folder", QStringLiteral("/local/../sys/x"), false},
+        {"beyond 8 bits (would read as /local/?)", QStringLiteral("/local/") + QChar(0x20AC), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QJsonObject files;
+        files[c.fileName] = QStringLiteral("AA==");
+        QJsonObject state;
+        state[QStringLiteral("files")] = files;
+        ModuleState read;
+        QString why;
+        EXPECT_EQ(StateFromJson(QJsonDocument(state).toJson(), read, &why), c.accepted) << why.toStdString();
+        EXPECT_EQ(read.files.contains(c.fileName), c.accepted);
+    }
 }
 
 TEST(Simulator, InputPatternCountsRisingEdgesOfInputsTheModelHas) {

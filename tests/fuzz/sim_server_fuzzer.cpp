@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     sim::SimOptions options;
     options.listenAddress = QHostAddress::LocalHost;
-    options.idleTimeoutMs = 100;  // a frame left incomplete costs this much per connection
+    options.idleTimeoutMs = 30;  // a frame left incomplete costs this much per connection
     auto shared = std::make_shared<sim::SharedRecord>();
     auto server = std::make_unique<sim::ModuleServer>(options, shared);
     fuzz::Require(server->listen(), "the module cannot listen on loopback");
