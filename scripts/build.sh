@@ -9,5 +9,7 @@ if command -v ccache >/dev/null; then
   export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
+# RZL_WERROR=ON turns warnings into errors (CI sets it); extra arguments go to CMake.
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRZL_WERROR="${RZL_WERROR:-OFF}" \
+  "${launcher[@]}" "$@" >/dev/null
 cmake --build "$build" --parallel "$(nproc)"
