@@ -285,7 +285,11 @@ bool StateFromJson(const QByteArray& json, ModuleState& state, QString* error) {
         const QByteArray name = it.key().toLatin1();
         if (QString::fromLatin1(name) != it.key() || !IsAcceptedFileName(name))
             return fail(QStringLiteral("the state file holds a file name the module refuses: %1").arg(it.key()));
-        s.files.insert(it.key(), QByteArray::fromBase64(it.value().toString().toLatin1()));
+        const QByteArray content = QByteArray::fromBase64(it.value().toString().toLatin1());
+        // The store never took more than its bounds, so a file beyond them was not written here.
+        if (const QString why = StoreRefusal(s, name, content.size()); !why.isEmpty())
+            return fail(QStringLiteral("the state file holds more than the store takes: %1: %2").arg(it.key(), why));
+        s.files.insert(it.key(), content);
     }
     state = s;
     return true;

@@ -505,28 +505,41 @@ TEST(Simulator, StateFileKeepsTheModuleAcrossRestarts) {
     EXPECT_FALSE(refused.errorString().isEmpty());
 }
 
-TEST(Simulator, StateFileRefusesFileNamesTheStoreRefuses) {
+TEST(Simulator, StateFileRefusesWhatTheStoreRefuses) {
+    const auto files = [](int count, qsizetype bytes, const QString& prefix = QStringLiteral("/local/f")) {
+        QJsonObject out;
+        for (int i = 0; i < count; ++i) out[prefix + QString::number(i)] = QString::fromLatin1(QByteArray(bytes, 'x').toBase64());
+        return out;
+    };
+    const auto one = [](const QString& name) {
+        QJsonObject out;
+        out[name] = QStringLiteral("AA==");
+        return out;
+    };
     struct Case {
         const char* name;
-        QString fileName;
+        QJsonObject files;
         bool accepted;
     };
     const Case cases[] = {
-        {"settings file", QStringLiteral("/local/sta_ssid.cfg"), true},
-        {"outside the store", QStringLiteral("/etc/passwd"), false},
-        {"parent folder", QStringLiteral("/local/../sys/x"), false},
-        {"beyond 8 bits (would read as /local/?)", QStringLiteral("/local/") + QChar(0x20AC), false},
+        {"settings file", one(QStringLiteral("/local/sta_ssid.cfg")), true},
+        {"outside the store", one(QStringLiteral("/etc/passwd")), false},
+        {"parent folder", one(QStringLiteral("/local/../sys/x")), false},
+        {"beyond 8 bits (would read as /local/?)", one(QStringLiteral("/local/") + QChar(0x20AC)), false},
+        {"as many files as the store takes", files(kMaxFiles, 1), true},
+        {"one file more", files(kMaxFiles + 1, 1), false},
+        {"the largest file", files(1, kMaxFileBytes), true},
+        {"a byte larger", files(1, kMaxFileBytes + 1), false},
+        {"more than the store in all", files(3, kStoreBytes / 3 + 1), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        QJsonObject files;
-        files[c.fileName] = QStringLiteral("AA==");
         QJsonObject state;
-        state[QStringLiteral("files")] = files;
+        state[QStringLiteral("files")] = c.files;
         ModuleState read;
         QString why;
         EXPECT_EQ(StateFromJson(QJsonDocument(state).toJson(), read, &why), c.accepted) << why.toStdString();
-        EXPECT_EQ(read.files.contains(c.fileName), c.accepted);
+        EXPECT_EQ(read.files.size(), c.accepted ? c.files.size() : 0);
     }
 }
 

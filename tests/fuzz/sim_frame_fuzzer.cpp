@@ -31,7 +31,7 @@ void CheckOutcome(const QByteArray& frame, const sim::FrameOutcome& out) {
     Require(out.reply.size() >= 6 && out.reply.at(4) == frame.at(4), "a reply to another command");
     if (out.upload && !out.upload->refused) {
         Require(sim::IsAcceptedFileName(out.upload->name), "an upload accepted for a name outside the store");
-        Require(out.upload->length <= std::uint32_t(sim::kMaxContentBytes), "an upload accepted beyond the store");
+        Require(out.upload->length <= std::uint32_t(sim::kMaxFileBytes), "an upload accepted beyond the store");
         Require(static_cast<std::uint8_t>(out.reply.at(5)) == sim::kAccepted, "an accepted upload answered as refused");
     }
 }
@@ -40,7 +40,8 @@ void CheckOutcome(const QByteArray& frame, const sim::FrameOutcome& out) {
 void StoreUpload(const QByteArray& bytes, sim::ModuleState& state) {
     if (bytes.isEmpty()) return;
     const QByteArray name = bytes.mid(1, static_cast<std::uint8_t>(bytes.at(0)));
-    if (!sim::IsAcceptedFileName(name)) return;
+    if (!sim::IsAcceptedFileName(name) || !sim::StoreRefusal(state, name, bytes.size() - 1 - name.size()).isEmpty())
+        return;
     state.files.insert(QString::fromLatin1(name), bytes.mid(1 + name.size()));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // What must hold of the simulated module's state whatever it was sent: every stored file has a
-// name the store accepts and fits the store, and the state survives its own state file.
+// name the store accepts, the store keeps within its bounds, and the state survives its own
+// state file.
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,13 +18,18 @@ inline void Require(bool ok, const char* what) {
 }
 
 inline void CheckModuleState(const sim::ModuleState& state) {
+    Require(state.files.size() <= sim::kMaxFiles, "the store holds more files than it takes");
+    qint64 used = 0;
     for (auto it = state.files.cbegin(); it != state.files.cend(); ++it) {
         const QByteArray name = it.key().toLatin1();
         Require(QString::fromLatin1(name) == it.key(), "a stored file name is not 8-bit text");
         Require(sim::IsAcceptedFileName(name), "a stored file name is outside the store");
-        Require(it.value().size() <= sim::kMaxContentBytes, "a stored file is larger than the store takes");
+        Require(it.value().size() <= sim::kMaxFileBytes, "a stored file is larger than the store takes");
+        used += it.value().size();
     }
+    Require(used <= sim::kStoreBytes, "the stored files exceed the store");
     const QByteArray json = sim::StateToJson(state);
+    Require(json.size() <= sim::kMaxStateFileBytes, "the state file outgrows what a start reads back");
     sim::ModuleState again;
     QString why;
     Require(sim::StateFromJson(json, again, &why), "the state file the simulator wrote is refused");
