@@ -39,7 +39,7 @@ def identify_reply(model=176, address=(127, 0, 0, 1)):
     return bytes(r)
 
 
-# reply_fuzzer: [pending kind][model][reply]; kinds in the order of kPending.
+# reply_fuzzer: [command kind][0: the same pending][model][reply]; kinds in the order of kPending.
 replies = {
     "identify": identify_reply(),
     "poll": reply(216, 6, bytes([0x05, 0x03, 0xFF, 0xC4])),
@@ -56,8 +56,9 @@ replies = {
     "unasked": reply(216, 6, bytes([0x05, 0x03])),
 }
 for index, (name, data) in enumerate(replies.items()):
-    write("reply_fuzzer", name, bytes([index, 176]) + data)
-write("reply_fuzzer", "identify_refused", bytes([0, 176]) + reply(33, 21))
+    write("reply_fuzzer", name, bytes([index, 0, 176]) + data)
+write("reply_fuzzer", "identify_refused", bytes([0, 0, 176]) + reply(33, 21))
+write("reply_fuzzer", "poll_while_output_queued", bytes([1, 192 + 2, 176]) + replies["poll"])
 
 
 def request(code, payload=b"", length=None):
