@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include "app/desktop_arguments.h"
 #include "app/options.h"
 #include "link/target_address.h"
 #include "sim/module_state.h"
@@ -53,16 +54,18 @@ void DeviceOption(const QByteArray& bytes) {
 }
 
 // The desktop program's whole argument list, arguments separated by zero bytes.
-void DesktopArguments(const QByteArray& bytes) {
+void DesktopArgumentList(const QByteArray& bytes) {
     QStringList arguments{QStringLiteral("rzl-ctrl")};
     for (const QByteArray& argument : bytes.split('\0')) arguments << Text(argument);
-    LaunchOptions options;
-    QString text;
-    const LaunchParse parse = ParseDesktopArguments(arguments, options, &text);
-    if (parse == LaunchParse::Run)
-        Require(!options.deviceHost || IsValidIpText(*options.deviceHost), "an argument list set an unreachable host");
-    else
-        Require(!text.isEmpty(), "an argument list refused without a reason");
+    DesktopArguments settings;
+    const ParsedArguments parsed = ParseDesktopArguments(arguments, settings);
+    if (parsed.result == ParseResult::Run) {
+        Require(!settings.launch.deviceHost || IsValidIpText(*settings.launch.deviceHost),
+                "an argument list set an unreachable host");
+        Require(!(settings.launch.demo && settings.launch.deviceHost), "--demo taken together with --device");
+    } else {
+        Require(!parsed.text.isEmpty(), "an argument list answered without a text");
+    }
 }
 
 void InputsPattern(const QByteArray& bytes) {
@@ -89,7 +92,7 @@ using Parser = void (*)(const QByteArray&);
 // The first input byte picks one; new parsers of user input (the setup window's settings
 // fields, for instance) go at the end, so the corpus keeps its meaning.
 constexpr Parser kParsers[] = {
-    AddressText, AddressField, DeviceOption, DesktopArguments, InputsPattern, StateFile,
+    AddressText, AddressField, DeviceOption, DesktopArgumentList, InputsPattern, StateFile,
 };
 
 }  // namespace
