@@ -150,10 +150,11 @@ void dispatchAnswer(Context& ctx, const ReplyReader& reply, std::uint8_t command
         if (!accepted) return requeue(ctx, command);
         return takeIdentify(ctx, reply);
     case kCmdChecksumQuery: {
-        const bool pending = s.pendingCommand == command;
+        const std::uint8_t before = s.pendingCommand;
         if (accepted && reply.byte(kCommandByte) == kCmdChecksumQuery) compareChecksum(ctx, reply);
-        // The reboot a match asks for is refused by the busy guard: it leaves nothing pending.
-        if (pending) s.pendingCommand = 0;
+        // The reboot a match asks for is refused by the busy guard: it leaves nothing pending,
+        // and a request made during the wait stays the pending one.
+        s.pendingCommand = before == command ? 0 : before;
         return;
     }
     case kCmdDeleteFile:

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "protocol/request_builders.h"
 #include "tests/support/reply_frames.h"
 #include "tests/support/test_program.h"
 
@@ -275,6 +276,23 @@ TEST_F(ReplyDispatcherTest, ChecksumReplies) {
         // The reboot after a match is refused while the carrying exchange is still running.
         EXPECT_TRUE(sentHere.isEmpty());
     }
+}
+
+// A click during the checksum exchange queued its own request; the refused reboot after a match
+// must not take its place as the pending request.
+TEST_F(ReplyDispatcherTest, ChecksumMatchKeepsARequestMadeDuringTheWaitPending) {
+    t.ctx.transfer.imageByteSum = 0x12345678u;
+    QueueSetOutput(t.ctx, 2, 1);
+    const QByteArray bytes = reply(kCmdChecksumQuery, 6) + replyBytes({0x12, 0x34, 0x56, 0x78});
+    std::copy(bytes.begin(), bytes.end(), s.rxFrame.begin());
+    s.exchangeBusy = true;
+    s.exchangeCommand = kCmdChecksumQuery;
+    DispatchReply(t.ctx, static_cast<int>(bytes.size()));
+    s.exchangeBusy = false;
+
+    EXPECT_EQ(main.statusBar2[0], "F/W update Complete! Reboot to take effect");
+    EXPECT_EQ(s.pendingCommand, kCmdSetOutput);
+    EXPECT_EQ(s.queuedCommand, kCmdSetOutput);
 }
 
 }  // namespace

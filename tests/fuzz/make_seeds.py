@@ -58,7 +58,8 @@ replies = {
 for index, (name, data) in enumerate(replies.items()):
     write("reply_fuzzer", name, bytes([index, 0, 176]) + data)
 write("reply_fuzzer", "identify_refused", bytes([0, 0, 176]) + reply(33, 21))
-write("reply_fuzzer", "poll_while_output_queued", bytes([1, 192 + 2, 176]) + replies["poll"])
+write("reply_fuzzer", "poll_while_output_queued", bytes([1, 192 + 2 * 2 + 1, 176]) + replies["poll"])
+write("reply_fuzzer", "identify_refused_after_a_refused_send", bytes([0, 192 + 2 * 6, 176]) + reply(33, 21))
 
 
 def request(code, payload=b"", length=None):

@@ -36,9 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::EnsureApplication();
     fuzz::InputReader in(data, size);
     const std::uint8_t command = kPending[in.byte() % std::size(kPending)];
-    // Mostly the same command; otherwise a click queued another request during the wait.
+    // Mostly the same command pending; otherwise another request was made during the wait: a
+    // click queues it (odd), a direct send refused by the busy guard only names it (even).
     const std::uint8_t meanwhile = in.byte();
-    const std::uint8_t pending = meanwhile < 192 ? command : kPending[meanwhile % std::size(kPending)];
+    const std::uint8_t pending = meanwhile < 192 ? command : kPending[(meanwhile >> 1) % std::size(kPending)];
+    const std::uint8_t queued = pending != command && (meanwhile & 1) ? pending : 0;
     const std::uint8_t model = in.byte();
     // As the exchange reads it: at most a receive buffer's worth.
     const QByteArray reply = in.rest().left(kRxFrameSize);
@@ -50,6 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ApplyModel(ctx, model);
     UpdateIoPanel(ctx);
     s.pendingCommand = pending;
+    s.queuedCommand = queued;
     s.retryPending = true;
     ctx.transfer.imageByteSum = 0;  // the checksum seed's sum: a match takes the reboot path
 
@@ -65,8 +68,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(!s.retryPending, "a reply left the retry pending");
     check((s.doState & ~s.doMask) == 0, "an output the model lacks shows as on");
     check((s.diState & ~s.diMask) == 0, "an input the model lacks shows as active");
-    check(s.pendingCommand == pending || (s.pendingCommand == 0 && pending == command),
+    // A refused identify or locate is queued again unless a click holds the one-slot queue.
+    const bool requeued = (command == kCmdIdentify || command == kCmdLocate) && queued == 0;
+    check(s.pendingCommand == pending || (s.pendingCommand == 0 && pending == command) ||
+              (s.pendingCommand == command && requeued),
           "a reply cleared or changed a request it did not answer");
+    check(queued == 0 || s.queuedCommand == queued, "a reply pushed a queued click out of the queue");
     check(!s.deviceIdentified || command == kCmdIdentify, "identified by a reply to something else");
     for (const QString& text : {t.screen.main.label4.caption, t.screen.main.label5.caption,
                                 t.screen.main.statusBar1[0], t.screen.main.statusBar2[0], t.screen.main.statusBar2[1]})
