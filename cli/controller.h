@@ -14,6 +14,7 @@
 namespace rzl::cli {
 
 struct SettingsCommand;
+struct RestoreOptions;
 
 struct ControllerOptions {
     bool json = false;
@@ -48,6 +49,8 @@ public:
     // Identifies every module in the range (empty: the networks of this PC's adapters).
     ExitCode scan(const QString& range);
     ExitCode writeSetting(const SettingsCommand& command);  // the setup window's writes
+    ExitCode backup(const QString& path);
+    ExitCode restore(const QString& path, const RestoreOptions& options);
 
     // Maintenance and firmware update (maintenance_commands.cpp).
     ExitCode wifiMode(bool ap);

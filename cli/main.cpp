@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "app/options.h"
+#include "cli/backup_commands.h"
 #include "cli/controller.h"
 #include "cli/settings_commands.h"
 #include "core/usage.h"
@@ -21,6 +22,7 @@ struct Settings {
     ControllerOptions controller;
     rzl::LaunchOptions launch;
     QString keyType;  // set-station --type
+    RestoreOptions restore;
 };
 
 // A command with its arguments checked, ready to run after the link check.
@@ -60,7 +62,16 @@ std::function<Call(const QStringList&, QString&)> Setting(const char* name, cons
     };
 }
 
-QList<Command> Commands(const QString& keyType = {}) {
+// A command that takes one file name.
+std::function<Call(const QStringList&, QString&)> OneFile(std::function<ExitCode(Controller&, const QString&)> call) {
+    return [call](const QStringList& args, QString& takes) -> Call {
+        if (args.size() == 1) return [call, file = args[0]](Controller& c) { return call(c, file); };
+        takes = QStringLiteral("one file name");
+        return {};
+    };
+}
+
+QList<Command> Commands(const QString& keyType = {}, const RestoreOptions& restore = {}) {
     return {
         {{"identify", "", "model, address, MAC, firmware, RSSI, location, I/O and settings"},
          Plain([](Controller& c) { return c.identify(); })},
@@ -132,6 +143,12 @@ QList<Command> Commands(const QString& keyType = {}) {
              }
              return [file = args[0]](Controller& c) { return c.firmware(file); };
          }},
+        {{"backup", "FILE.json", "save the module's settings to a JSON file (without the keys)"},
+         OneFile([](Controller& c, const QString& file) { return c.backup(file); })},
+        {{"restore", "FILE.json",
+          "show what differs from the file's settings, then write those groups\n"
+          "(--ap-key, --station-key for secured ones; --reboot to restart and check)"},
+         OneFile([restore](Controller& c, const QString& file) { return c.restore(file, restore); })},
     };
 }
 
@@ -204,7 +221,8 @@ QList<rzl::OptionRow<Settings>> OptionRows() {
                                                return QString();
                                            }};
     return rzl::Within(&Settings::launch, rzl::LaunchOptionRows()) +
-           rzl::Within(&Settings::controller, ControllerOptionRows()) + QList<rzl::OptionRow<Settings>>{keyType};
+           rzl::Within(&Settings::controller, ControllerOptionRows()) + QList<rzl::OptionRow<Settings>>{keyType} +
+           rzl::Within(&Settings::restore, RestoreOptionRows());
 }
 
 rzl::Usage CliUsage() {
@@ -249,7 +267,7 @@ int main(int argc, char** argv) {
     if (parsed.positional.isEmpty()) return usageError(QStringLiteral("no command given"));
     if (settings.controller.csv && settings.controller.json) return usageError(QStringLiteral("--csv and --json exclude each other"));
     const QString name = parsed.positional.first();
-    const QList<Command> commands = Commands(settings.keyType);
+    const QList<Command> commands = Commands(settings.keyType, settings.restore);
     const auto command = std::find_if(commands.begin(), commands.end(),
                                       [&](const Command& c) { return c.usage.name == name; });
     if (command == commands.end()) return usageError(QStringLiteral("unknown command: ") + name);

@@ -18,6 +18,9 @@ public:
     void showSetupModal() override {}
     void showCounterModal() override {}
 
+    // From now on every confirmation is answered Yes (a question asked once covers the rest).
+    void answerYes() { assumeYes_ = true; }
+
     // Set when a confirmation was refused because standard input is not a terminal.
     bool refusedWithoutTerminal = false;
 
