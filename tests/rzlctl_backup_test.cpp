@@ -2,10 +2,12 @@
 // files a restore refuses before sending anything, what a restore writes and skips, and a
 // clone from one module to another.
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <functional>
@@ -217,6 +219,49 @@ TEST(RzlctlBackup, RestoreWritesWhatDiffersAndSkipsASecuredGroupWithoutItsKey) {
         commands.removeAll(kFileHeader);
         commands.removeAll(kDeleteFile);
         EXPECT_EQ(commands, c.commands) << run.err.toStdString();
+    }
+}
+
+TEST(RzlctlBackup, AfterTheRestartTheModuleMustReportTheFilesSettings) {
+    struct Case {
+        const char* what;
+        std::function<void(SimulatorThread&)> afterReboot;
+        int exitCode;
+        QString error;
+    };
+    const Case cases[] = {
+        {"it comes back with another location",
+         [](SimulatorThread& sim) {
+             ModuleState s = sim.state();
+             s.location = "Elsewhere";
+             sim.setState(s);
+         },
+         3, "Location: the module reports \"Elsewhere\", the file has \"Roof\""},
+        {"it does not come back", [](SimulatorThread& sim) { sim.stop(); }, 2,
+         "the module did not answer at 127.0.0.1 within 2 s of the restart"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ModuleState source;
+        source.location = "Roof";
+        Fixture from(source);
+        ASSERT_EQ(from.run({"backup", from.file()}).exitCode, 0);
+        Fixture to;
+        QProcess process;
+        process.setProgram(QStringLiteral(RZL_BINARY_DIR "/rzlctl"));
+        process.setArguments({"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(to.sim.port()), "--yes",
+                              "restore", from.file(), "--reboot", "--restart-wait", "2"});
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start();
+        // rzlctl waits a moment after the restart before it asks: time to change the module.
+        QDeadlineTimer deadline(20000);
+        while (!to.commandsSent().contains(kReboot) && !deadline.hasExpired()) QThread::msleep(10);
+        ASSERT_TRUE(to.commandsSent().contains(kReboot));
+        c.afterReboot(to.sim);
+        ASSERT_TRUE(process.waitForFinished(30000));
+        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+        EXPECT_EQ(process.exitCode(), c.exitCode) << err.toStdString();
+        EXPECT_TRUE(err.contains(c.error)) << err.toStdString();
     }
 }
 

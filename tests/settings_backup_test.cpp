@@ -89,6 +89,7 @@ TEST(SettingsBackup, FilesThatCannotBeRestoredAreRefused) {
         {with(inGroup("ap", "keyType", "wep")), "\"ap.keyType\" must be open or wpa"},
         {with(inGroup("station", "keyType", 2)), "\"station.keyType\" must be open or wep or wpa"},
         {with(inGroup("staticIp", "gateway", "10.0.0")), "\"staticIp.gateway\" must be a dotted IPv4 address"},
+        {with(inGroup("staticIp", "ip", "10.0.0.010")), "\"staticIp.ip\" must be a dotted IPv4 address"},
         {with(inGroup("staticIp", "enabled", "yes")), "\"staticIp.enabled\" must be true or false"},
         {with([](QJsonObject& j) { j["wifiMode"] = "ap"; }), "\"wifiMode\" must be Station or AP"},
         {with([](QJsonObject& j) { j["location"] = 5; }), "\"location\" must be a string"},

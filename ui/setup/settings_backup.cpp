@@ -2,6 +2,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <cmath>
 
 #include "protocol/identify_reply.h"
@@ -59,7 +60,12 @@ public:
     }
     QString address(const QJsonObject& in, const QString& key, const QString& path) {
         const QString value = text(in, key, path);
-        if (!IsValidIpText(value)) fault(path + key, QStringLiteral("a dotted IPv4 address"));
+        // A part with a leading zero would reach the module as octal (010 as 8): not what the file says.
+        const bool leadingZero = std::ranges::any_of(value.split(QLatin1Char('.')), [](const QString& part) {
+            return part.size() > 1 && part.startsWith(QLatin1Char('0'));
+        });
+        if (!IsValidIpText(value) || leadingZero)
+            fault(path + key, QStringLiteral("a dotted IPv4 address without leading zeros"));
         return value;
     }
     // One of `words`; its index.
