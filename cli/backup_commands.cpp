@@ -87,30 +87,38 @@ QStringList StillDiffering(const SavedSettings& module, const SavedSettings& fil
 }  // namespace
 
 QList<OptionRow<RestoreOptions>> RestoreOptionRows() {
+    // Each marks the options given, so that another command does not silently drop them (a key
+    // meant for set-ap would otherwise leave the access point open).
+    const auto row = [](UsageOption usage, std::function<QString(const QString&, RestoreOptions&)> take) {
+        return OptionRow<RestoreOptions>{usage, [take](const QString& value, RestoreOptions& o) {
+                                             o.given = true;
+                                             return take(value, o);
+                                         }};
+    };
     return {
-        {{{"ap-key"}, "K", "restore: the key of a secured access point"},
-         [](const QString& value, RestoreOptions& o) {
-             o.apKey = value;
-             return QString();
-         }},
-        {{{"station-key"}, "K", "restore: the key of a secured station network"},
-         [](const QString& value, RestoreOptions& o) {
-             o.stationKey = value;
-             return QString();
-         }},
-        {{{"reboot"}, "", "restore: restart the module, switch its Wi-Fi mode and check\nthat it reports the file's settings"},
-         [](const QString&, RestoreOptions& o) {
-             o.reboot = true;
-             return QString();
-         }},
-        {{{"restart-wait"}, "S", "restore --reboot: seconds the module has to come back (default 60)"},
-         [](const QString& value, RestoreOptions& o) {
-             bool ok = false;
-             o.restartWaitS = value.toInt(&ok);
-             return ok && o.restartWaitS >= 1 && o.restartWaitS <= 3600
-                        ? QString()
-                        : QStringLiteral("--restart-wait takes a number of seconds 1-3600");
-         }},
+        row({{"ap-key"}, "K", "restore: the key of a secured access point"},
+            [](const QString& value, RestoreOptions& o) {
+                o.apKey = value;
+                return QString();
+            }),
+        row({{"station-key"}, "K", "restore: the key of a secured station network"},
+            [](const QString& value, RestoreOptions& o) {
+                o.stationKey = value;
+                return QString();
+            }),
+        row({{"reboot"}, "", "restore: restart the module, switch its Wi-Fi mode and check\nthat it reports the file's settings"},
+            [](const QString&, RestoreOptions& o) {
+                o.reboot = true;
+                return QString();
+            }),
+        row({{"restart-wait"}, "S", "restore --reboot: seconds the module has to come back (default 60)"},
+            [](const QString& value, RestoreOptions& o) {
+                bool ok = false;
+                o.restartWaitS = value.toInt(&ok);
+                return ok && o.restartWaitS >= 1 && o.restartWaitS <= 3600
+                           ? QString()
+                           : QStringLiteral("--restart-wait takes a number of seconds 1-3600");
+            }),
     };
 }
 

@@ -14,6 +14,7 @@ struct RestoreOptions {
     std::optional<QString> stationKey;
     bool reboot = false;       // restart the module afterwards and check what it reports
     int restartWaitS = 60;     // how long the module has to come back with the file's settings
+    bool given = false;        // any of these on the command line (they go with restore only)
 };
 
 QList<OptionRow<RestoreOptions>> RestoreOptionRows();

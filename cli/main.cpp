@@ -271,6 +271,8 @@ int main(int argc, char** argv) {
     const auto command = std::find_if(commands.begin(), commands.end(),
                                       [&](const Command& c) { return c.usage.name == name; });
     if (command == commands.end()) return usageError(QStringLiteral("unknown command: ") + name);
+    if (settings.restore.given && name != QLatin1String("restore"))
+        return usageError(QStringLiteral("--ap-key, --station-key, --reboot and --restart-wait go with restore only"));
     QString problem;
     const Call call = command->bind(parsed.positional.mid(1), problem);
     if (!call) return usageError(name + QStringLiteral(" takes ") + problem);

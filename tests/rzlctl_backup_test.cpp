@@ -149,6 +149,18 @@ TEST(RzlctlBackup, AFileThatCannotBeUsedIsRefusedWithNothingSent) {
         for (int code : b.commandsSent()) EXPECT_EQ(code, kIdentify) << "only asked, never written";
         EXPECT_TRUE(b.filesSent().isEmpty());
     }
+    // A restore option with another command is refused, not dropped: the key meant for set-ap
+    // would leave the access point open.
+    for (const QStringList& args : {QStringList{"set-ap", "my-ap", "--ap-key", "secret99"},
+                                    QStringList{"backup", b.file("x.json"), "--reboot"}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        b.sim.clearReceived();
+        const CliRun run = b.run(QStringList{"--yes"} + args);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.contains("go with restore only")) << run.err.toStdString();
+        QThread::msleep(100);
+        EXPECT_TRUE(b.sim.arrivals().isEmpty());
+    }
     // The file is read before the module is asked anything.
     b.sim.clearReceived();
     b.run({"--yes", "restore", b.file("v2.json")});
