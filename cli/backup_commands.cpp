@@ -6,13 +6,15 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QSignalBlocker>
+#include <algorithm>
 
 #include "cli/controller.h"
-#include "cli/request_outcome.h"
 #include "cli/settings_commands.h"
 #include "protocol/identify_reply.h"
 #include "protocol/model_catalogue.h"
 #include "protocol/request_builders.h"
+#include "ui/setup/maintenance.h"
 #include "ui/setup/settings_backup.h"
 
 namespace rzl::cli {
@@ -29,13 +31,10 @@ SavedSettings ModuleSettings(const Context& c) {
                       reply.firmwareText().mid(1));
 }
 
-// An identify that prints nothing but the module's own status lines: true when the module at
-// the target address answered.
+// An identify of the module at the target address: true when it answered.
 bool IdentifyAgain(Context& c) {
-    RequestOutcome outcome(c);
-    SendIdentify(c);
-    QString why;
-    return outcome.verdict(&why) == kExitDone && c.session.deviceIdentified;
+    c.session.deviceIdentified = false;
+    return SendIdentify(c).result == ExchangeResult::Replied && c.session.deviceIdentified;
 }
 
 // The rzlctl settings command that writes a group as the file has it.
@@ -87,7 +86,7 @@ QStringList StillDiffering(const SavedSettings& module, const SavedSettings& fil
 }  // namespace
 
 QList<OptionRow<RestoreOptions>> RestoreOptionRows() {
-    // Each marks the options given, so that another command does not silently drop them (a key
+    // Each marks the keys given, so that another command does not silently drop them (a key
     // meant for set-ap would otherwise leave the access point open).
     const auto row = [](UsageOption usage, std::function<QString(const QString&, RestoreOptions&)> take) {
         return OptionRow<RestoreOptions>{usage, [take](const QString& value, RestoreOptions& o) {
@@ -105,19 +104,6 @@ QList<OptionRow<RestoreOptions>> RestoreOptionRows() {
             [](const QString& value, RestoreOptions& o) {
                 o.stationKey = value;
                 return QString();
-            }),
-        row({{"reboot"}, "", "restore: restart the module, switch its Wi-Fi mode and check\nthat it reports the file's settings"},
-            [](const QString&, RestoreOptions& o) {
-                o.reboot = true;
-                return QString();
-            }),
-        row({{"restart-wait"}, "S", "restore --reboot: seconds the module has to come back (default 60)"},
-            [](const QString& value, RestoreOptions& o) {
-                bool ok = false;
-                o.restartWaitS = value.toInt(&ok);
-                return ok && o.restartWaitS >= 1 && o.restartWaitS <= 3600
-                           ? QString()
-                           : QStringLiteral("--restart-wait takes a number of seconds 1-3600");
             }),
     };
 }
@@ -151,7 +137,8 @@ ExitCode Controller::restore(const QString& path, const RestoreOptions& options)
 
     if (const ExitCode code = identify(false); code != kExitDone) return code;
     Context& c = ctx();
-    const RestorePlan plan = PlanRestore(ModuleSettings(c), *file, {options.apKey, options.stationKey}, options.reboot);
+    const bool reboot = options_.rebootAfter;
+    const RestorePlan plan = PlanRestore(ModuleSettings(c), *file, {options.apKey, options.stationKey}, reboot);
     if (!plan.error.isEmpty()) return fail(kExitUsage, plan.error + QStringLiteral("; nothing was written"));
 
     QJsonArray changes;
@@ -172,11 +159,9 @@ ExitCode Controller::restore(const QString& path, const RestoreOptions& options)
                                     [](const GroupChange& g) { return g.action == GroupChange::Apply; });
     if (!writes) return verdict;
 
-    if (!confirm(options.reboot ? QStringLiteral("Write these settings and restart the module?")
-                                : QStringLiteral("Write these settings?")))
-        return fail(kExitUsage, dialogs_.refusedWithoutTerminal
-                                    ? QStringLiteral("refused: standard input is not a terminal (use --yes)")
-                                    : QStringLiteral("cancelled"));
+    if (!confirm(reboot ? QStringLiteral("Write these settings and restart the module?")
+                        : QStringLiteral("Write these settings?")))
+        return refusedConfirmation();
     dialogs_.answerYes();  // the operations' own confirmations were just answered
 
     bool switchMode = false;
@@ -196,27 +181,32 @@ ExitCode Controller::restore(const QString& path, const RestoreOptions& options)
                                   .arg(GroupName(change.group)));
         }
     }
-    if (!options.reboot) {
+    if (!reboot) {
         printMessage(QStringLiteral("The module takes the written settings when it restarts (restore --reboot restarts it)."));
         return verdict;
     }
 
-    // One restart: the Wi-Fi mode switch is one by itself.
-    if (switchMode) {
-        c.screen.setup.radioButton6 = file->wifiModeAp;
-        c.screen.setup.radioButton7 = !file->wifiModeAp;
-        SendWifiMode(c);
-    } else {
-        SendReboot(c);
+    // One restart, through the setup window's action: the Wi-Fi mode switch is one by itself.
+    c.screen.setup.radioButton6 = file->wifiModeAp;
+    c.screen.setup.radioButton7 = !file->wifiModeAp;
+    if ((switchMode ? SwitchWifiMode(c) : RebootDevice(c)) != MaintenanceOutcome::Done) {
+        lastMessage_.clear();
+        return fail(kExitUnreachable, QStringLiteral("the settings were written, but the module was not restarted"));
     }
-    printMessage(QStringLiteral("Waiting for the module to restart (at most %1 s)").arg(options.restartWaitS));
-    const QDeadlineTimer deadline(std::chrono::seconds(options.restartWaitS));
+    const int waitS = options_.rebootWaitS;
+    printMessage(QStringLiteral("Waiting up to %1 s for the module to come back with the file's settings").arg(waitS));
+    const QDeadlineTimer deadline(std::chrono::seconds{waitS});
     bool answered = false;
     QStringList differing;
     do {
         // A module that has not gone down yet still answers with its old settings: ask again.
-        clock_.pause(kRestartPollMs);
-        if (!IdentifyAgain(c)) continue;
+        c.clock.pause(static_cast<int>(std::min<qint64>(kRestartPollMs, deadline.remainingTime())));
+        bool back = false;
+        {
+            const QSignalBlocker quiet(&c.screen);  // the attempts while it is down say nothing
+            back = IdentifyAgain(c);
+        }
+        if (!back) continue;
         answered = true;
         differing = StillDiffering(ModuleSettings(c), *file, plan);
     } while ((!answered || !differing.isEmpty()) && !deadline.hasExpired());
@@ -224,7 +214,7 @@ ExitCode Controller::restore(const QString& path, const RestoreOptions& options)
     if (!answered)
         return fail(kExitUnreachable, QStringLiteral("the module did not answer at %1 within %2 s of the restart")
                                           .arg(c.session.deviceIp)
-                                          .arg(options.restartWaitS));
+                                          .arg(waitS));
     if (!differing.isEmpty()) {
         for (const QString& line : differing) printMessage(line);
         return fail(kExitNoReply, QStringLiteral("after the restart the module does not report the file's settings"));

@@ -1,6 +1,7 @@
 #pragma once
 // rzlctl backup and restore: the module's settings to a file and back, onto the same module or
-// another one. A restore writes through the setup window's own operations.
+// another one. A restore writes through the setup window's own operations; --reboot and
+// --reboot-wait (the controller's options, shared with the firmware update) restart and check.
 
 #include <QString>
 #include <optional>
@@ -12,9 +13,7 @@ namespace rzl::cli {
 struct RestoreOptions {
     std::optional<QString> apKey;
     std::optional<QString> stationKey;
-    bool reboot = false;       // restart the module afterwards and check what it reports
-    int restartWaitS = 60;     // how long the module has to come back with the file's settings
-    bool given = false;        // any of these on the command line (they go with restore only)
+    bool given = false;  // either on the command line (they go with restore only)
 };
 
 QList<OptionRow<RestoreOptions>> RestoreOptionRows();

@@ -25,7 +25,7 @@ struct ControllerOptions {
     bool csv = false;            // watch: a header, then comma-separated lines
     bool watchCounters = false;  // watch: the eight input counters too, read on each poll
     ScanOptions scan;
-    bool rebootAfterFirmware = false;
+    bool rebootAfter = false;  // firmware, restore: restart the module and wait for it
     int rebootWaitS = 60;
 };
 

@@ -203,9 +203,10 @@ QList<rzl::OptionRow<ControllerOptions>> ControllerOptionRows() {
         {{{"timeout-ms"}, "M", "scan: time each address has to answer (default 500)"},
          ScanNumber(&rzl::ScanOptions::timeoutMs, 60000, QStringLiteral("--timeout-ms takes a number of milliseconds 1-60000"))},
         {{{"reboot"}, "", "firmware: then restart the module, wait until it answers again and print "
-                          "the firmware version it reports"},
-         Flag(&ControllerOptions::rebootAfterFirmware)},
-        {{{"reboot-wait"}, "S", "firmware --reboot: wait at most S seconds (default 60)"},
+                          "the firmware version it reports;\nrestore: then restart the module (switching its Wi-Fi mode) "
+                          "and check that it reports the file's settings"},
+         Flag(&ControllerOptions::rebootAfter)},
+        {{{"reboot-wait"}, "S", "firmware, restore --reboot: wait at most S seconds (default 60)"},
          [](const QString& value, ControllerOptions& options) {
              return ParseIndex(value, 3600, &options.rebootWaitS) && options.rebootWaitS > 0
                         ? QString()
@@ -272,7 +273,7 @@ int main(int argc, char** argv) {
                                       [&](const Command& c) { return c.usage.name == name; });
     if (command == commands.end()) return usageError(QStringLiteral("unknown command: ") + name);
     if (settings.restore.given && name != QLatin1String("restore"))
-        return usageError(QStringLiteral("--ap-key, --station-key, --reboot and --restart-wait go with restore only"));
+        return usageError(QStringLiteral("--ap-key and --station-key go with restore only"));
     QString problem;
     const Call call = command->bind(parsed.positional.mid(1), problem);
     if (!call) return usageError(name + QStringLiteral(" takes ") + problem);

@@ -170,7 +170,7 @@ ExitCode Controller::firmware(const QString& file) {
     const QString sum = QStringLiteral("%1").arg(c.transfer.imageByteSum, 8, 16, QLatin1Char('0')).toUpper();
     json.insert("sum", sum);
     lines.prepend(QStringLiteral("Checksum:     %1").arg(sum));
-    if (options_.rebootAfterFirmware) {
+    if (options_.rebootAfter) {
         if (const ExitCode rebooted = rebootAndIdentify(options_.rebootWaitS, json, lines); rebooted != kExitDone)
             return rebooted;
     }

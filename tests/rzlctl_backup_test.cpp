@@ -2,12 +2,10 @@
 // files a restore refuses before sending anything, what a restore writes and skips, and a
 // clone from one module to another.
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <functional>
@@ -54,9 +52,9 @@ struct Fixture {
         EXPECT_TRUE(sim.start());
     }
     QString file(const QString& name = QStringLiteral("settings.json")) const { return dir.filePath(name); }
-    CliRun run(const QStringList& args) const {
+    CliRun run(const QStringList& args, const std::function<void()>& whileRunning = {}) const {
         return RunRzlctl(QStringList{"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(sim.port())} + args,
-                         dir.path());
+                         dir.path(), 30000, whileRunning);
     }
     // The files the module was sent, in order.
     QStringList filesSent() const {
@@ -152,7 +150,7 @@ TEST(RzlctlBackup, AFileThatCannotBeUsedIsRefusedWithNothingSent) {
     // A restore option with another command is refused, not dropped: the key meant for set-ap
     // would leave the access point open.
     for (const QStringList& args : {QStringList{"set-ap", "my-ap", "--ap-key", "secret99"},
-                                    QStringList{"backup", b.file("x.json"), "--reboot"}}) {
+                                    QStringList{"backup", b.file("x.json"), "--station-key", "secret99"}}) {
         SCOPED_TRACE(args.join(' ').toStdString());
         b.sim.clearReceived();
         const CliRun run = b.run(QStringList{"--yes"} + args);
@@ -259,20 +257,16 @@ TEST(RzlctlBackup, AfterTheRestartTheModuleMustReportTheFilesSettings) {
         Fixture from(source);
         ASSERT_EQ(from.run({"backup", from.file()}).exitCode, 0);
         Fixture to;
-        QProcess process;
-        process.setProgram(QStringLiteral(RZL_BINARY_DIR "/rzlctl"));
-        process.setArguments({"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(to.sim.port()), "--yes",
-                              "restore", from.file(), "--reboot", "--restart-wait", "2"});
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start();
         // rzlctl waits a moment after the restart before it asks: time to change the module.
-        QDeadlineTimer deadline(20000);
-        while (!to.commandsSent().contains(kReboot) && !deadline.hasExpired()) QThread::msleep(10);
-        ASSERT_TRUE(to.commandsSent().contains(kReboot));
-        c.afterReboot(to.sim);
-        ASSERT_TRUE(process.waitForFinished(30000));
-        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
-        EXPECT_EQ(process.exitCode(), c.exitCode) << err.toStdString();
+        bool changed = false;
+        const CliRun run = to.run({"--yes", "restore", from.file(), "--reboot", "--reboot-wait", "2"}, [&] {
+            if (changed || !to.commandsSent().contains(kReboot)) return;
+            changed = true;
+            c.afterReboot(to.sim);
+        });
+        ASSERT_TRUE(changed);
+        const QString& err = run.err;
+        EXPECT_EQ(run.exitCode, c.exitCode) << err.toStdString();
         EXPECT_TRUE(err.contains(c.error)) << err.toStdString();
     }
 }

@@ -280,7 +280,7 @@ RestorePlan PlanRestore(const SavedSettings& module, const SavedSettings& file, 
             change.why = QStringLiteral("skipped: empty in the file, and an empty text cannot be written");
         } else if (group == SettingsGroup::WifiMode && !reboot) {
             change.action = GroupChange::Later;
-            change.why = QStringLiteral("not switched: switching restarts the module at once; restore --reboot switches it");
+            change.why = QStringLiteral("not switched: switching restarts the module at once (restore --reboot or rzlctl wifi-mode switches it)");
         }
         plan.changes.append(change);
     }
