@@ -8,10 +8,12 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 
 #include "sim/simulator.h"
+#include "tests/support/file_frames.h"
 #include "tests/support/rzlctl_run.h"
 #include "ui/setup/settings_backup.h"
 
@@ -44,6 +46,8 @@ ModuleState ModuleA() {
     return s;
 }
 
+constexpr int kIdentify = 33, kReboot = 45, kWifiMode = 48, kDeleteFile = 93, kFileHeader = 95;
+
 struct Fixture {
     SimulatorThread sim;
     QTemporaryDir dir;
@@ -56,8 +60,15 @@ struct Fixture {
         return RunRzlctl(QStringList{"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(sim.port())} + args,
                          dir.path(), 30000, whileRunning);
     }
-    // The files the module was sent, in order.
+    // The files the module was sent, in order. A content stream is not answered: rzlctl may have
+    // ended before the module has taken in the last one.
     QStringList filesSent() const {
+        const auto count = [&](bool contents) {
+            return std::ranges::count_if(sim.arrivals(), [&](const Arrival& a) {
+                return contents ? a.kind == Arrival::Content : a.kind == Arrival::Frame && a.frame.at(4) == kFileHeader;
+            });
+        };
+        EXPECT_TRUE(waitFor([&] { return count(true) == count(false); }));
         QStringList names;
         for (const Arrival& a : sim.arrivals())
             if (a.kind == Arrival::Content) names.append(QString::fromLatin1(a.fileName));
@@ -85,8 +96,6 @@ SavedSettings Read(const QString& path) {
     EXPECT_TRUE(settings) << error.toStdString();
     return settings.value_or(SavedSettings{});
 }
-
-constexpr int kIdentify = 33, kReboot = 45, kWifiMode = 48, kDeleteFile = 93, kFileHeader = 95;
 
 TEST(RzlctlBackup, BackupWritesTheModulesSettingsWithoutKeys) {
     Fixture a(ModuleA());
