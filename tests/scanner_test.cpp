@@ -237,7 +237,7 @@ TEST(ScannerTest, FindsTheModulesAmongSilentClosingAndMisbehavingPeersSortedByAd
 
 TEST(ScannerTest, KeepsAtMostTheGivenNumberOfConnectionsInFlight) {
     test::LoopbackModules sims;
-    QList<test::LoopbackModules::Spec> silent;
+    QList<test::LoopbackModules::Module> silent;
     for (int octet = 17; octet <= 22; ++octet) silent.append({octet, FaultMode::Silent});
     ASSERT_TRUE(sims.start(silent));
     const QList<std::uint32_t> addresses = HostAddresses({ip(127, 0, 0, 16), 29});  // .17 to .22

@@ -17,7 +17,7 @@ constexpr std::uint32_t Ipv4(int a, int b, int c, int d) {
 }
 
 struct LoopbackModules {
-    struct Spec {
+    struct Module {
         int lastOctet;  // 127.0.0.lastOctet
         sim::FaultMode fault = sim::FaultMode::None;
         std::uint8_t model = 176;
@@ -27,12 +27,12 @@ struct LoopbackModules {
 
     // The port the first module picked may already be taken on another 127.0.0.x address (a
     // test running beside this one); then every module starts again on a fresh port.
-    bool start(const QList<Spec>& specs) {
+    bool start(const QList<Module>& wanted) {
         QString error;
         for (int attempt = 0; attempt < 10; ++attempt) {
             modules.clear();
             port = 0;
-            if (startAll(specs, &error)) return true;
+            if (startAll(wanted, &error)) return true;
         }
         ADD_FAILURE() << error.toStdString();
         return false;
@@ -42,15 +42,15 @@ struct LoopbackModules {
     std::vector<std::unique_ptr<sim::SimulatorThread>> modules;
 
 private:
-    bool startAll(const QList<Spec>& specs, QString* error) {
-        for (const Spec& spec : specs) {
+    bool startAll(const QList<Module>& wanted, QString* error) {
+        for (const Module& m : wanted) {
             sim::SimOptions options;
-            options.listenAddress = QHostAddress(Ipv4(127, 0, 0, spec.lastOctet));
+            options.listenAddress = QHostAddress(Ipv4(127, 0, 0, m.lastOctet));
             options.port = port;
-            options.fault = spec.fault;
-            options.model = spec.model;
-            options.reportedAddress = spec.reported;
-            options.slowDelayMs = spec.slowMs;
+            options.fault = m.fault;
+            options.model = m.model;
+            options.reportedAddress = m.reported;
+            options.slowDelayMs = m.slowMs;
             auto module = std::make_unique<sim::SimulatorThread>(options);
             if (!module->start()) {
                 *error = module->errorString();
