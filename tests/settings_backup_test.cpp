@@ -82,6 +82,9 @@ TEST(SettingsBackup, FilesThatCannotBeRestoredAreRefused) {
         {with([](QJsonObject& j) { j.remove("modbus"); }), "\"modbus\" must be an object"},
         {with(inGroup("modbus", "port", 80)), "\"modbus.port\" must be a port other than 80 and 13577"},
         {with(inGroup("modbus", "port", 65536)), "\"modbus.port\" must be a whole number from 1 to 65535"},
+        // Far beyond any int: refused without being converted.
+        {with(inGroup("modbus", "port", 1e20)), "\"modbus.port\" must be a whole number from 1 to 65535"},
+        {with(inGroup("module", "modelCode", -1e300)), "\"module.modelCode\" must be a whole number from 0 to 255"},
         {with(inGroup("modbus", "idleTimeout", 1.5)), "\"modbus.idleTimeout\" must be a whole number"},
         {with(inGroup("modbus", "idleTimeout", 0)), "\"modbus.idleTimeout\" must be a whole number from 1 to 65000"},
         {with(inGroup("ap", "ssid", QString(32, 'x'))), "\"ap.ssid\" must be a text of at most 31"},

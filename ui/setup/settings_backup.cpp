@@ -50,8 +50,10 @@ public:
     int number(const QJsonObject& in, const QString& key, int min, int max, const QString& path = {}) {
         const QJsonValue v = in.value(key);
         const double d = v.toDouble(-1);
-        if (!v.isDouble() || d != std::floor(d) || d < min || d > max)
+        if (!v.isDouble() || d != std::floor(d) || d < min || d > max) {
             fault(path + key, QStringLiteral("a whole number from %1 to %2").arg(min).arg(max));
+            return min;  // 1e20 has no int: only a number in range is converted
+        }
         return static_cast<int>(d);
     }
     bool flag(const QJsonObject& in, const QString& key, const QString& path = {}) {
