@@ -141,6 +141,16 @@ state = {
     "rssi": 65476, "idleTimeout": 120, "webKey": "", "counters": [1, 2, 3, 4, 5, 6, 7, 4294967295],
     "files": {"/local/sta_ssid.cfg": "T2ZmaWNl", "/sys/mcuimg.bin": "AAEC"},
 }
+backup = {
+    "format": "rzl-ctrl settings", "version": 1,
+    "module": {"model": "K110", "modelCode": 176, "mac": "00:1a:2b:3c:4d:5e", "firmware": "1.10"},
+    "ap": {"ssid": "rZL-K110-AP", "keyType": "wpa"},
+    "station": {"ssid": "Workshop", "keyType": "wpa"},
+    "staticIp": {"enabled": True, "ip": "10.0.0.5", "mask": "255.255.255.0", "gateway": "10.0.0.1"},
+    "location": "Lab bench",
+    "modbus": {"port": 502, "idleTimeout": 120},
+    "wifiMode": "Station",
+}
 parsers = [
     ("address_text", 0, b"192.168.77.1"),
     ("address_field", 1, b"10.0.0.5"),
@@ -149,6 +159,13 @@ parsers = [
     ("desktop_arguments", 3, b"--device\x0010.0.0.5:1502\x00--no-link-check"),
     ("inputs", 4, b"DI0:500,DI2:1500"),
     ("state", 5, json.dumps(state, indent=4).encode()),
+    # [operation: 5 Modbus][flags][fields]
+    ("settings_write", 6, bytes([5, 0]) + b"1502\x0030"),
+    # [--type][command][arguments]
+    ("settings_command", 7, b"wpa\x00set-station\x00Workshop\x00secret-key"),
+    ("settings_backup", 8, json.dumps(backup, indent=4).encode()),
+    ("settings_backup_port_beyond_int", 8,
+     json.dumps(dict(backup, modbus={"port": 1e20, "idleTimeout": 120}), indent=4).encode()),
 ]
 for name, index, text in parsers:
     write("parser_fuzzer", name, bytes([index]) + text)
