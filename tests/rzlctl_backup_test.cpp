@@ -12,6 +12,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "sim/simulator.h"
 #include "tests/support/file_frames.h"
 #include "tests/support/rzlctl_run.h"
@@ -237,7 +239,10 @@ TEST(RzlctlBackup, RestoreWritesWhatDiffersAndSkipsASecuredGroupWithoutItsKey) {
         QList<int> commands = to.commandsSent().mid(1);
         commands.removeAll(kFileHeader);
         commands.removeAll(kDeleteFile);
-        EXPECT_EQ(commands, c.commands) << run.err.toStdString();
+        // As vectors: Qt's own comparison of two empty lists hands memcmp a null pointer.
+        EXPECT_EQ(std::vector<int>(commands.begin(), commands.end()),
+                  std::vector<int>(c.commands.begin(), c.commands.end()))
+            << run.err.toStdString();
     }
 }
 
