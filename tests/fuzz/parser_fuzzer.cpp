@@ -105,11 +105,19 @@ void RequireStoppedBeforeSending(test::TestProgram& t, const WriteResult& result
         Require(!result.message.isEmpty() && !t.dialogs.boxes.isEmpty(), "a field refused without an error box");
 }
 
+// A write that wrongly got past its No must not reach the default module address on this
+// host's network: the target is a loopback port nothing listens on.
+void OnLoopbackOnly(test::TestProgram& t) {
+    t.ctx.session.deviceIp = QStringLiteral("127.0.0.1");
+    t.ctx.session.tcpPort = 1;
+}
+
 // The setup window's apply operations on typed fields. Input: [operation][flags][fields split by
 // zero bytes]; the flags pick the key type and the static IP check box.
 void SettingsWriteFields(const QByteArray& bytes) {
     if (bytes.size() < 2) return;
     test::TestProgram t;
+    OnLoopbackOnly(t);
     int checks = 0;
     t.ctx.linkCheck = [&checks] { ++checks; return true; };
     t.dialogs.answers = {false, false, false};
@@ -174,6 +182,7 @@ void SettingsCommandLine(const QByteArray& bytes) {
     }
     Require(command.name == args.value(0) && command.operation && command.fill, "a settings command parsed incomplete");
     test::TestProgram t;
+    OnLoopbackOnly(t);
     int checks = 0;
     t.ctx.linkCheck = [&checks] { ++checks; return true; };
     t.dialogs.answers = {false, false, false};
