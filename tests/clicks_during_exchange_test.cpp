@@ -1,15 +1,17 @@
-// Clicks and ticks handled while an exchange waits for its reply. The reply is still read as the
-// answer to the request that exchange wrote; the click's own request stays for a later tick;
-// windows open, and the target changes, only once the exchange has ended.
+// Clicks and ticks handled while an exchange waits, for its connect or for its reply. The reply is
+// still read as the answer to the request that exchange wrote; the click's own request stays for a
+// later tick; windows open, and the target changes, only once the exchange has ended.
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <functional>
+#include <memory>
 
 #include "link/link_supervisor.h"
 #include "protocol/model_catalogue.h"
 #include "protocol/request_builders.h"
+#include "tests/support/full_backlog_listener.h"
 #include "tests/support/loopback_peer.h"
 #include "tests/support/reply_frames.h"
 #include "tests/support/test_program.h"
@@ -19,14 +21,28 @@ namespace {
 
 const QByteArray kPollReply = reply(kCmdPoll, kStatusAccepted, {0x05, 0x03, 0xFF, 0xC4});
 
-// A module that answers after a while, so the exchange pumps events while it waits; `click`
-// runs at the first of those pumps, as a click or timer would.
+// Where the exchange stands when the click comes.
+enum class Moment {
+    ReplyWait,  // the request went out; the module answers after 60 ms
+    Connect,    // the module accepts late (its backlog is full), so the connect waits about a second
+};
+
+// A module that makes the exchange wait, so that it pumps events; `click` runs at the first of
+// those pumps, as a click or timer would.
 struct Interleaved {
-    explicit Interleaved(const QByteArray& answer) : peer(PeerMode::Delayed, answer) {
-        peer.delayMs = 60;
-        EXPECT_TRUE(peer.start());
-        t.target(peer.port());
+    explicit Interleaved(const QByteArray& answer, Moment moment = Moment::ReplyWait) : moment(moment) {
+        if (moment == Moment::Connect) {
+            EXPECT_TRUE(late.start());
+            late.acceptAfter(100, answer);
+            t.target(late.port());
+        } else {
+            peer = std::make_unique<LoopbackPeer>(PeerMode::Delayed, answer);
+            peer->delayMs = 60;
+            EXPECT_TRUE(peer->start());
+            t.target(peer->port());
+        }
         ApplyModel(t.ctx, 176);  // a linked module: every image and DO button usable
+        t.ctx.frameTap = [this](bool outgoing, const QByteArray&) { written = written || outgoing; };
     }
 
     void runWithClick(const std::function<void(TestProgram&)>& send, const std::function<void(TestProgram&)>& click) {
@@ -34,6 +50,8 @@ struct Interleaved {
         t.clock.onPump = [&] {
             if (done || !t.ctx.session.exchangeBusy) return;
             done = true;
+            EXPECT_EQ(written, moment == Moment::ReplyWait) << "the click came while the exchange waited for "
+                                                            << (moment == Moment::Connect ? "its connect" : "its reply");
             click(t);
         };
         send(t);
@@ -41,7 +59,10 @@ struct Interleaved {
         EXPECT_TRUE(done) << "the exchange waited";
     }
 
-    LoopbackPeer peer;
+    Moment moment;
+    std::unique_ptr<LoopbackPeer> peer;
+    FullBacklogListener late;
+    bool written = false;  // the exchange's frame has gone out
     TestProgram t;
 };
 
@@ -65,9 +86,12 @@ TEST(ClicksDuringAnExchange, ReplyIsReadAsTheAnswerToTheRequestSent) {
         {"Refresh during a poll", kPollReply, poll, [](TestProgram& t) { t.program.form1.Image2Click(); },
          kCmdIdentify},
     };
+    const std::pair<Moment, const char*> moments[] = {{Moment::ReplyWait, ""},
+                                                      {Moment::Connect, ", while the connect waits"}};
+    for (const auto& [moment, when] : moments)
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Interleaved w(c.answer);
+        SCOPED_TRACE(std::string(c.name) + when);
+        Interleaved w(c.answer, moment);
         TestProgram& t = w.t;
         const QString model = t.screen.main.label4.caption;
 
@@ -95,7 +119,7 @@ TEST(ClicksDuringAnExchange, ReplyIsReadAsTheAnswerToTheRequestSent) {
     }
 }
 
-TEST(ClicksDuringAnExchange, WindowsAndTheAddressChangeWaitForTheExchangeToEnd) {
+TEST(ClicksDuringAnExchange, WindowsAndTheAddressChangeWaitForTheExchangesToEnd) {
     const struct Case {
         const char* name;
         std::function<void(TestProgram&)> click;
@@ -128,6 +152,20 @@ TEST(ClicksDuringAnExchange, WindowsAndTheAddressChangeWaitForTheExchangeToEnd) 
         EXPECT_FALSE(c.happened(t)) << "not inside the exchange, nor in the handler that ran it";
         EXPECT_EQ(t.ctx.session.deviceIp, "127.0.0.1");
         EXPECT_EQ(t.screen.main.label12.caption, "RSSI: -60dBm") << "the poll reply was handled";
+
+        // A second exchange that starts before the event loop comes round holds them as well,
+        // though its waits run the event loop (as the program's do) and so the posted actions.
+        bool ranInside = false;
+        t.clock.onPump = [&] {
+            QCoreApplication::processEvents();
+            ranInside = ranInside || t.ctx.session.deviceIp != "127.0.0.1" || t.dialogs.setupShown > 0 ||
+                        t.dialogs.counterShown > 0;
+        };
+        SendPoll(t.ctx);
+        t.clock.onPump = nullptr;
+        EXPECT_FALSE(ranInside) << "not inside the next exchange";
+        EXPECT_FALSE(c.happened(t));
+
         QCoreApplication::processEvents();
         EXPECT_TRUE(c.happened(t)) << "once the event loop comes round";
         EXPECT_FALSE(busyWhenShown);
@@ -145,8 +183,8 @@ TEST(ClicksDuringAnExchange, QueuedRequestMeetingABusyExchangeStaysQueued) {
     EXPECT_EQ(t.ctx.session.queuedCommand, kCmdSetOutput);
     LinkSupervisorTick(t.ctx);
     EXPECT_EQ(t.ctx.session.queuedCommand, 0);
-    ASSERT_TRUE(w.peer.waitForClosed(2));
-    EXPECT_EQ(w.peer.received(),
+    ASSERT_TRUE(w.peer->waitForClosed(2));
+    EXPECT_EQ(w.peer->received(),
               (QList<QByteArray>{QByteArray::fromHex("5A3577A5D8"), QByteArray::fromHex("5A3577A5D00301")}));
 }
 
