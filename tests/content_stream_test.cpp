@@ -3,11 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <functional>
+#include <thread>
+
 #include "core/context.h"
 #include "filestore/content_stream.h"
+#include "protocol/tcp_client.h"
 #include "protocol/tcp_exchange.h"
 #include "tests/support/fakes.h"
 #include "tests/support/loopback_peer.h"
+#include "tests/support/paced_reader.h"
 
 using namespace rzl;
 using namespace rzl::test;
@@ -67,6 +73,54 @@ TEST(StreamContent, NoListenerIsAnErrorWithItsReason) {
     const QByteArray content = pattern(10);
     EXPECT_FALSE(StreamContent(w.ctx, content.constData(), content.size(), {}, &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// A write is given up only when the module has taken nothing for 10 s, however long it lasts in
+// all. The stall is timed on the real clock, so three links run side by side for about 12 s: a
+// slow one taking the file content stream, a slow one taking one long write, and one that stops.
+TEST(WriteStall, OnlyALinkThatStopsTakingDataIsGivenUp) {
+    constexpr qint64 kRate = 2 * 1024 * 1024;  // bytes per second, steady
+    // Whatever the kernel buffers, the last bytes go out more than 12 s after the first.
+    const QByteArray data(12 * kRate + PacedReader::bufferedAtMost(), '\x6B');
+    PacedReader streamed(kRate), written(kRate), stopped(kRate, kRate);  // the last stops after 1 s
+    ASSERT_TRUE(streamed.start() && written.start() && stopped.start());
+
+    struct Write {
+        bool ok = false;
+        QString error;
+        qint64 ms = 0;
+    };
+    const auto write = [&data](std::uint16_t port, Write& out) {
+        ManualClock clock;
+        TcpClient client(clock);
+        QElapsedTimer timer;
+        timer.start();
+        out.ok = client.connectTo(QStringLiteral("127.0.0.1"), port, 3000) && client.write(data.constData(), data.size());
+        out.error = client.error();
+        out.ms = timer.elapsed();
+    };
+    Write block, stall, stream;
+    std::thread blockWriter(write, written.port(), std::ref(block));
+    std::thread stallWriter(write, stopped.port(), std::ref(stall));
+    World w(streamed.port());
+    QElapsedTimer timer;
+    timer.start();
+    stream.ok = StreamContent(w.ctx, data.constData(), data.size(), {}, &stream.error);
+    stream.ms = timer.elapsed();
+    blockWriter.join();
+    stallWriter.join();
+
+    const std::pair<const char*, const Write*> slow[] = {{"content stream", &stream}, {"one write", &block}};
+    for (const auto& [name, run] : slow) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(run->ok) << run->error.toStdString() << " after " << run->ms << " ms";
+        EXPECT_GT(run->ms, 10000) << "the link kept the writer waiting past the stall time";
+    }
+    EXPECT_FALSE(stall.ok);
+    EXPECT_TRUE(stall.error.contains(QStringLiteral("stalled"))) << stall.error.toStdString();
+    // Given up 10 s after its last progress, which came within the reader's 1 s of reading.
+    EXPECT_GE(stall.ms, 10000);
+    EXPECT_LT(stall.ms, 30000) << "long before the reader gives up itself (41 s)";
 }
 
 TEST(TransferGuard, KeepsOtherExchangesOffUntilReleased) {
