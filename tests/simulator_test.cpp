@@ -645,6 +645,9 @@ TEST(Simulator, StoreTakesOnlyWhatTheNextStartLoads) {
             ASSERT_TRUE(WaitFor([&] { return sim.hasFile(name.constData()); }));
         }
         EXPECT_EQ(Hex(WriteFile(sim.port(), "/local/one-more", "x")), Hex(refused));
+        // A full store still takes new settings: a rewrite is not one more file.
+        EXPECT_EQ(Hex(WriteFile(sim.port(), "/local/locate.cfg", "Mast")), Hex(accepted));
+        EXPECT_TRUE(WaitFor([&] { return sim.thread.state().files.value(QStringLiteral("/local/locate.cfg")) == "Mast"; }));
         written = sim.thread.state();
     }
     SimOptions again = o;
@@ -652,6 +655,41 @@ TEST(Simulator, StoreTakesOnlyWhatTheNextStartLoads) {
     Sim sim(again);
     ASSERT_TRUE(sim.started) << sim.thread.errorString().toStdString();
     EXPECT_EQ(sim.thread.state().files, written.files);
+    // The same for the full store loaded from the state file.
+    EXPECT_EQ(Hex(WriteFile(sim.port(), "/local/one-more", "x")), Hex(refused));
+    EXPECT_EQ(Hex(WriteFile(sim.port(), "/local/locate.cfg", "Pole")), Hex(accepted));
+    EXPECT_TRUE(WaitFor([&] { return sim.thread.state().files.value(QStringLiteral("/local/locate.cfg")) == "Pole"; }));
+    EXPECT_EQ(sim.thread.state().files.size(), kMaxFiles);
+}
+
+// A content stream may last as long as its announced length needs at the lowest rate taken,
+// beyond the grace time: a long upload sent steadily above that rate completes.
+TEST(Simulator, LongContentStreamAboveTheLowestRateCompletes) {
+    SimOptions o = QuickOptions();
+    o.idleTimeoutMs = 2000;
+    o.contentGraceMs = 300;
+    o.contentMinBytesPerSecond = 4096;  // 16 KiB may take 300 ms + 4 s
+    Sim sim(o);
+    ASSERT_TRUE(sim.started);
+    const QByteArray content = QByteArray(16 * 1024, '\x5C');
+    ASSERT_EQ(Hex(Exchange(sim.port(), Header("/local/long.cfg", std::uint32_t(content.size()), Sum(content)))),
+              Hex(Frame("5F 06")));
+
+    QTcpSocket stream;
+    ASSERT_TRUE(Connect(stream, sim.port()));
+    QElapsedTimer sending;
+    sending.start();
+    for (qsizetype offset = 0; offset < content.size(); offset += 1024) {  // 16 KiB/s, about a second
+        stream.write(content.mid(offset, 1024));
+        stream.waitForBytesWritten(1000);
+        QThread::msleep(60);
+        ASSERT_EQ(stream.state(), QAbstractSocket::ConnectedState) << "cut after " << sending.elapsed() << " ms";
+    }
+    stream.disconnectFromHost();
+    if (stream.state() != QAbstractSocket::UnconnectedState)
+        stream.waitForDisconnected(3000);
+    ASSERT_GT(sending.elapsed(), o.contentGraceMs) << "the stream outlasted the grace time";
+    EXPECT_TRUE(WaitFor([&] { return sim.thread.state().files.value(QStringLiteral("/local/long.cfg")) == content; }));
 }
 
 // Strangers who open content streams and trickle a byte now and then do not stop the service:
