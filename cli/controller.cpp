@@ -47,6 +47,7 @@ Controller::Controller(const ControllerOptions& options)
     // rzlctl sends its own requests and ticks the supervisor itself when it needs the queue sent.
     program_.form1.timer1.stop();
     program_.form1.timer3.stop();
+    program_.ctx.traffic.keepAtMost(0);  // --trace prints each frame as it passes; nothing reads them later
     Screen& screen = program_.screen;
     // The status line and the hidden log reach the terminal as plain messages.
     QObject::connect(&screen, &Screen::statusShown, [this](int bar, int panel, const QString& text) {

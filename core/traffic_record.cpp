@@ -1,5 +1,7 @@
 #include "core/traffic_record.h"
 
+#include <algorithm>
+
 #include "core/frame.h"
 
 namespace rzl {
@@ -27,7 +29,7 @@ QString CommandName(std::uint8_t code) {
 }
 
 QString TrafficLine(const TrafficEntry& entry) {
-    const QString time = entry.time.toString(Qt::ISODateWithMs);
+    const QString time = entry.time.toLocalTime().toString(Qt::ISODateWithMs);
     if (entry.kind == TrafficEntry::Kind::Log) return QStringLiteral("%1 log: %2").arg(time, entry.text);
     return QStringLiteral("%1 %2 %3 %4")
         .arg(time)
@@ -51,11 +53,17 @@ void TrafficRecord::log(const QString& line) {
     add(std::move(entry));
 }
 
+void TrafficRecord::keepAtMost(int entries) {
+    kept_ = std::clamp(entries, 0, kMaxEntries);
+    if (entries_.size() > kept_) entries_.remove(0, entries_.size() - kept_);
+}
+
 void TrafficRecord::add(TrafficEntry entry) {
     entry.time = now();
+    if (kept_ == 0) return emit added(entry);
     // Polling every few seconds for days: only the newest entries are kept.
-    if (entries_.size() >= kMaxEntries) entries_.remove(0, entries_.size() - kMaxEntries + 1);
-    entries_.append(entry);
+    if (entries_.size() >= kept_) entries_.remove(0, entries_.size() - kept_ + 1);
+    entries_.append(std::move(entry));
     emit added(entries_.last());
 }
 

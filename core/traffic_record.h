@@ -36,11 +36,16 @@ class TrafficRecord : public QObject {
 public:
     static constexpr int kMaxEntries = 5000;
 
+    // How many of the newest entries stay (at most kMaxEntries). rzlctl keeps none: it prints
+    // each entry as it is added (--trace) and has no window to show them later.
+    void keepAtMost(int entries);
+
     void frame(bool outgoing, const QByteArray& bytes);
     void log(const QString& line);
     const QList<TrafficEntry>& entries() const { return entries_; }
 
-    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+    // In UTC: the local time zone (a look at the zone file per call) is applied when a line is shown.
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTimeUtc(); };
 
 signals:
     void added(const rzl::TrafficEntry& entry);
@@ -49,6 +54,7 @@ private:
     void add(TrafficEntry entry);
 
     QList<TrafficEntry> entries_;
+    int kept_ = kMaxEntries;
     std::uint8_t lastSent_ = 0;
 };
 

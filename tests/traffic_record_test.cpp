@@ -61,6 +61,20 @@ TEST(TrafficRecordTest, KeepsTheNewestEntriesAndNamesEveryCommand) {
     // A frame too short to hold a command byte still takes its place in the record.
     record.frame(true, QByteArray("\x5A\x35", 2));
     EXPECT_EQ(record.entries().last().command, 0);
+
+    // rzlctl's record keeps nothing, yet passes every entry on (--trace), replies still named
+    // after their request.
+    record.keepAtMost(0);
+    EXPECT_TRUE(record.entries().isEmpty());
+    QList<TrafficEntry> passed;
+    QObject::connect(&record, &TrafficRecord::added, [&](const TrafficEntry& e) { passed.append(e); });
+    record.frame(true, QByteArray::fromHex("5A3577A521"));
+    record.frame(false, QByteArray::fromHex("5A3577A5D806"));
+    record.log(QStringLiteral("Wait RX Timeout!"));
+    EXPECT_TRUE(record.entries().isEmpty());
+    ASSERT_EQ(passed.size(), 3);
+    EXPECT_EQ(passed[1].command, kCmdIdentify);
+    EXPECT_EQ(passed[2].text, QStringLiteral("Wait RX Timeout!"));
 }
 
 }  // namespace
