@@ -149,6 +149,7 @@ int main(int argc, char** argv) {
 
     auto shared = std::make_shared<rzl::sim::SharedRecord>();
     shared->fault = options.fault;
+    shared->keepsArrivals = false;  // nothing in this process reads them
     rzl::sim::ModuleServer server(options, shared);
     if (!server.listen()) {
         std::fprintf(stderr, "rzl-sim: %s\n", server.errorString().toLocal8Bit().constData());

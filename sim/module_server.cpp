@@ -223,6 +223,8 @@ void ModuleServer::onNewConnection() {
 // A sender that opens a new connection is done with its earlier ones: a file header still
 // waiting to see whether it is 40 or 60 bytes long is 40 bytes long.
 void ModuleServer::keepFrame(const QByteArray& frame) {
+    if (!shared_->keepsArrivals)
+        return;
     // A copy of its own bytes: the frame may share the read buffer and its spare room.
     const QByteArray copy(frame.constData(), frame.size());
     {
@@ -244,6 +246,8 @@ void ModuleServer::keepFrame(const QByteArray& frame) {
 // The same bounds as the frames: as many, and bytes within the same limit.
 void ModuleServer::keepArrival(const Arrival& arrival) {
     QMutexLocker lock(&shared_->mutex);
+    if (!shared_->keepsArrivals)
+        return;
     QList<Arrival>& kept = shared_->arrivals;
     while (!kept.isEmpty()
            && (kept.size() >= kMaxKeptFrames || shared_->arrivalBytes + arrival.frame.size() > kMaxKeptBytes)) {

@@ -28,6 +28,9 @@ struct SharedRecord {
     qsizetype receivedBytes = 0;  // the bytes the received frames hold
     QList<Arrival> arrivals;
     qsizetype arrivalBytes = 0;   // the bytes the arrivals' frames hold
+    // The received frames and arrivals are kept for the in-process simulator's readers (tests,
+    // the demo); the stand-alone rzl-sim has none and keeps nothing.
+    bool keepsArrivals = true;
     int connections = 0;
 };
 
