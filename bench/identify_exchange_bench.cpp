@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     std::printf("  ratio:   median %.2f, spread %.2f-%.2f over %d repeats (%d failed requests)\n",
                 Quantile(ratios, 0.5), *std::min_element(ratios.begin(), ratios.end()),
                 *std::max_element(ratios.begin(), ratios.end()), repeats, failures);
-    std::printf("  target:  ratio <= 1.2\n");
+    std::printf("  target:  ratio <= 1.1\n");
 
     sim.terminate();
     sim.waitForFinished(3000);

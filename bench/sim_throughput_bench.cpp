@@ -1,6 +1,7 @@
-// rzl-sim as a process of its own, served by bare socket clients on loopback: poll exchanges per
-// second with one client and with eight at once (side by side, repeat by repeat), and the
-// simulator's resident memory before any exchange and after 100,000 of them.
+// rzl-sim as a process of its own against its floor, bench/poll_floor_server.c (one thread, epoll,
+// the poll frame answered and nothing else), each served by the same eight bare socket clients on
+// loopback: poll exchanges per second, the two measured in alternating slices, repeat by repeat;
+// and the simulator's resident memory before any exchange and after 100,000 of them.
 // Usage: sim_throughput_bench [seconds per measurement] [repeats] [exchanges for the memory figure]
 
 #include <QCoreApplication>
@@ -72,50 +73,58 @@ int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::max(0.2, std::atof(argv[1])) : 2.0;
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     const long forMemory = argc > 3 ? std::max(1L, std::atol(argv[3])) : 100000;
+    constexpr int kClients = 8;
 
-    QProcess sim;
-    const std::uint16_t port = bench::StartSimulator(sim);
-    if (port == 0) {
-        std::fprintf(stderr, "rzl-sim did not start on loopback\n");
+    QProcess sim, floor;
+    const std::uint16_t simPort = bench::StartSimulator(sim);
+    const std::uint16_t floorPort =
+        bench::StartListener(floor, QStringLiteral(RZL_BINARY_DIR "/bench/poll_floor_server"), {});
+    if (simPort == 0 || floorPort == 0) {
+        std::fprintf(stderr, "rzl-sim or bench/poll_floor_server did not start on loopback\n");
         return 1;
     }
     // Memory first: before any exchange, and after exactly `forMemory` of them.
     const long rssStart = residentKiB(sim.processId());
-    const Run warm = drive(port, 8, 0, forMemory);
+    const Run warm = drive(simPort, kClients, 0, forMemory);
     const long rssEnd = residentKiB(sim.processId());
     long total = warm.exchanges, failures = warm.failures;
 
-    std::printf("rzl-sim poll exchanges per second: %d repeats of %.1f s per side\n", repeats, seconds);
-    std::printf("  repeat   1 client /s   8 clients /s   ratio\n");
-    std::vector<double> ratios, ones, eights;
+    std::printf("poll exchanges per second, %d clients: rzl-sim (pid %lld) against the C epoll floor (pid %lld), "
+                "%d repeats of %.1f s per side\n",
+                kClients, static_cast<long long>(sim.processId()), static_cast<long long>(floor.processId()), repeats,
+                seconds);
+    std::printf("  repeat   rzl-sim /s   C floor /s   time per exchange, ratio\n");
+    std::vector<double> ratios, sims, floors;
     for (int repeat = 0; repeat < repeats; ++repeat) {
         // Four alternating slices per side, so both meet the same machine.
-        Run one, eight;
+        Run ours, theirs;
         for (int slice = 0; slice < 4; ++slice)
-            for (auto [clients, into] : {std::pair{1, &one}, std::pair{8, &eight}}) {
-                const Run part = drive(port, clients, seconds / 4);
+            for (auto [port, into] : {std::pair{simPort, &ours}, std::pair{floorPort, &theirs}}) {
+                const Run part = drive(port, kClients, seconds / 4);
                 into->exchanges += part.exchanges;
                 into->failures += part.failures;
                 into->seconds += part.seconds;
             }
-        total += one.exchanges + eight.exchanges;
-        failures += one.failures + eight.failures;
-        ones.push_back(static_cast<double>(one.exchanges) / one.seconds);
-        eights.push_back(static_cast<double>(eight.exchanges) / eight.seconds);
-        ratios.push_back(eights.back() / std::max(1.0, ones.back()));
-        std::printf("  %6d   %11.0f   %12.0f   %5.2f\n", repeat + 1, ones.back(), eights.back(), ratios.back());
+        total += ours.exchanges + theirs.exchanges;
+        failures += ours.failures + theirs.failures;
+        sims.push_back(static_cast<double>(ours.exchanges) / ours.seconds);
+        floors.push_back(static_cast<double>(theirs.exchanges) / theirs.seconds);
+        ratios.push_back(floors.back() / std::max(1.0, sims.back()));
+        std::printf("  %6d   %10.0f   %10.0f   %5.2f\n", repeat + 1, sims.back(), floors.back(), ratios.back());
     }
-    std::printf("  rates:   1 client median %.0f/s (%.0f-%.0f), 8 clients median %.0f/s (%.0f-%.0f)\n",
-                bench::Quantile(ones, 0.5), *std::min_element(ones.begin(), ones.end()),
-                *std::max_element(ones.begin(), ones.end()), bench::Quantile(eights, 0.5),
-                *std::min_element(eights.begin(), eights.end()), *std::max_element(eights.begin(), eights.end()));
+    std::printf("  rates:   rzl-sim median %.0f/s (%.0f-%.0f), C floor median %.0f/s (%.0f-%.0f)\n",
+                bench::Quantile(sims, 0.5), *std::min_element(sims.begin(), sims.end()),
+                *std::max_element(sims.begin(), sims.end()), bench::Quantile(floors, 0.5),
+                *std::min_element(floors.begin(), floors.end()), *std::max_element(floors.begin(), floors.end()));
     std::printf("  ratio:   median %.2f, spread %.2f-%.2f over %d repeats\n", bench::Quantile(ratios, 0.5),
                 *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()),
                 repeats);
     std::printf("  memory:  RSS %ld KiB at start, %ld KiB after %ld exchanges, ratio %.2f (%ld failed of %ld)\n",
                 rssStart, rssEnd, warm.exchanges, rssStart > 0 ? static_cast<double>(rssEnd) / static_cast<double>(rssStart) : 0.0,
                 failures, total);
-    sim.terminate();
-    sim.waitForFinished(3000);
+    for (QProcess* server : {&sim, &floor}) {
+        server->terminate();
+        server->waitForFinished(3000);
+    }
     return failures == 0 ? 0 : 1;
 }
