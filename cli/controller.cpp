@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "cli/request_outcome.h"
+#include "core/time_text.h"
 #include "link/device_link_check.h"
 #include "protocol/identify_reply.h"
 #include "protocol/model_catalogue.h"
@@ -326,16 +327,15 @@ ExitCode Controller::watch() {
         lastCounters = counters;
         const QDateTime now = QDateTime::currentDateTime();
         if (options_.csv) {
-            // With the offset from UTC, so a log across a change of the clocks still sorts.
             QString line = QStringLiteral("%1,%2,%3")
-                               .arg(now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs))
+                               .arg(IsoTimeWithOffset(now))
                                .arg(lastDo)
                                .arg(lastDi);
             if (counters)
                 for (std::uint32_t value : *counters) line += u',' + QString::number(value);
             printLine(stdout, line);
         } else {
-            QJsonObject json{{"command", "watch"}, {"time", now.toString(Qt::ISODateWithMs)}};
+            QJsonObject json{{"command", "watch"}, {"time", IsoTimeWithOffset(now)}};
             merge(json, ioJson());
             QString line = QStringLiteral("%1  DO: %2  DI: %3")
                                .arg(now.toString(QStringLiteral("HH:mm:ss.zzz")), hex2(lastDo), hex2(lastDi));

@@ -9,6 +9,7 @@ enum ExitCode {
     kExitNoReply = 3,       // no reply, or a reply not accepted
     kExitNotLinked = 4,     // the link check failed
     kExitForeignModule = 5, // the identify reply came from a module at another address
+    kExitOutput = 6,        // standard output closed or not written: the results were lost
 };
 
 }  // namespace rzl::cli

@@ -6,12 +6,14 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 
 #include "app/options.h"
 #include "cli/backup_commands.h"
 #include "cli/controller.h"
 #include "cli/settings_commands.h"
+#include "cli/standard_output.h"
 #include "core/usage.h"
 
 using namespace rzl::cli;
@@ -246,16 +248,13 @@ rzl::Usage CliUsage() {
                        {kExitUnreachable, "module not reachable, or a step of a setting did not reach it"},
                        {kExitNoReply, "no reply or reply not accepted"},
                        {kExitNotLinked, "link check failed"},
-                       {kExitForeignModule, "the identify reply came from a module at another address"}};
+                       {kExitForeignModule, "the identify reply came from a module at another address"},
+                       {kExitOutput, "standard output is closed or could not be written (a full disk)"}};
     usage.seeAlso = {QStringLiteral("rzl-ctrl(1)"), QStringLiteral("rzl-sim(1)")};
     return usage;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("rzlctl"));
+int Run(const QCoreApplication& app) {
 
     const rzl::Usage usage = CliUsage();
     Settings settings;
@@ -285,4 +284,21 @@ int main(int argc, char** argv) {
         if (const ExitCode code = controller.checkLink(); code != kExitDone) return code;
     }
     return call(controller);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (const auto problem = GuardStandardStreams()) {
+        std::fprintf(stderr, "rzlctl: %s\n", problem->toLocal8Bit().constData());
+        return kExitOutput;
+    }
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("rzlctl"));
+    const int code = Run(app);
+    if (const auto problem = CloseStandardOutput()) {
+        std::fprintf(stderr, "rzlctl: %s\n", problem->toLocal8Bit().constData());
+        return kExitOutput;
+    }
+    return code;
 }

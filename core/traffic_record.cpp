@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/frame.h"
+#include "core/time_text.h"
 
 namespace rzl {
 
@@ -29,7 +30,7 @@ QString CommandName(std::uint8_t code) {
 }
 
 QString TrafficLine(const TrafficEntry& entry) {
-    const QString time = entry.time.toLocalTime().toString(Qt::ISODateWithMs);
+    const QString time = IsoTimeWithOffset(entry.time);
     if (entry.kind == TrafficEntry::Kind::Log) return QStringLiteral("%1 log: %2").arg(time, entry.text);
     return QStringLiteral("%1 %2 %3 %4")
         .arg(time)

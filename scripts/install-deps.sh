@@ -11,7 +11,7 @@ packages=(
   libnl-3-dev libnl-genl-3-dev
   fonts-wine fonts-crosextra-carlito
   xvfb xauth
-  iproute2 util-linux
+  iproute2 util-linux tzdata
   dpkg-dev desktop-file-utils appstream
   "$@"
 )

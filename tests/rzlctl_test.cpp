@@ -387,3 +387,52 @@ TEST_F(RzlctlTest, WatchCsvIsAHeaderAndALinePerChange) {
 }
 
 }  // namespace
+
+// A script reads rzlctl's results from standard output: when they cannot be written there, the
+// exit code says so, however well the exchange with the module went.
+TEST_F(RzlctlTest, ResultsThatCannotBeWrittenAreAnError) {
+    const QString device = QStringLiteral("--device=127.0.0.1:%1").arg(sim.port());
+    const QString range = QStringLiteral("--port=%1").arg(sim.port());
+    const struct {
+        QStringList args;
+        QString redirect;  // applied by the shell to rzlctl's standard output
+        bool sends;        // a closed standard output is found before anything is sent
+    } cases[] = {
+        {{device, "--no-link-check", "identify"}, ">/dev/full", true},
+        {{"--json", range, "--timeout-ms", "2000", "scan", "127.0.0.1/32"}, ">/dev/full", true},
+        {{"--help"}, ">/dev/full", false},
+        {{device, "--no-link-check", "identify"}, ">&-", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE((c.args.join(' ') + ' ' + c.redirect).toStdString());
+        sim.clearReceived();
+        QProcess process;
+        process.setWorkingDirectory(workDir.path());
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start(QStringLiteral("/bin/sh"), QStringList{"-c", "exec \"$0\" \"$@\" " + c.redirect,
+                                                             QStringLiteral(RZL_BINARY_DIR "/rzlctl")} + c.args);
+        ASSERT_TRUE(process.waitForFinished(30000));
+        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+        EXPECT_EQ(process.exitCode(), 6) << err.toStdString();
+        EXPECT_TRUE(err.contains("standard output")) << err.toStdString();
+        EXPECT_EQ(!framesHex().isEmpty(), c.sends);
+    }
+}
+
+// Every time rzlctl prints says its offset from UTC, in the JSON as in the CSV and the trace.
+TEST_F(RzlctlTest, PrintedTimesCarryTheirOffset) {
+    QProcess process;
+    process.setWorkingDirectory(workDir.path());
+    process.setStandardInputFile(QProcess::nullDevice());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TZ"), QStringLiteral("Asia/Kolkata"));  // +05:30 all year
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(RZL_BINARY_DIR "/rzlctl"),
+                  {QStringLiteral("--device=127.0.0.1:%1").arg(sim.port()), "--no-link-check", "--json", "--trace",
+                   "--count", "1", "watch"});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    const QJsonObject json = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+    EXPECT_TRUE(json["time"].toString().endsWith("+05:30")) << json["time"].toString().toStdString();
+    const QString trace = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_TRUE(trace.section('\n', 0, 0).section(' ', 0, 0).endsWith("+05:30")) << trace.toStdString();
+}

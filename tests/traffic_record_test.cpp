@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/context.h"
+#include "core/time_text.h"
 #include "protocol/request_builders.h"
 #include "tests/support/fakes.h"
 #include "tests/support/loopback_peer.h"
@@ -34,11 +35,14 @@ TEST(TrafficRecordTest, ExchangesAndLogLinesArriveInOrderWithTheRequestsName) {
     QStringList lines;
     for (const TrafficEntry& entry : ctx.traffic.entries()) lines.append(TrafficLine(entry));
     ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0], QStringLiteral("2026-03-01T12:00:00.125 Identify        >> 5A 35 77 A5 21 00 00"));
-    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("2026-03-01T12:00:00.125 Identify        << 5A 35 77 A5 D8 06 B0")))
+    // Local time with its offset, which depends on the zone the test runs in ("Z" in UTC).
+    const QString noon = IsoTimeWithOffset(kNoon);
+    ASSERT_TRUE(noon.startsWith(QStringLiteral("2026-03-01T12:00:00.125"))) << noon.toStdString();
+    EXPECT_EQ(lines[0], noon + QStringLiteral(" Identify        >> 5A 35 77 A5 21 00 00"));
+    EXPECT_TRUE(lines[1].startsWith(noon + QStringLiteral(" Identify        << 5A 35 77 A5 D8 06 B0")))
         << lines[1].toStdString();
-    EXPECT_EQ(lines[1].size(), 24 + 16 + 3 + identify::kReplyLength * 3 - 1);  // the whole reply
-    EXPECT_EQ(lines[2], QStringLiteral("2026-03-01T12:00:00.125 log: Wait RX Timeout!"));
+    EXPECT_EQ(lines[1].size(), noon.size() + 1 + 16 + 3 + identify::kReplyLength * 3 - 1);  // the whole reply
+    EXPECT_EQ(lines[2], noon + QStringLiteral(" log: Wait RX Timeout!"));
 }
 
 TEST(TrafficRecordTest, KeepsTheNewestEntriesAndNamesEveryCommand) {
