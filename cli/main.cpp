@@ -246,7 +246,7 @@ rzl::Usage CliUsage() {
     usage.exitCodes = {{kExitDone, "done"},
                        {kExitUsage, "usage error, a setting refused, or No at a confirmation"},
                        {kExitUnreachable, "module not reachable, or a step of a setting did not reach it"},
-                       {kExitNoReply, "no reply or reply not accepted"},
+                       {kExitNoReply, "no reply, or the module refused the request or a setting's file"},
                        {kExitNotLinked, "link check failed"},
                        {kExitForeignModule, "the identify reply came from a module at another address"},
                        {kExitOutput, "standard output is closed or could not be written (a full disk)"}};

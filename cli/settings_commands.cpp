@@ -1,5 +1,6 @@
 #include "cli/settings_commands.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 
 #include "cli/controller.h"
@@ -40,6 +41,7 @@ QString outcomeName(WriteOutcome outcome) {
     case WriteOutcome::Cancelled: return QStringLiteral("cancelled");
     case WriteOutcome::NotLinked: return QStringLiteral("not-linked");
     case WriteOutcome::Failed: return QStringLiteral("failed");
+    case WriteOutcome::Refused: return QStringLiteral("refused");
     }
     return {};
 }
@@ -51,6 +53,7 @@ ExitCode exitCodeOf(WriteOutcome outcome) {
     case WriteOutcome::Cancelled: return kExitUsage;
     case WriteOutcome::NotLinked: return kExitNotLinked;
     case WriteOutcome::Failed: return kExitUnreachable;
+    case WriteOutcome::Refused: return kExitNoReply;
     }
     return kExitUsage;
 }
@@ -137,6 +140,11 @@ ExitCode Controller::writeSetting(const SettingsCommand& command) {
 
     if (options_.json) {
         QJsonObject json{{"command", command.name}, {"result", outcomeName(result.outcome)}, {"message", message}};
+        if (!result.changed.isEmpty() || !result.notSent.isEmpty()) {
+            json.insert("changed", QJsonArray::fromStringList(result.changed));
+            json.insert("notSent", QJsonArray::fromStringList(result.notSent));
+        }
+        if (!result.warning.isEmpty()) json.insert("warning", result.warning);
         if (code != kExitDone) {
             json.insert("error", message);
             json.insert("exit", code);
@@ -144,6 +152,7 @@ ExitCode Controller::writeSetting(const SettingsCommand& command) {
         emitResult(json, {});
     } else if (code == kExitDone) {
         emitResult({}, {message});
+        if (!result.warning.isEmpty()) printMessage(QStringLiteral("rzlctl: warning: ") + result.warning);
     } else if (result.message.isEmpty()) {
         printMessage(QStringLiteral("rzlctl: ") + message);
     }

@@ -59,6 +59,8 @@ TransferOutcome SendFile(Context& ctx, const QString& name, qint64 length) {
     if (!guard.acquired()) return busy(kSendPrefix, name);
 
     DeviceSession& s = ctx.session;
+    GaugeView& gauge = ctx.screen.setup.gauge;
+    gauge.position = 0;  // an earlier write's full bar must not stand beside this one's error
     const std::uint64_t sum = ContentByteSum(ctx.transfer.data(), length);
     WriteFileHeader(s, kCmdFileHeader, kFileHeaderLength, static_cast<std::uint32_t>(length), sum, name);
     ctx.screen.showStatus(kSendPrefix + name);
@@ -69,8 +71,14 @@ TransferOutcome SendFile(Context& ctx, const QString& name, qint64 length) {
     // A header met by silence went out and the content follows; one that never got there ends the write.
     if (!header.delivered())
         return failed(TransferStep::Header, kSendPrefix, name, QStringLiteral("File header not sent"), header.reason);
+    // A module that answers no (its store full, too many files open) will not take the content.
+    if (header.refused()) {
+        TransferOutcome refused = failed(TransferStep::Header, kSendPrefix, name,
+                                         QStringLiteral("File header refused by the module (status %1)").arg(header.status));
+        refused.refusedStatus = header.status;
+        return refused;
+    }
 
-    GaugeView& gauge = ctx.screen.setup.gauge;
     gauge.minimum = 0;
     gauge.maximum = static_cast<int>(length);
     gauge.position = 0;

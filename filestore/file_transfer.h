@@ -20,7 +20,7 @@ enum class TransferStep {
     None,     // every step went out
     Refused,  // the name does not fit its frame, or the length the buffer: nothing sent
     Busy,     // another exchange was running (a click inside its wait): nothing sent
-    Header,   // the file header did not reach the module
+    Header,   // the file header did not reach the module, or the module refused it
     Content,  // the content connection could not be opened, or a write on it failed
     Delete,   // the delete frame did not reach the module
 };
@@ -30,6 +30,7 @@ struct TransferOutcome {
     QString file;
     QString reason;
     QString errorText;  // what the error box says: the file, the step and the reason
+    int refusedStatus = -1;  // the module answered the header with this status instead of 6
 
     bool done() const { return failedAt == TransferStep::None; }
 };
@@ -40,7 +41,9 @@ inline constexpr int kFileReadyPauseMs = 1500;
 // window's progress bar (red, maximum = length, position = bytes written).
 TransferOutcome SendFile(Context& ctx, const QString& name, qint64 length);
 
-// Deletes file `name`. A module that has no such file answers so; that is not a failure.
+// Deletes file `name`. A module that has no such file answers with a status other than 6, the
+// same as for a delete it refuses; either way the file is not there after it, so neither is a
+// failure.
 TransferOutcome KillFile(Context& ctx, const QString& name);
 
 // The content step of SendFile on its own: the first `length` bytes of the transfer buffer in

@@ -127,7 +127,10 @@ ExchangeOutcome runExchange(Context& ctx, std::uint8_t length, Guard guard) {
     if (ctx.dispatchReply) ctx.dispatchReply(static_cast<int>(reply.size()));
     s.exchangeCommand = 0;
     release(ctx, guard);
-    return {ExchangeResult::Replied, {}};
+    // The status of a signed reply; one with another signature is garbage, not an answer.
+    const bool signed_ = reply.size() > kStatusByte &&
+                         std::equal(s.signature.begin(), s.signature.end(), reinterpret_cast<const std::uint8_t*>(reply.constData()));
+    return {ExchangeResult::Replied, {}, signed_ ? static_cast<std::uint8_t>(reply.at(kStatusByte)) : -1};
 }
 
 ExchangeOutcome runSendOnly(Context& ctx, std::uint8_t length, Guard guard) {

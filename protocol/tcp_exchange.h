@@ -14,7 +14,7 @@ enum class ExchangeResult {
     Replied,         // the frame went out and the reply was handed to the dispatcher
     NoReply,         // the frame went out; no whole reply came back within the wait
     Sent,            // send-only: the frame went out
-    ConnectionLost,  // the frame was written, then the connection failed before any reply
+    ConnectionLost,  // the frame was written, then the connection closed or broke before any reply
     NotSent,         // connected, but the frame could not be written
     NoConnection,    // no connection could be made; nothing was sent
     Busy,            // another exchange holds the guard; nothing was sent
@@ -24,12 +24,17 @@ enum class ExchangeResult {
 struct ExchangeOutcome {
     ExchangeResult result = ExchangeResult::Busy;
     QString reason;  // the socket's words for a failure
+    int status = -1;  // Replied with the frame signature: the reply's status byte (6: accepted)
 
-    // The module took the frame: it went out, and the connection did not fail before a reply.
+    // The frame left this PC whole. A module that then closes or resets the connection without
+    // a word (one that restarts at once on the Wi-Fi mode command does) got it all the same:
+    // for the caller that is a missing reply, not a frame that was never sent.
     bool delivered() const {
         return result == ExchangeResult::Replied || result == ExchangeResult::NoReply ||
-               result == ExchangeResult::Sent;
+               result == ExchangeResult::Sent || result == ExchangeResult::ConnectionLost;
     }
+    // The module answered, and said no.
+    bool refused() const { return status >= 0 && status != 6; }
 };
 
 // Sends the first `length` bytes of txFrame on a connection of its own, reads the reply within

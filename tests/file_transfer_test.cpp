@@ -151,7 +151,7 @@ TEST(KillFile, DeleteFrameIsCleanAndTheReplyIsShown) {
 // Every failure ends the transfer where it happens, sends nothing after it, says which file and
 // why, and leaves the module free for the next request.
 TEST(FileTransfer, FailuresStopAtTheirStepAndReleaseTheGuard) {
-    enum class Target { Sim, SimClosing, NoListener, ResettingPeer, Busy };
+    enum class Target { Sim, SimRefusing, NoListener, ResettingPeer, Busy };
     struct Case {
         const char* what;
         Target target;
@@ -166,9 +166,8 @@ TEST(FileTransfer, FailuresStopAtTheirStepAndReleaseTheGuard) {
     const QString name24 = QStringLiteral("/local/") + QString(17, QLatin1Char('n'));
     const Case cases[] = {
         {"header, no listener", Target::NoListener, true, file, TransferStep::Header, "Connect Timeout", 0},
-        {"header, module closes", Target::SimClosing, true, file, TransferStep::Header, "Send FileName: " + file, 0},
+        {"header refused", Target::SimRefusing, true, file, TransferStep::Header, "Send FileName: " + file, 0},
         {"delete, no listener", Target::NoListener, false, file, TransferStep::Delete, "Connect Timeout", 0},
-        {"delete, module closes", Target::SimClosing, false, file, TransferStep::Delete, "Del File: " + file, 0},
         {"content reset midway", Target::ResettingPeer, true, file, TransferStep::Content,
          "Transfer Length => 4194304", 1},
         {"write while busy", Target::Busy, true, file, TransferStep::Busy, "", 0},
@@ -184,7 +183,7 @@ TEST(FileTransfer, FailuresStopAtTheirStepAndReleaseTheGuard) {
         w.place(content);
         switch (c.target) {
         case Target::Sim: break;
-        case Target::SimClosing: w.sim.setFault(FaultMode::Close); break;
+        case Target::SimRefusing: w.sim.setFault(FaultMode::Reject); break;
         case Target::NoListener: w.ctx.session.tcpPort = closedLoopbackPort(); break;
         case Target::ResettingPeer:
             ASSERT_TRUE(resetting.start());
@@ -197,11 +196,12 @@ TEST(FileTransfer, FailuresStopAtTheirStepAndReleaseTheGuard) {
         const TransferOutcome outcome = c.write ? SendFile(w.ctx, c.name, content.size()) : KillFile(w.ctx, c.name);
 
         EXPECT_EQ(outcome.failedAt, c.step) << outcome.errorText.toStdString();
+        EXPECT_EQ(outcome.refusedStatus, c.target == Target::SimRefusing ? 21 : -1);
         EXPECT_TRUE(outcome.errorText.contains(c.name)) << outcome.errorText.toStdString();
         EXPECT_FALSE(outcome.reason.isEmpty());
         EXPECT_EQ(w.t.screen.main.statusBar2[0], c.status);
         EXPECT_EQ(w.t.clock.pauses.size(), c.pauses);
-        if (c.target == Target::SimClosing) {
+        if (c.target == Target::SimRefusing) {
             EXPECT_EQ(w.sim.connectionCount(), connectionsBefore + 1) << "nothing after the failed step";
         } else if (c.target != Target::ResettingPeer) {
             EXPECT_EQ(w.sim.connectionCount(), connectionsBefore) << "nothing sent";

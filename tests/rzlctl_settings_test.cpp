@@ -172,8 +172,8 @@ TEST(RzlctlSettings, RefusalsAndFailuresHaveTheirExitCodes) {
         {{"--yes", "set-web-key", "abcdef"}, FaultMode::None, 1, "invalid-input", "    . WEB Key must be 5 chars.", 0},
         {{"set-location", "Roof"}, FaultMode::None, 1, "cancelled",
          "refused: standard input is not a terminal (use --yes)", 0},
-        {{"--yes", "set-location", "Roof"}, FaultMode::Close, 2, "failed",
-         "Send FileName: /local/locate.cfg\n    . File header not sent: ", 0},
+        {{"--yes", "set-location", "Roof"}, FaultMode::Reject, 3, "refused",
+         "Send FileName: /local/locate.cfg\n    . File header refused by the module (status 21)", 1},
     };
     SimulatorThread sim;
     ASSERT_TRUE(sim.start());

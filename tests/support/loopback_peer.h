@@ -30,6 +30,8 @@ enum class PeerMode {
     AnswerAndClose,  // the reply, then it closes the connection
     ResetContent, // answers a frame (it opens with the signature); resets any other connection
                   // at its first bytes, as a module that fails in the middle of a file's content
+    ReadThenClose,  // reads the frame, then closes the connection in order without a reply
+    ReadThenReset,  // reads the frame, then resets the connection
     ResetAfter,   // reads resetAfterBytes of a connection, stops reading so the sender stalls
                   // with bytes still to write, and resets it resetDelayMs later
 };
@@ -146,6 +148,8 @@ private:
             socket->write(reply_);
             socket->disconnectFromHost();
             break;
+        case PeerMode::ReadThenClose: socket->disconnectFromHost(); break;
+        case PeerMode::ReadThenReset: socket->abort(); break;
         case PeerMode::Silent:
         case PeerMode::ResetAfter:
         case PeerMode::CloseAtOnce: break;

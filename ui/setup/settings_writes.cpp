@@ -69,6 +69,10 @@ public:
         return true;
     }
 
+    // What the operation will send, in order ("write /local/ap_key.cfg", "command 50"), so
+    // that a step that fails can say what the module already has and what it did not get.
+    void plan(const QStringList& steps) { planned_ = steps; }
+
     // The steps: each false (error box shown, outcome set) when it did not reach the module.
     bool write(const QString& name, const QByteArray& content) {
         std::memcpy(ctx_.transfer.data(), content.constData(), static_cast<std::size_t>(content.size()));
@@ -80,39 +84,69 @@ public:
             end(WriteOutcome::NotLinked, {});
             return false;
         }
-        if (sent.delivered()) return true;
-        failed(what + QStringLiteral("\n    . Not sent: ") + sent.reason);
+        if (sent.delivered()) return stepDone();
+        failed(what + QStringLiteral("\n    . Not sent: ") + sent.reason, WriteOutcome::Failed);
         return false;
     }
 
     void log(const QString& line) { ctx_.screen.log(line); }
     void pause(int milliseconds) { ctx_.clock.pause(milliseconds); }
 
-    WriteResult done(const QString& information) {
-        ctx_.dialogs.message(information, QStringLiteral("Information"), BoxIcon::Information);
-        return end(WriteOutcome::Done, information);
+    WriteResult done(const QString& information, const QString& warning = {}) {
+        const QString text = warning.isEmpty() ? information : information + QStringLiteral("\n    . ") + warning;
+        ctx_.dialogs.message(text, QStringLiteral("Information"), BoxIcon::Information);
+        end(WriteOutcome::Done, text);
+        result_.warning = warning;
+        return result_;
+    }
+
+    // The last step did not reach the module; the ones before it did and are kept.
+    QString lastStepMissed(const ExchangeOutcome& sent, const QString& what) {
+        if (sent.delivered()) {
+            stepDone();
+            return {};
+        }
+        const QString why = sent.result == ExchangeResult::NotLinked ? QStringLiteral("the link check failed") : sent.reason;
+        return what + QStringLiteral(" did not reach the module: ") + why;
     }
 
     const WriteResult& result() const { return result_; }
 
 private:
+    bool stepDone() {
+        ++stepsDone_;
+        return true;
+    }
     bool transferred(const TransferOutcome& outcome) {
-        if (outcome.done()) return true;
-        failed(outcome.errorText);
+        if (outcome.done()) return stepDone();
+        failed(outcome.errorText, outcome.refusedStatus >= 0 ? WriteOutcome::Refused : WriteOutcome::Failed);
         return false;
     }
-    void failed(const QString& text) {
+    void failed(QString text, WriteOutcome outcome) {
+        const QStringList changed = planned_.mid(0, stepsDone_);
+        const QStringList notSent = planned_.mid(stepsDone_);
+        if (!changed.isEmpty()) {
+            text += QStringLiteral("\n    . Done before it: ") + changed.join(QStringLiteral(", "));
+            text += QStringLiteral("\n    . Not done: ") + notSent.join(QStringLiteral(", "));
+        }
         ctx_.dialogs.message(text, kErrorCaption, BoxIcon::Error);
-        end(WriteOutcome::Failed, text);
+        end(outcome, text);
+        result_.changed = changed;
+        result_.notSent = notSent;
     }
     WriteResult end(WriteOutcome outcome, const QString& message) {
-        result_ = {outcome, message};
+        result_ = {outcome, message, {}, {}, {}};
         return result_;
     }
 
     Context& ctx_;
     WriteResult result_;
+    QStringList planned_;
+    int stepsDone_ = 0;
 };
+
+QString written(const QString& file) { return QStringLiteral("write ") + file; }
+QString deleted(const QString& file) { return QStringLiteral("delete ") + file; }
 
 // The AP and Station groups differ only in their fields, texts and files.
 struct WifiGroup {
@@ -147,6 +181,10 @@ WriteResult wifiWrite(Context& ctx, const WifiGroup& g) {
                                 QStringLiteral("\n    . KEY: ") + g.keyText))
         return run.result();
 
+    QStringList steps{g.type == kOpen ? deleted(g.keyFile) : written(g.keyFile)};
+    if (!g.typeFile.isEmpty()) steps.append(written(g.typeFile));
+    steps.append(written(g.ssidFile));
+    run.plan(steps);
     if (g.type == kOpen) {
         if (!run.remove(g.keyFile)) return run.result();
     } else {
@@ -208,6 +246,7 @@ WriteResult StaticIpWrite(Context& ctx) {
     const QString file = QStringLiteral("/local/sta_ip.cfg");
     if (!v.checkBox1) {
         if (!run.confirmedAndLinked(QStringLiteral("Delete Station Static IP config, execute?\n"))) return run.result();
+        run.plan({deleted(file)});
         if (!run.remove(file)) return run.result();
         return run.done(QStringLiteral("Station Static IP delete complete") + kRebootReminder);
     }
@@ -222,6 +261,7 @@ WriteResult StaticIpWrite(Context& ctx) {
                                 QStringLiteral("\n    . Mask: ") + v.edit9 + QStringLiteral("\n    . Gateway: ") +
                                 v.edit10))
         return run.result();
+    run.plan({written(file)});
     if (!run.write(file, content)) return run.result();
     return run.done(QStringLiteral("Station Static IP write complete") + kRebootReminder);
 }
@@ -236,6 +276,7 @@ WriteResult WebKeyWrite(Context& ctx) {
         return run.result();
 
     ctx.webKey = *key;
+    run.plan({QStringLiteral("command 50")});
     if (!run.command(SendWebKey(ctx), QStringLiteral("Send WEB Key (command 50)"))) return run.result();
     run.log(QStringLiteral("WEB Key =") + text);
     return run.done(QStringLiteral("WEB Key write complete,\n    .Take effect immediately."));
@@ -251,6 +292,7 @@ WriteResult LocationWrite(Context& ctx) {
     if (!run.confirmedAndLinked(QStringLiteral("Modify Location string, execute?\n    . Location: ") + text +
                                 QStringLiteral(".\n")))
         return run.result();
+    run.plan({written(QStringLiteral("/local/locate.cfg"))});
     if (!run.write(QStringLiteral("/local/locate.cfg"), *location)) return run.result();
     run.log(QStringLiteral("Location =") + text);
     return run.done(QStringLiteral("Location string write complete") + kRebootReminder);
@@ -286,11 +328,15 @@ WriteResult ModbusWrite(Context& ctx) {
     content[1] = static_cast<char>(*port);
     content[2] = static_cast<char>(*timeout >> 8);
     content[3] = static_cast<char>(*timeout);
+    run.plan({written(QStringLiteral("/local/mbport.cfg")), QStringLiteral("command 220")});
     if (!run.write(QStringLiteral("/local/mbport.cfg"), content)) return run.result();
     run.log(QStringLiteral("Modbus Port =%1, Idle Timeout: %2").arg(*port).arg(*timeout));
     run.pause(kBeforeModbusNoticeMs);
-    if (!run.command(SendModbusNotice(ctx), QStringLiteral("Send Modbus notice (command 220)"))) return run.result();
-    return run.done(QStringLiteral("Modify Modbus Port, Timeout write complete") + kRebootReminder);
+    // The port file is stored and takes effect at the next reboot whether or not the notice
+    // arrives, so the information box stands either way, saying when the notice was missed.
+    const ExchangeOutcome notice = SendModbusNotice(ctx);
+    return run.done(QStringLiteral("Modify Modbus Port, Timeout write complete") + kRebootReminder,
+                    run.lastStepMissed(notice, QStringLiteral("The Modbus notice (command 220)")));
 }
 
 }  // namespace rzl
