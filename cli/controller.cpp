@@ -45,6 +45,7 @@ void onInterrupt(int) { interrupted = 1; }
 
 Controller::Controller(const ControllerOptions& options)
     : options_(options), dialogs_(options.assumeYes), program_(dialogs_, clock_) {
+    dialogs_.beforePrinting = [this] { endProgressLine(); };
     // rzlctl sends its own requests and ticks the supervisor itself when it needs the queue sent.
     program_.form1.timer1.stop();
     program_.form1.timer3.stop();
@@ -65,7 +66,14 @@ Controller::Controller(const ControllerOptions& options)
     }
 }
 
+void Controller::endProgressLine() {
+    if (!progressLineOpen_) return;
+    progressLineOpen_ = false;
+    std::fputc('\n', stderr);
+}
+
 void Controller::printMessage(const QString& text) {
+    endProgressLine();
     printLine(stderr, text);
     lastMessage_ = text;
 }
@@ -75,6 +83,7 @@ ExitCode Controller::fail(ExitCode code, const QString& message) {
         printLine(stdout, QString::fromUtf8(QJsonDocument(QJsonObject{{"error", message}, {"exit", code}})
                                                 .toJson(QJsonDocument::Compact)));
     }
+    endProgressLine();
     if (message != lastMessage_) printLine(stderr, QStringLiteral("rzlctl: ") + message);
     return code;
 }

@@ -74,6 +74,8 @@ private:
     void showProgress(qint64 written, qint64 length);
 
     int progressShown_ = -1;  // the last percentage (terminal) or tenth (otherwise) shown
+    bool progressLineOpen_ = false;  // a terminal progress bar waits for its end of line
+    void endProgressLine();
 
     ControllerOptions options_;
     TerminalDialogs dialogs_;

@@ -66,6 +66,7 @@ void Controller::showProgress(qint64 written, qint64 length) {
     const bool terminal = !options_.json && isatty(STDERR_FILENO);
     const int shown = terminal ? percent : percent / 10;
     if (shown == progressShown_) return;
+    const int previous = progressShown_;
     progressShown_ = shown;
     if (options_.json) {
         printTo(stdout, QString::fromUtf8(QJsonDocument(QJsonObject{{"command", "firmware"},
@@ -78,10 +79,13 @@ void Controller::showProgress(qint64 written, qint64 length) {
         std::fprintf(stderr, "\r[%s%s] %3d %%  %lld/%lld bytes", QByteArray(filled, '#').constData(),
                      QByteArray(kBarWidth - filled, '.').constData(), percent, static_cast<long long>(written),
                      static_cast<long long>(length));
-        if (written == length) std::fputc('\n', stderr);
+        progressLineOpen_ = true;
+        if (written == length) endProgressLine();
         std::fflush(stderr);
     } else {
-        printTo(stderr, QStringLiteral("firmware: %1 %").arg(shown * 10));
+        // A line for every tenth, also those the acknowledgements passed in one step.
+        for (int tenth = previous + 1; tenth <= shown; ++tenth)
+            printTo(stderr, QStringLiteral("firmware: %1 %").arg(tenth * 10));
     }
 }
 

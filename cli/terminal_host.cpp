@@ -10,6 +10,7 @@
 namespace rzl::cli {
 
 void TerminalDialogs::message(const QString& text, const QString& caption, BoxIcon) {
+    if (beforePrinting) beforePrinting();
     const QString line = caption.isEmpty() || caption == text ? text : caption + QStringLiteral(": ") + text;
     std::fprintf(stderr, "%s\n", qPrintable(line));
 }
@@ -20,6 +21,7 @@ bool TerminalDialogs::confirm(const QString& text, const QString&) {
         refusedWithoutTerminal = true;
         return false;
     }
+    if (beforePrinting) beforePrinting();
     std::fprintf(stderr, "%s\nProceed? [y/N] ", qPrintable(text));
     std::fflush(stderr);
     std::string answer;

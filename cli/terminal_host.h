@@ -3,6 +3,7 @@
 // confirmations are asked on the terminal (or answered by --yes), pauses really sleep.
 
 #include <QString>
+#include <functional>
 
 #include "core/screen.h"
 
@@ -23,6 +24,10 @@ public:
 
     // Set when a confirmation was refused because standard input is not a terminal.
     bool refusedWithoutTerminal = false;
+
+    // Called before a box or question is printed, so that a progress line still open on the
+    // terminal is ended first instead of running into the message.
+    std::function<void()> beforePrinting;
 
 private:
     bool assumeYes_;

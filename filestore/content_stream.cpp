@@ -7,7 +7,14 @@
 
 namespace rzl {
 
-bool StreamContent(Context& ctx, const char* data, qint64 length, const ContentProgress& progress, QString* error) {
+bool StreamContent(Context& ctx, const char* data, qint64 length, const ContentProgress& reportProgress,
+                   QString* error) {
+    qint64 reported = 0;
+    const auto progress = [&](qint64 acknowledged) {
+        if (acknowledged <= reported || !reportProgress) return;  // only news
+        reported = acknowledged;
+        reportProgress(acknowledged);
+    };
     TcpClient client(ctx.clock);
     if (!client.connectTo(ctx.session.deviceIp, ctx.session.tcpPort, ctx.connectTimeoutMs)) {
         if (error) *error = client.error();
@@ -20,7 +27,14 @@ bool StreamContent(Context& ctx, const char* data, qint64 length, const ContentP
             client.disconnect();
             return false;
         }
-        if (progress) progress(offset + piece);
+        // Progress counts what the module has acknowledged, not what entered this PC's buffers.
+        progress(offset + piece - std::min(client.unacknowledged(), offset + piece));
+    }
+    // Done only once the module has every byte: what follows (a pause, the checksum query, the
+    // activation) must not overtake the content still on its way.
+    if (!client.waitUntilAcknowledged(length, progress)) {
+        if (error) *error = client.error();
+        return false;
     }
     client.disconnect();
     return true;

@@ -13,12 +13,14 @@ class Context;
 
 inline constexpr int kContentPieceBytes = 1024;
 
-// Called after every piece with the number of bytes written so far.
+// Called after every piece, and while the last ones are acknowledged, with the number of bytes
+// the module has acknowledged so far; the last call has them all.
 using ContentProgress = std::function<void(qint64 written)>;
 
 // Connects to the target (the exchange's connect timeout), writes `length` bytes of `data` in
-// pieces and closes. False, with the reason in `error`, when the connection cannot be opened
-// or a write fails; the connection is closed in every case.
+// pieces, waits until the module has acknowledged them all, and closes. False, with the reason
+// in `error`, when the connection cannot be opened, a write fails, or the connection fails
+// before everything was acknowledged; the connection is closed in every case.
 bool StreamContent(Context& ctx, const char* data, qint64 length, const ContentProgress& progress, QString* error);
 
 }  // namespace rzl

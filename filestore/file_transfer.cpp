@@ -31,14 +31,14 @@ TransferOutcome busy(const QString& prefix, const QString& name) {
 
 bool StreamFileContent(Context& ctx, qint64 length, QString* error, const std::function<void(qint64)>& written) {
     GaugeView& gauge = ctx.screen.setup.gauge;
-    qint64 offset = 0;  // where the piece just written began
+    qint64 painted = -1;  // the 64 KiB step last painted
     const auto progress = [&](qint64 sofar) {
         gauge.position = static_cast<int>(sofar);
-        if (offset % kRepaintEvery == 0) {
+        if (sofar / kRepaintEvery != painted) {
+            painted = sofar / kRepaintEvery;
             ctx.screen.changed();
             ctx.clock.pump();
         }
-        offset = sofar;
         if (written) written(sofar);
     };
     return StreamContent(ctx, ctx.transfer.data(), length, progress, error);

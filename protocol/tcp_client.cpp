@@ -8,6 +8,8 @@
 #include <cstring>
 #include <netinet/in.h>
 #include <poll.h>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -93,6 +95,34 @@ bool TcpClient::write(const char* data, qint64 size) {
         waitFor(POLLOUT, kSliceMs);  // the send buffer is full; an error shows in the next send
     }
     return true;
+}
+
+qint64 TcpClient::unacknowledged() const {
+    if (fd_ < 0) return 0;
+    int queued = 0;  // SIOCOUTQ: bytes not yet sent plus those sent but not acknowledged
+    if (::ioctl(fd_, SIOCOUTQ, &queued) != 0) return 0;
+    return queued;
+}
+
+bool TcpClient::waitUntilAcknowledged(qint64 written, const std::function<void(qint64)>& acknowledged) {
+    if (fd_ < 0) return fail(error_.isEmpty() ? QStringLiteral("Not connected") : error_);
+    QDeadlineTimer stall(kWriteStallMs);
+    qint64 left = unacknowledged();
+    for (;;) {
+        // A reset empties the queue without the peer having the bytes: the pending error says so.
+        int code = 0;
+        socklen_t size = sizeof code;
+        ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &code, &size);
+        if (code != 0) return fail(systemError(code));
+        if (acknowledged) acknowledged(written - std::min(left, written));
+        if (left == 0) return true;
+        if (stall.hasExpired()) return fail(QStringLiteral("Write stalled for %1 ms").arg(kWriteStallMs));
+        // Nothing to poll for: the acknowledgements arrive unseen. Each slice lets the program run.
+        if (::poll(nullptr, 0, kSliceMs) == 0) clock_.pump();
+        const qint64 now = unacknowledged();
+        if (now < left) stall.setRemainingTime(kWriteStallMs);
+        left = now;
+    }
 }
 
 bool TcpClient::waitForData(int milliseconds) {

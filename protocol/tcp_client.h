@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 namespace rzl {
 
@@ -27,6 +28,14 @@ public:
     // The whole block, or false with the reason in error(); gives up when the peer has taken
     // nothing for 10 s.
     bool write(const char* data, qint64 size);
+    // Bytes written that the peer has not acknowledged yet: still in this PC's send queue or on
+    // the way. 0 when the socket is closed.
+    qint64 unacknowledged() const;
+    // Waits until the peer has acknowledged every byte written, telling `acknowledged` how many
+    // of `written` it has as the queue drains. Written is not received: on a slow link most of
+    // a large stream may still sit in this PC's buffers when the last write returns. False, with
+    // the reason in error(), when the connection fails first or the queue has not shrunk for 10 s.
+    bool waitUntilAcknowledged(qint64 written, const std::function<void(qint64 acknowledged)>& acknowledged);
     // Waits at most `milliseconds` until something can be read: true as soon as it can (data,
     // or the peer's close, which read() then reports); false when the slice passed in silence.
     bool waitForData(int milliseconds);
