@@ -14,6 +14,7 @@
 #include "cli/controller.h"
 #include "cli/settings_commands.h"
 #include "cli/standard_output.h"
+#include "filestore/firmware_update.h"
 #include "core/usage.h"
 
 using namespace rzl::cli;
@@ -141,6 +142,13 @@ QList<Command> Commands(const QString& keyType = {}, const RestoreOptions& resto
          [](const QStringList& args, QString& takes) -> Call {
              if (args.size() != 1) {
                  takes = QStringLiteral("the image file");
+                 return {};
+             }
+             // The file is checked before anything reaches the module.
+             if (const QString problem = rzl::ImageFileProblem(args[0]); !problem.isEmpty()) {
+                 takes = QStringLiteral("an image file of 1 to %1 bytes that can be read (%2)")
+                             .arg(rzl::kMaxImageBytes)
+                             .arg(problem);
                  return {};
              }
              return [file = args[0]](Controller& c) { return c.firmware(file); };

@@ -1,6 +1,7 @@
 #include "filestore/firmware_update.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <optional>
 
 #include "core/context.h"
@@ -51,6 +52,8 @@ bool readImage(Context& ctx, const QString& path, qint64* length) {
     if (!file.open(QIODevice::ReadOnly)) return unreadable(file.errorString());
     *length = file.size();
     ctx.screen.showStatus(QStringLiteral("MCUImg FileLength => ") + QString::number(*length));
+    // An empty image would be stored as the module's firmware and reported complete.
+    if (*length == 0) return unreadable(QStringLiteral("The file is empty."));
     if (*length > kMaxImageBytes) return true;
     const qint64 read = file.read(ctx.transfer.data(), *length);
     if (read < 0) return unreadable(file.errorString());
@@ -104,6 +107,18 @@ std::optional<FirmwareOutcome> sendImage(Context& ctx, const Variant& variant, q
 }
 
 }  // namespace
+
+QString ImageFileProblem(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) return QStringLiteral("%1: no such file").arg(path);
+    if (!info.isFile()) return QStringLiteral("%1: not a file").arg(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("%1: %2").arg(path, file.errorString());
+    if (file.size() == 0) return QStringLiteral("%1: the file is empty").arg(path);
+    if (file.size() > kMaxImageBytes)
+        return QStringLiteral("%1: %2 bytes, more than the %3 the module takes").arg(path).arg(file.size()).arg(kMaxImageBytes);
+    return {};
+}
 
 FirmwareOutcome UpdateFirmware(Context& ctx, const FirmwareProgress& progress) {
     const std::optional<QString> path =

@@ -16,6 +16,10 @@ inline constexpr qint64 kMaxImageBytes = 2 * 1024 * 1024;
 inline const char* const kImageFilter = "bin|*.bin";
 inline const char* const kImageDefaultExtension = "*.bin";
 
+// Why the file at `path` cannot be sent as an image (missing, not a file, unreadable, empty,
+// larger than the module takes), or empty when it can: checked before the module is contacted.
+QString ImageFileProblem(const QString& path);
+
 enum class FirmwareOutcome {
     Cancelled,        // No in the confirmation, or no file chosen
     NotLinked,        // the link check before the update failed and has said why

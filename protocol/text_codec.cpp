@@ -55,6 +55,21 @@ std::optional<QByteArray> toAnsi(const QString& text, QString* error) {
     return bytes;
 }
 
+std::optional<QByteArray> toModuleText(const QString& text, QString* error) {
+    std::optional<QByteArray> bytes = toAnsi(text, error);
+    if (!bytes) return bytes;
+    for (qsizetype i = 0; i < bytes->size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes->at(i));
+        if (byte >= 0x20 && byte != 0x7F) continue;
+        if (error)
+            *error = QStringLiteral("The control character U+%1 at position %2 cannot be written to the module.")
+                         .arg(QString::number(byte, 16).toUpper().rightJustified(4, u'0'))
+                         .arg(i + 1);
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 QString fromAnsi(const QByteArray& bytes) {
     QString text;
     text.reserve(bytes.size());

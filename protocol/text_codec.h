@@ -12,4 +12,9 @@ namespace rzl {
 std::optional<QByteArray> toAnsi(const QString& text, QString* error = nullptr);
 QString fromAnsi(const QByteArray& bytes);
 
+// Text written to the module (SSIDs, keys, the location, the web key): 8-bit text without
+// control characters. A zero byte would end the text early on the module, a line break would
+// split the lines that list it; such a character is refused with its position in `error`.
+std::optional<QByteArray> toModuleText(const QString& text, QString* error = nullptr);
+
 }  // namespace rzl

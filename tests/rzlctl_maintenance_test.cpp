@@ -44,8 +44,8 @@ protected:
         ASSERT_TRUE(sim->start());
     }
 
-    QString imageFile(const QByteArray& bytes) {
-        const QString path = workDir.filePath("mcuimg.bin");
+    QString imageFile(const QByteArray& bytes, const QString& name = QStringLiteral("mcuimg.bin")) {
+        const QString path = workDir.filePath(name);
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
@@ -161,15 +161,39 @@ TEST_F(RzlctlMaintenanceTest, FirmwareJsonAndTheOtherVariant) {
     EXPECT_TRUE(frames[2].startsWith("5A3577A526"));
 }
 
-TEST_F(RzlctlMaintenanceTest, FirmwareRefusals) {
+// What can be checked on this PC is checked before the module is contacted: nothing reaches it,
+// and the user reads the file's problem, not a connection's.
+TEST_F(RzlctlMaintenanceTest, FirmwareFileProblemsAreFoundBeforeTheModuleIsContacted) {
     startSim();
-    const CliRun tooLarge = rzlctl({"--yes", "firmware", imageFile(QByteArray(2097153, '\1'))});
-    EXPECT_EQ(tooLarge.exitCode, 1);
-    EXPECT_TRUE(tooLarge.err.contains("File Lengths > Buffer Size, Abort!"));
-    const CliRun missing = rzlctl({"--yes", "firmware", workDir.filePath("none.bin")});
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_TRUE(missing.err.contains("none.bin"));
-    EXPECT_EQ(framesHex(), (QStringList{"5A3577A5210000", "5A3577A5210000"})) << "only the identify requests";
+    const QString unreadable = imageFile(image(100, 1, 1), "unreadable.bin");
+    QFile::setPermissions(unreadable, QFileDevice::WriteOwner);
+    const bool root = QFileInfo(unreadable).isReadable();  // root reads it all the same
+    const struct {
+        QString file;
+        QString problem;
+    } cases[] = {
+        {imageFile(QByteArray(2097153, '\1'), "large.bin"), "2097153 bytes, more than the 2097152 the module takes"},
+        {imageFile(QByteArray(), "empty.bin"), "the file is empty"},
+        {workDir.filePath("none.bin"), "none.bin: no such file"},
+        {workDir.path(), "not a file"},
+        {unreadable, root ? QString() : QStringLiteral("Permission denied")},
+    };
+    for (const auto& c : cases) {
+        if (c.problem.isEmpty()) continue;
+        SCOPED_TRACE(c.problem.toStdString());
+        const CliRun run = rzlctl({"--yes", "firmware", c.file});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.contains(c.problem)) << run.err.toStdString();
+    }
+    EXPECT_TRUE(framesHex().isEmpty()) << "nothing sent: " << framesHex().join(' ').toStdString();
+
+    // Nor does an absent module hide the file's problem behind "Connect Timeout".
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const std::uint16_t closed = probe.serverPort();
+    probe.close();
+    const CliRun away = rzlctl({"--yes", "firmware", workDir.filePath("empty.bin")}, {}, closed);
+    EXPECT_TRUE(away.err.contains("the file is empty")) << away.err.toStdString();
 }
 
 // The module goes silent once the image is stored: the query is sent again three times, then

@@ -106,6 +106,16 @@ TEST(RzlctlSettings, EachWriteSendsTheWindowsFramesAndShowsAfterAReboot) {
              EXPECT_EQ(settings(j)["staSsid"].toString(), "office");
              EXPECT_EQ(settings(j)["staKeyType"].toInt(), 1);
          }},
+        {{"set-station", "office", "--type", "open", "left-over"},  // open: the key is not sent, its file deleted
+         [](SetupView& v) {
+             v.edit3 = "office"; v.edit4 = "left-over";
+             v.radioButton3 = true; v.radioButton4 = false; v.radioButton5 = false;
+         },
+         &TForm2::Image3Click,
+         [&](const QJsonObject& j) {
+             EXPECT_EQ(settings(j)["staSsid"].toString(), "office");
+             EXPECT_EQ(settings(j)["staKeyType"].toInt(), 0);
+         }},
         {{"set-static-ip", "192.168.1.50", "255.255.255.0", "192.168.1.1"},
          [](SetupView& v) { v.checkBox1 = true; v.edit8 = "192.168.1.50"; v.edit9 = "255.255.255.0"; v.edit10 = "192.168.1.1"; },
          &TForm2::Image10Click,

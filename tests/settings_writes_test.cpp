@@ -66,6 +66,15 @@ TEST(SettingsWrites, EachOperationSendsItsFilesInOrderByteForByte) {
          {"5", "AP_SSID =my-ap"},
          {200, 1500},
          "AP SSID write complete" + kReboot},
+        {"AP open with a key still typed: the key file is deleted all the same",
+         [](SetupView& v) { v.edit1 = "my-ap"; v.edit2 = "secret99"; v.radioButton1 = true; v.radioButton2 = false; },
+         &TForm2::Image2Click,
+         "Modify AP SSID, execute?\n    . SSID: my-ap\n    . Type: [0] OPEN\n    . KEY: secret99",
+         QStringList{hexOf(deleteFrame("/local/ap_key.cfg"))} + fileWrite("/local/ap_ssid.cfg", "my-ap"),
+         {{"/local/ap_ssid.cfg", "my-ap"}},
+         {"5", "AP_SSID =my-ap"},
+         {200, 1500},
+         "AP SSID write complete" + kReboot},
         {"AP WPA/WPA2, 31-byte SSID",
          [&](SetupView& v) { v.edit1 = ssid31; v.edit2 = "secret99"; v.radioButton1 = false; v.radioButton2 = true; },
          &TForm2::Image2Click,
@@ -127,8 +136,8 @@ TEST(SettingsWrites, EachOperationSendsItsFilesInOrderByteForByte) {
         {"static IP with leading zeros, read as decimal",
          [](SetupView& v) { v.checkBox1 = true; v.edit8 = "010.0.0.010"; v.edit9 = "255.255.255.000"; v.edit10 = "010.000.000.001"; },
          &TForm2::Image10Click,
-         "Modify Station Static IP, Mask, Gateway, execute?\n    . IP: 010.0.0.010\n    . Mask: 255.255.255.000\n"
-         "    . Gateway: 010.000.000.001",
+         "Modify Station Static IP, Mask, Gateway, execute?\n    . IP: 10.0.0.10\n    . Mask: 255.255.255.0\n"
+         "    . Gateway: 10.0.0.1",
          fileWrite("/local/sta_ip.cfg", QByteArray::fromHex("0A00000A FFFFFF00 0A000001")),
          {{"/local/sta_ip.cfg", QByteArray::fromHex("0A00000A FFFFFF00 0A000001")}},
          {},
@@ -260,6 +269,11 @@ TEST(SettingsWrites, WifiChecksCountBytes) {
         {"8-bit characters count one byte each", station(QString(31, QChar(0xE9)), "", 0), ""},
         {"a character 8-bit text cannot hold", station(QStringLiteral("caf\u2603"), "", 0),
          "The character \"\u2603\" (U+2603) at position 4 cannot be written as 8-bit text."},
+        {"open does not read the key", station("x", QStringLiteral("\u2603\n"), 0), ""},
+        {"a tab in the SSID", station(QStringLiteral("AP\tTAB"), "", 0),
+         "The control character U+0009 at position 3 cannot be written to the module."},
+        {"a zero in the key", station("x", QStringLiteral("1234\u00005678"), 2),
+         "The control character U+0000 at position 5 cannot be written to the module."},
     });
     const auto ap = [](const QString& ssid, const QString& key, bool open) {
         return [=](SetupView& v) {
@@ -309,6 +323,7 @@ TEST(SettingsWrites, WebKeyAndLocationLengths) {
         {"1 byte", key("a"), ""},
         {"5 bytes", key("abcde"), ""},
         {"6 bytes", key("abcdef"), keyError},
+        {"DEL", key(QStringLiteral("ab\u007F")), "The control character U+007F at position 3 cannot be written to the module."},
     });
     const auto location = [](const QString& text) { return [=](SetupView& v) { v.edit5 = text; }; };
     const QString locationError = QStringLiteral("    . Location string must less then 31 chars.");
@@ -316,6 +331,8 @@ TEST(SettingsWrites, WebKeyAndLocationLengths) {
         {"empty", location(""), locationError},
         {"31 bytes", location(QString(31, 'L')), ""},
         {"32 bytes", location(QString(32, 'L')), locationError},
+        {"two lines", location(QStringLiteral("two\nlines")),
+         "The control character U+000A at position 4 cannot be written to the module."},
     });
 }
 

@@ -39,11 +39,14 @@ public:
         if (!in.value(key).isString()) fault(path + key, QStringLiteral("a string"));
         return in.value(key).toString();
     }
-    // Text the module can hold: 8-bit, at most 31 bytes.
+    // Text the module can hold: 8-bit, no control characters, at most 31 bytes.
     QString moduleText(const QJsonObject& in, const QString& key, const QString& path = {}) {
         const QString value = text(in, key, path);
-        const std::optional<QByteArray> bytes = toAnsi(value);
-        if (!bytes || bytes->size() > kMaxTextBytes)
+        QString why;
+        const std::optional<QByteArray> bytes = toModuleText(value, &why);
+        if (!bytes)
+            fault(path + key, QStringLiteral("a text the module can hold (%1)").arg(why));
+        else if (bytes->size() > kMaxTextBytes)
             fault(path + key, QStringLiteral("a text of at most %1 8-bit characters").arg(kMaxTextBytes));
         return value;
     }
@@ -62,13 +65,12 @@ public:
     }
     QString address(const QJsonObject& in, const QString& key, const QString& path) {
         const QString value = text(in, key, path);
-        // A part with a leading zero would reach the module as octal (010 as 8): not what the file says.
-        const bool leadingZero = std::ranges::any_of(value.split(QLatin1Char('.')), [](const QString& part) {
-            return part.size() > 1 && part.startsWith(QLatin1Char('0'));
-        });
-        if (!IsValidIpText(value) || leadingZero)
-            fault(path + key, QStringLiteral("a dotted IPv4 address without leading zeros"));
-        return value;
+        // Leading zeros are read as decimal, as in the setup window ("010" is 10).
+        if (!IsValidIpText(value)) {
+            fault(path + key, QStringLiteral("a dotted IPv4 address"));
+            return value;
+        }
+        return NormalIpText(value);
     }
     // One of `words`; its index.
     int choice(const QJsonObject& in, const QString& key, const QStringList& words, const QString& path = {}) {
@@ -236,7 +238,7 @@ namespace {
 QString keyProblem(const std::optional<QString>& key, bool secured, const QString& option, const QString& group) {
     if (!key) return {};
     if (!secured) return QStringLiteral("%1 was given, but the file's %2 is open").arg(option, group);
-    const std::optional<QByteArray> bytes = toAnsi(*key);
+    const std::optional<QByteArray> bytes = toModuleText(*key);
     if (!bytes || bytes->size() < kMinKeyBytes || bytes->size() > kMaxKeyBytes)
         return QStringLiteral("%1 takes a key of %2 to %3 8-bit characters").arg(option).arg(kMinKeyBytes).arg(kMaxKeyBytes);
     return {};

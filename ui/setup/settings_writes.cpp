@@ -38,11 +38,12 @@ public:
     explicit Run(Context& ctx) : ctx_(ctx) {}
 
     // A field as the module stores it, with its length line. Empty text stays empty (no line);
-    // text that cannot be written in 8 bits refuses the operation with the reason.
+    // text that cannot be written in 8 bits, or holds a control character, refuses the
+    // operation with the reason.
     std::optional<QByteArray> field(const QString& text) {
         if (text.isEmpty()) return QByteArray();
         QString why;
-        std::optional<QByteArray> bytes = toAnsi(text, &why);
+        std::optional<QByteArray> bytes = toModuleText(text, &why);
         if (!bytes) {
             invalid(why);
             return std::nullopt;
@@ -167,7 +168,8 @@ WriteResult wifiWrite(Context& ctx, const WifiGroup& g) {
     Run run(ctx);
     const std::optional<QByteArray> ssid = run.field(g.ssidText);
     if (!ssid) return run.result();
-    const std::optional<QByteArray> key = run.field(g.keyText);
+    // With Open no key is sent, so the key field is not read: text left in it changes nothing.
+    const std::optional<QByteArray> key = g.type == kOpen ? QByteArray() : run.field(g.keyText);
     if (!key) return run.result();
     const bool ssidValid = !ssid->isEmpty() && ssid->size() <= kMaxSsidBytes;
     const bool keyValid = key->size() >= kMinKeyBytes && key->size() <= kMaxKeyBytes;
@@ -257,9 +259,11 @@ WriteResult StaticIpWrite(Context& ctx) {
         const std::array<char, 4> bytes = addressBytes(text);
         content.append(bytes.data(), bytes.size());
     }
-    if (!run.confirmedAndLinked(QStringLiteral("Modify Station Static IP, Mask, Gateway, execute?\n    . IP: ") + v.edit8 +
-                                QStringLiteral("\n    . Mask: ") + v.edit9 + QStringLiteral("\n    . Gateway: ") +
-                                v.edit10))
+    // The confirmation shows the addresses as the module will get them: leading zeros are
+    // read as decimal, so "010.0.0.5" is shown as 10.0.0.5, not left to be read as octal.
+    if (!run.confirmedAndLinked(QStringLiteral("Modify Station Static IP, Mask, Gateway, execute?\n    . IP: ") +
+                                NormalIpText(v.edit8) + QStringLiteral("\n    . Mask: ") + NormalIpText(v.edit9) +
+                                QStringLiteral("\n    . Gateway: ") + NormalIpText(v.edit10)))
         return run.result();
     run.plan({written(file)});
     if (!run.write(file, content)) return run.result();

@@ -81,6 +81,12 @@ void TForm2::Image8Click() { if (SetupOperation op(operationRunning_); op.starte
 void TForm2::Image9Click() { if (SetupOperation op(operationRunning_); op.started()) ModbusWrite(ctx_); }
 void TForm2::Image10Click() { if (SetupOperation op(operationRunning_); op.started()) StaticIpWrite(ctx_); }
 
+QString NormalIpText(const QString& text) {
+    QStringList groups = text.split(QLatin1Char('.'));
+    for (QString& group : groups) group = QString::number(group.toInt(nullptr, 10));
+    return groups.join(QLatin1Char('.'));
+}
+
 bool IsValidIpText(const QString& text) {
     if (text.count(QLatin1Char('.')) != 3) return false;
 

@@ -46,4 +46,8 @@ private:
 // A dotted IPv4 address of four decimal groups, each 0..255 (leading zeros allowed).
 bool IsValidIpText(const QString& text);
 
+// Text IsValidIpText accepted, each group read as decimal and written without leading zeros
+// ("010.0.0.005" is "10.0.0.5"): the address the module is given.
+QString NormalIpText(const QString& text);
+
 }  // namespace rzl

@@ -60,7 +60,11 @@ std::optional<QString> GuiDialogs::openFile(const QString& filter, const QString
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilter(ToNameFilters(filter));
-    dialog.setDefaultSuffix(defaultExtension);
+    // The extension comes as the filter writes it ("*.bin"); the dialog wants the bare suffix,
+    // or a typed "r5000" would become "r5000.*.bin".
+    QString suffix = defaultExtension;
+    if (suffix.startsWith(QLatin1String("*."))) suffix.remove(0, 2);
+    dialog.setDefaultSuffix(suffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }
