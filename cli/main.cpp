@@ -262,6 +262,26 @@ rzl::Usage CliUsage() {
     return usage;
 }
 
+// The options that belong to some commands only, with those commands.
+QString OptionOutsideItsCommands(const QStringList& arguments, const QString& command) {
+    static const QList<std::pair<QString, QStringList>> owners{
+        {"reboot", {"firmware", "restore"}},   {"reboot-wait", {"firmware", "restore"}},
+        {"interval-ms", {"watch"}},            {"count", {"watch"}},
+        {"csv", {"watch"}},                    {"counters", {"watch"}},
+        {"port", {"scan"}},                    {"parallel", {"scan"}},
+        {"timeout-ms", {"scan"}},              {"type", {"set-station"}},
+    };
+    for (const QString& argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--")) break;
+        if (!argument.startsWith(QLatin1String("--"))) continue;
+        const QString option = argument.mid(2).section(QLatin1Char('='), 0, 0);
+        for (const auto& [name, commands] : owners)
+            if (name == option && !commands.contains(command))
+                return QStringLiteral("--%1 goes with %2 only").arg(name, commands.join(QStringLiteral(" or ")));
+    }
+    return {};
+}
+
 int Run(const QCoreApplication& app) {
 
     const rzl::Usage usage = CliUsage();
@@ -281,6 +301,9 @@ int Run(const QCoreApplication& app) {
     if (command == commands.end()) return usageError(QStringLiteral("unknown command: ") + name);
     if (settings.restore.given && name != QLatin1String("restore"))
         return usageError(QStringLiteral("--ap-key and --station-key go with restore only"));
+    // An option given to a command it does not apply to would be silently dropped.
+    if (const QString problem = OptionOutsideItsCommands(app.arguments(), name); !problem.isEmpty())
+        return usageError(problem);
     QString problem;
     const Call call = command->bind(parsed.positional.mid(1), problem);
     if (!call) return usageError(name + QStringLiteral(" takes ") + problem);

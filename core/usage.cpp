@@ -1,5 +1,7 @@
 #include "core/usage.h"
 
+#include <QRegularExpression>
+
 #include "core/version.h"
 
 #include <cstdio>
@@ -134,7 +136,25 @@ QString UsageErrorText(const QString& program, const QString& problem) {
     return program + ": " + problem + "\nTry '" + program + " --help' for more information.\n";
 }
 
-ParsedArguments ParseUsage(const Usage& usage, const QStringList& arguments, QCommandLineParser& parser) {
+// A negative number ("set-modbus -1 30") is a value for its check to judge, not a cluster of
+// short options: no option is named with a digit. It passes the parser marked, and comes out as
+// it was typed.
+constexpr QChar kNumberMark(0x0001);
+
+static QStringList MarkNegativeNumbers(QStringList arguments) {
+    static const QRegularExpression negative(QStringLiteral("^-[0-9]+$"));
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        if (negative.match(arguments[i]).hasMatch()) arguments[i].prepend(kNumberMark);
+    return arguments;
+}
+
+QString UnmarkNumber(QString value) {
+    if (value.startsWith(kNumberMark)) value.remove(0, 1);
+    return value;
+}
+
+ParsedArguments ParseUsage(const Usage& usage, const QStringList& typed, QCommandLineParser& parser) {
+    const QStringList arguments = MarkNegativeNumbers(typed);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     const QList<UsageOption> options = WithStandardOptions(usage);
     for (const UsageOption& option : options)
@@ -147,7 +167,8 @@ ParsedArguments ParseUsage(const Usage& usage, const QStringList& arguments, QCo
     if (parser.isSet(QStringLiteral("help"))) return {ParseResult::Help, HelpText(usage), {}};
     if (parser.isSet(QStringLiteral("version"))) return {ParseResult::Version, VersionText(usage), {}};
     if (parser.isSet(kHelpMan)) return {ParseResult::Manual, ManualPage(usage), {}};
-    const QStringList positional = parser.positionalArguments();
+    QStringList positional = parser.positionalArguments();
+    for (QString& argument : positional) argument = UnmarkNumber(argument);
     if (usage.commands.isEmpty() && !positional.isEmpty())
         return {ParseResult::Error, QStringLiteral("unexpected argument '%1'").arg(positional.first()), {}};
     return {ParseResult::Run, QString(), positional};

@@ -84,6 +84,9 @@ ParsedArguments ParseUsage(const Usage& usage, const QStringList& arguments, QCo
 // 0), a problem on standard error (exit code `usageError`). Nothing when the program should run.
 std::optional<int> AnswerArguments(const ParsedArguments& parsed, const QString& program, int usageError);
 
+// An argument as it was typed (the parser sees negative numbers marked).
+QString UnmarkNumber(QString value);
+
 template <typename Settings>
 ParsedArguments ParseArguments(const Usage& usage, const QList<OptionRow<Settings>>& rows,
                                const QStringList& arguments, Settings& settings) {
@@ -95,7 +98,7 @@ ParsedArguments ParseArguments(const Usage& usage, const QList<OptionRow<Setting
         if (!parser.isSet(name)) continue;
         const QStringList values = row.usage.valueName.isEmpty() ? QStringList{QString()} : parser.values(name);
         for (const QString& value : values) {
-            if (const QString problem = row.take(value, settings); !problem.isEmpty())
+            if (const QString problem = row.take(UnmarkNumber(value), settings); !problem.isEmpty())
                 return {ParseResult::Error, problem, {}};
         }
     }

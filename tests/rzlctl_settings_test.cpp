@@ -179,6 +179,7 @@ TEST(RzlctlSettings, RefusalsAndFailuresHaveTheirExitCodes) {
     const Case cases[] = {
         {{"--yes", "set-modbus", "80", "30"}, FaultMode::None, 1, "invalid-input", "Port already used!", 0},
         {{"--yes", "set-modbus", "abc", "30"}, FaultMode::None, 1, "invalid-input", "'abc' is not a valid integer value", 0},
+        {{"--yes", "set-modbus", "-1", "30"}, FaultMode::None, 1, "invalid-input", "Port number over range!", 0},
         {{"--yes", "set-web-key", "abcdef"}, FaultMode::None, 1, "invalid-input", "    . WEB Key must be 5 chars.", 0},
         {{"set-location", "Roof"}, FaultMode::None, 1, "cancelled",
          "refused: standard input is not a terminal (use --yes)", 0},

@@ -235,6 +235,10 @@ TEST_F(RzlctlTest, UsageErrorsAreOneLineAndAHint) {
         {{"clear-counter"}, "rzlctl: clear-counter takes an input number 0-7"},
         {{"identify", "now"}, "rzlctl: identify takes no arguments"},
         {{"--count", "x", "watch"}, "rzlctl: --count takes a number"},
+        {{"--interval-ms", "-5", "watch"}, "rzlctl: --interval-ms takes a number of milliseconds"},
+        {{"reboot", "--reboot"}, "rzlctl: --reboot goes with firmware or restore only"},
+        {{"--port=502", "identify"}, "rzlctl: --port goes with scan only"},
+        {{"--type", "wep", "set-ap", "x"}, "rzlctl: --type goes with set-station only"},
         {{"--bogus", "identify"}, "rzlctl: Unknown option 'bogus'."},
         {{"--demo", "identify"}, "rzlctl: --demo runs its own module; it cannot be combined with --device"},
     };
