@@ -6,6 +6,8 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QDeadlineTimer>
 #include <gtest/gtest.h>
 
 #include "core/version.h"
@@ -320,6 +322,43 @@ TEST_F(RzlctlTest, WatchEndsWhenPollsKeepFailing) {
         const QString err = QString::fromLocal8Bit(process.readAllStandardError());
         EXPECT_EQ(err.count(QStringLiteral("rzlctl: poll failed: ") + c.reason), c.failedPolls) << err.toStdString();
     }
+}
+
+// Only failures in a row end the watch: a flaky link that answers between its failures keeps it
+// running (4 failed polls, a good one, 4 failed again).
+TEST_F(RzlctlTest, WatchRidesThroughFailuresBetweenGoodPolls) {
+    QProcess process;
+    process.setWorkingDirectory(workDir.path());
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(QStringLiteral(RZL_BINARY_DIR "/rzlctl"),
+                  {"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(sim.port()), "--interval-ms", "300",
+                   "watch"});
+    ASSERT_TRUE(process.waitForReadyRead(10000));  // the first state: polls work
+    QString err;
+    const auto failuresReach = [&](int count) {
+        QDeadlineTimer deadline(15000);
+        while (err.count(QStringLiteral("poll failed")) < count && !deadline.hasExpired()) {
+            process.waitForReadyRead(20);
+            err += QString::fromLocal8Bit(process.readAllStandardError());
+        }
+        return err.count(QStringLiteral("poll failed")) == count;
+    };
+    const auto aGoodPoll = [&] {
+        const qsizetype before = sim.receivedFrames().size();
+        QDeadlineTimer deadline(5000);
+        while (sim.receivedFrames().size() < before + 2 && !deadline.hasExpired()) QThread::msleep(20);
+    };
+    sim.setFault(FaultMode::Reject);
+    ASSERT_TRUE(failuresReach(4)) << err.toStdString();
+    sim.setFault(FaultMode::None);
+    aGoodPoll();
+    sim.setFault(FaultMode::Reject);
+    ASSERT_TRUE(failuresReach(8)) << err.toStdString();
+    sim.setFault(FaultMode::None);
+    aGoodPoll();
+    EXPECT_EQ(process.state(), QProcess::Running) << err.toStdString();
+    process.kill();
+    process.waitForFinished(5000);
 }
 
 // The counter log: a header, then a line per change with its ISO 8601 time; with --counters the
