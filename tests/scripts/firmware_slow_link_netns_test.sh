@@ -9,16 +9,8 @@ build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/netns_lib.sh"
 
-# 2 Mbit/s; loopback's MTU lowered to 1500 so that every packet, with its link header, fits the
-# 4000-byte bucket (tbf drops a larger one for good).
-shaped() {
-  rzl_need_netns ip tc
-  unshare -n bash -c '
-    ip link set lo up && ip link set lo mtu 1500 || exit 1
-    tc qdisc add dev lo root tbf rate 2mbit burst 4000 latency 10s || { echo "SKIP: no tbf queueing here" >&2; exit 77; }
-    exec "$@"
-  ' rzl-netns "$@"
-}
+# 2 Mbit/s, as a weak Wi-Fi link carries a stream: packets of 1500 bytes in a 4000-byte bucket.
+shaped() { rzl_in_shaped_loopback_netns 2mbit 4000 1500 10s "$@"; }
 rzl_enter_netns shaped bash "$0" "$build"
 
 work=$(mktemp -d)

@@ -57,18 +57,26 @@ rzl_start_sim() {
   return 1
 }
 
-# rzl_in_slow_loopback_netns CMD...: runs CMD inside a network namespace of its own whose
-# loopback is slowed as a weak Wi-Fi link would be: a token bucket of 12 kbit/s with a 120-byte
-# bucket makes every TCP handshake take about 20 ms, longer than one 10 ms wait slice. The
-# 100-byte MTU keeps every packet below the bucket (a larger one would never pass) and brings a
-# 198-byte reply in several pieces. Exits 77 (skipped) where no such namespace can be made.
-rzl_in_slow_loopback_netns() {
+# rzl_in_shaped_loopback_netns RATE BURST MTU LATENCY CMD...: runs CMD inside a network namespace
+# of its own whose loopback is a token bucket of RATE with a BURST-byte bucket. tbf drops for good
+# any packet larger than its bucket (link header included), so the MTU is lowered to fit it.
+# Exits 77 (skipped) where no such namespace can be made.
+rzl_in_shaped_loopback_netns() {
   rzl_need_netns ip tc
   unshare -n bash -c '
-    ip link set lo up && ip link set lo mtu 100 || exit 1
-    tc qdisc add dev lo root tbf rate 12kbit burst 120 latency 2s || { echo "SKIP: no tbf queueing here" >&2; exit 77; }
+    rate=$1 burst=$2 mtu=$3 latency=$4
+    shift 4
+    ip link set lo up && ip link set lo mtu "$mtu" || exit 1
+    tc qdisc add dev lo root tbf rate "$rate" burst "$burst" latency "$latency" || { echo "SKIP: no tbf queueing here" >&2; exit 77; }
     exec "$@"
   ' rzl-netns "$@"
+}
+
+# rzl_in_slow_loopback_netns CMD...: loopback slowed as a weak Wi-Fi link would be: 12 kbit/s with
+# a 120-byte bucket makes every TCP handshake take about 20 ms, longer than one 10 ms wait slice.
+# The 100-byte MTU keeps every packet below the bucket and brings a 198-byte reply in pieces.
+rzl_in_slow_loopback_netns() {
+  rzl_in_shaped_loopback_netns 12kbit 120 100 2s "$@"
 }
 
 # rzl_run_netns_driver DRIVER VAR: runs a GoogleTest program made for the namespace, with VAR=1
