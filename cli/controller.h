@@ -1,6 +1,7 @@
 #pragma once
 // rzlctl's commands, each driving the same core as the desktop program.
 
+#include <QDeadlineTimer>
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
@@ -71,6 +72,7 @@ private:
     ExitCode refusedConfirmation();  // that, as a usage error
     ExitCode awaitChecksumReply(const QString& verdict);
     ExitCode rebootAndIdentify(int waitS, QJsonObject& json, QStringList& lines);
+    bool awaitIdentify(const QDeadlineTimer& deadline);
     void showProgress(qint64 written, qint64 length);
 
     int progressShown_ = -1;  // the last percentage (terminal) or tenth (otherwise) shown

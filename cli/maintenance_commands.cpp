@@ -112,26 +112,32 @@ ExitCode Controller::awaitChecksumReply(const QString& verdict) {
     return fail(kExitNoReply, QStringLiteral("checksum reply not accepted (status %1)").arg(c.session.rxFrame[kStatusByte]));
 }
 
-// Reboot, then identify until the module answers again (bounded), and report its firmware.
-ExitCode Controller::rebootAndIdentify(int waitS, QJsonObject& json, QStringList& lines) {
+// After a 2 s pause, identifies until the module answers (false when it does not within the
+// deadline). The attempts while it is busy or down say nothing.
+bool Controller::awaitIdentify(const QDeadlineTimer& deadline) {
     Context& c = ctx();
-    if (!SendReboot(c).delivered()) return fail(kExitUnreachable, QStringLiteral("the reboot command was not sent"));
-    printMessage(QStringLiteral("Reboot sent; waiting up to %1 s for the module to answer again").arg(waitS));
-    const QDeadlineTimer deadline(static_cast<qint64>(waitS) * 1000);
     c.clock.pause(static_cast<int>(std::min<qint64>(kRebootSettleMs, deadline.remainingTime())));
     for (;;) {
         c.session.deviceIdentified = false;
         bool back = false;
         {
-            const QSignalBlocker quiet(&c.screen);  // the attempts while it is down say nothing
+            const QSignalBlocker quiet(&c.screen);
             back = SendIdentify(c).result == ExchangeResult::Replied && c.session.deviceIdentified;
         }
-        if (back) break;
-        if (deadline.hasExpired())
-            return fail(kExitUnreachable,
-                        QStringLiteral("the module did not answer identify within %1 s after the reboot").arg(waitS));
+        if (back) return true;
+        if (deadline.hasExpired()) return false;
         c.clock.pause(static_cast<int>(std::min<qint64>(kIdentifyRetryMs, deadline.remainingTime())));
     }
+}
+
+// Reboot, then identify until the module answers again (bounded), and report its firmware.
+ExitCode Controller::rebootAndIdentify(int waitS, QJsonObject& json, QStringList& lines) {
+    Context& c = ctx();
+    if (!SendReboot(c).delivered()) return fail(kExitUnreachable, QStringLiteral("the reboot command was not sent"));
+    printMessage(QStringLiteral("Reboot sent; waiting up to %1 s for the module to answer again").arg(waitS));
+    if (!awaitIdentify(QDeadlineTimer(static_cast<qint64>(waitS) * 1000)))
+        return fail(kExitUnreachable,
+                    QStringLiteral("the module did not answer identify within %1 s after the reboot").arg(waitS));
     const QString version = ReplyReader(c.session.rxFrame.data(), kRxFrameSize).firmwareText();
     json.insert("firmware", version.mid(1));
     lines.append(QStringLiteral("Firmware:     %1 (after the reboot)").arg(version));
@@ -175,6 +181,16 @@ ExitCode Controller::firmware(const QString& file) {
     json.insert("sum", sum);
     lines.prepend(QStringLiteral("Checksum:     %1").arg(sum));
     if (options_.rebootAfter) {
+        // What the update achieved is said before the restart, which may fail on its own.
+        printMessage(lines.last());
+        if (outcome == FirmwareOutcome::Activated) {
+            // The module may still be writing the activated image: never reboot it at once.
+            printMessage(QStringLiteral("Waiting up to %1 s until the module has stored the image and answers again")
+                             .arg(options_.rebootWaitS));
+            if (!awaitIdentify(QDeadlineTimer(static_cast<qint64>(options_.rebootWaitS) * 1000)))
+                return fail(kExitUnreachable, QStringLiteral("the module did not answer identify after the activation; "
+                                                             "not rebooted"));
+        }
         if (const ExitCode rebooted = rebootAndIdentify(options_.rebootWaitS, json, lines); rebooted != kExitDone)
             return rebooted;
     }

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QRegularExpression>
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QThread>
 #include <QJsonDocument>
@@ -135,6 +136,29 @@ TEST_F(RzlctlMaintenanceTest, FirmwareWithRebootReportsTheNewVersion) {
     EXPECT_TRUE(frames[2].startsWith("5A3577A525"));
     EXPECT_EQ(frames[3], "5A3577A52D");
     EXPECT_EQ(frames[4], "5A3577A5210000");
+}
+
+// A module that activates the image may still be writing it: the reboot waits 2 s and an
+// answer to identify, and the output says the image was activated before anything else.
+TEST_F(RzlctlMaintenanceTest, ActivationIsNotFollowedAtOnceByTheReboot) {
+    SimOptions options;
+    options.model = 100;  // ends with the activation command
+    startSim(options);
+    QElapsedTimer clock;
+    clock.start();
+    qint64 activatedAt = -1, rebootedAt = -1;
+    const CliRun run = rzlctl({"--yes", "firmware", imageFile(image(5000, 1, 2)), "--reboot", "--reboot-wait", "10"}, [&] {
+        if (activatedAt < 0 && received("5A3577A526")) activatedAt = clock.elapsed();
+        if (rebootedAt < 0 && received("5A3577A52D")) rebootedAt = clock.elapsed();
+    });
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("Image sent and activated")) << run.err.toStdString();
+    ASSERT_GE(activatedAt, 0);
+    ASSERT_GE(rebootedAt, 0);
+    EXPECT_GE(rebootedAt - activatedAt, 1900) << "the reboot came with the activation";
+    QStringList order;
+    for (const QString& f : framesHex()) order.append(f.mid(8, 2));
+    EXPECT_EQ(order, (QStringList{"21", "5A", "26", "21", "2D", "21"})) << "an identify answered between them";
 }
 
 TEST_F(RzlctlMaintenanceTest, FirmwareJsonAndTheOtherVariant) {
