@@ -220,6 +220,7 @@ FrameOutcome HandleFrame(const QByteArray& frame, ModuleState& state, bool outpu
     case Reboot:
         ApplySettingsFiles(state);
         out.stateChanged = true;
+        out.restarts = true;
         out.reply = MakeReply(code, kAccepted);
         return out;
     case WifiMode:
@@ -227,6 +228,7 @@ FrameOutcome HandleFrame(const QByteArray& frame, ModuleState& state, bool outpu
         state.wifiModeAp = At(frame, 5) != 0;
         ApplySettingsFiles(state);
         out.stateChanged = true;
+        out.restarts = true;
         out.reply = MakeReply(code, kAccepted);
         return out;
     case WebKey:

@@ -34,6 +34,7 @@ struct FrameOutcome {
     QByteArray reply;                    // empty: nothing to send
     std::optional<UploadHeader> upload;  // content expected next
     bool stateChanged = false;
+    bool restarts = false;               // the module restarts once the reply is out
     QString refusal;                     // why the module refused the request, for the log
 };
 

@@ -93,6 +93,13 @@ QList<rzl::OptionRow<rzl::sim::SimOptions>> SimOptionRows() {
              options.slowDelayMs = int(ms);
              return QString();
          }},
+        {{{"boot-ms"}, "N", "after a reboot or Wi-Fi mode change the module is away N ms (default 0)"},
+         [](const QString& value, SimOptions& options) {
+             uint ms = 0;
+             if (!ParseUnsigned(value, 3600000, ms)) return QStringLiteral("--boot-ms wants milliseconds, not %1").arg(value);
+             options.bootMs = int(ms);
+             return QString();
+         }},
         {{{"inputs"}, "PATTERN", "toggling inputs, e.g. DI0:500,DI2:1500 (DIn toggles every N ms)"},
          [](const QString& value, SimOptions& options) {
              std::array<int, 8> periods{};

@@ -19,6 +19,7 @@ constexpr int kMaxStreams = 4;           // content streams at once: the rest st
 constexpr int kMaxKeptFrames = 10000;    // the oldest received frames are forgotten first,
 constexpr qsizetype kMaxKeptBytes = 1024 * 1024;  // and when the frames hold more than this
 constexpr int kSettleMs = 150;
+constexpr int kReplyLeavesMs = 100;
 constexpr int kSaveDelayMs = 200;
 
 // Where the reported address comes from: the option, else a specific IPv4 listen address.
@@ -458,6 +459,13 @@ void ModuleServer::handleFrame(QTcpSocket* socket, Connection& c, const QByteArr
     if (fault == FaultMode::Silent)
         return;  // the deadline closes the connection
     sendReply(socket, c, outcome.reply, fault);
+    if (outcome.restarts && options_.bootMs > 0 && !restarting_) {
+        restarting_ = true;
+        // A moment for the reply to leave before every connection drops.
+        QTimer::singleShot(kReplyLeavesMs, this, [this] {
+            restartModule(options_.bootMs, QStringLiteral("restarting, away for %1 ms").arg(options_.bootMs));
+        });
+    }
 }
 
 void ModuleServer::sendReply(QTcpSocket* socket, Connection& c, QByteArray reply, FaultMode fault) {
@@ -504,7 +512,7 @@ void ModuleServer::takeContentBytes(Connection& c, const QByteArray& bytes) {
         if (shared_->fault == FaultMode::Restart) {
             // Later, so the connection being read is not torn down under its reader.
             restarting_ = true;
-            QTimer::singleShot(0, this, &ModuleServer::restartModule);
+            QTimer::singleShot(0, this, [this] { restartModule(options_.restartMs, QStringLiteral("restarting in the middle of a content stream")); });
         }
     }
     if (c.upload.refused || c.contentBytes > qint64(c.upload.length))
@@ -580,10 +588,10 @@ void ModuleServer::finish(QTcpSocket* socket, const QString& why) {
 
 // A restart: every connection drops, the port stays closed for a while, the settings files take
 // effect, and the module listens again on the same port.
-void ModuleServer::restartModule() {
+void ModuleServer::restartModule(int awayMs, const QString& why) {
     if (stopping_)
         return;
-    LogLine(QStringLiteral("restarting in the middle of a content stream"));
+    LogLine(why);
     server_->close();
     pendingUpload_.reset();
     const auto sockets = connections_.keys();
@@ -594,7 +602,7 @@ void ModuleServer::restartModule() {
         ApplySettingsFiles(shared_->state);
     }
     scheduleSave();
-    QTimer::singleShot(options_.restartMs, this, [this] {
+    QTimer::singleShot(awayMs, this, [this] {
         restarting_ = false;
         if (stopping_)
             return;

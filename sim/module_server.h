@@ -85,7 +85,7 @@ private:
     void finish(QTcpSocket* socket, const QString& why = {});
     void startStream(QTcpSocket* socket, Connection& c);
     int openStreams() const;
-    void restartModule();
+    void restartModule(int awayMs, const QString& why);
     void toggleInput(int input);
     bool loadStateFile();
     void saveNow();

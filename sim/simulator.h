@@ -69,6 +69,9 @@ struct SimOptions {
     int contentGraceMs = 10000;
     int contentMinBytesPerSecond = 8192;
     int restartMs = 1000;               // how long a restart (fault mode Restart) keeps the port closed
+    // How long a module restarted by a reboot or a Wi-Fi mode change is away (connections
+    // dropped, port closed); 0: it answers again at once.
+    int bootMs = 0;
 };
 
 // One thing the module took in, in the order each was complete: a request frame, or the

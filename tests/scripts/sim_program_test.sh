@@ -70,4 +70,40 @@ code=$?
 pid=""
 [ "$code" -eq 0 ] || fail "exit code $code after SIGTERM"
 grep -q '"doBits": 32' "$work/state.json" || fail "state file lacks the output"
+
+# With --boot-ms, a reboot takes the module away: connections are refused until it is back.
+"$sim" --listen 127.0.0.1:0 --boot-ms 1500 >"$work/out" 2>"$work/err" &
+pid=$!
+port=""
+for _ in $(seq 1 100); do
+    port=$(sed -n 's/^rzl-sim listening on 127\.0\.0\.1:\([0-9][0-9]*\)$/\1/p' "$work/out")
+    [ -n "$port" ] && break
+    sleep 0.05
+done
+[ -n "$port" ] || fail "no port announced with --boot-ms"
+python3 - "$port" <<'PY' || fail "--boot-ms"
+import socket, sys, time
+port = int(sys.argv[1])
+sig = bytes.fromhex("5A3577A5")
+with socket.create_connection(("127.0.0.1", port), timeout=5) as s:
+    s.sendall(sig + bytes([0x2D]))
+    assert s.recv(16)[:6] == sig + bytes([0x2D, 6])
+rebooted = time.monotonic()
+time.sleep(0.3)
+try:
+    socket.create_connection(("127.0.0.1", port), timeout=1).close()
+    raise SystemExit("answered while restarting")
+except ConnectionRefusedError:
+    pass
+while time.monotonic() - rebooted < 5:
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=1) as s:
+            s.sendall(sig + bytes([0x21, 0, 0]))
+            assert s.recv(4096)[:6] == sig + bytes([0x21, 6])
+        break
+    except ConnectionRefusedError:
+        time.sleep(0.1)
+away = time.monotonic() - rebooted
+assert 1.4 < away < 3, away
+PY
 echo "ok"
