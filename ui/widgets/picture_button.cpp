@@ -4,7 +4,11 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
+#ifdef RZL_PICTURES_PNG
+#include <QPixmap>
+#else
 #include <QSvgRenderer>
+#endif
 
 #include "ui/widgets/fonts.h"
 
@@ -55,9 +59,17 @@ QPixmap PictureButton::picture(QIcon::Mode mode) const {
     QPixmap pixmap(size() * ratio);
     pixmap.fill(Qt::transparent);
     {
-        QSvgRenderer renderer(picturePath_);
         QPainter painter(&pixmap);
+#ifdef RZL_PICTURES_PNG
+        // Built without Qt Svg: the pictures were rendered to large PNGs at build time.
+        QString png = picturePath_;
+        png.replace(QLatin1String(".svg"), QLatin1String(".png"));
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(pixmap.rect(), QPixmap(png));
+#else
+        QSvgRenderer renderer(picturePath_);
         renderer.render(&painter);
+#endif
     }
     pixmap.setDevicePixelRatio(ratio);
     if (mode == QIcon::Normal) return pixmap;
