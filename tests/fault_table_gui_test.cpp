@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <functional>
 
@@ -21,6 +22,9 @@
 #include "tests/support/gui_events.h"
 #include "tests/support/test_program.h"
 #include "ui/main/widgets/main_window.h"
+#include "ui/setup/widgets/setup_window.h"
+#include "ui/widgets/gauge.h"
+#include "ui/widgets/picture_button.h"
 #include "ui/widgets/gui_host.h"
 #include "ui/widgets/shape.h"
 #include "ui/widgets/status_bar.h"
@@ -132,6 +136,71 @@ TEST(FaultTableGui, EachFaultIsShownAndTheNextPollReachesTheModule) {
         EXPECT_TRUE(target.sim()->receivedFrames().contains(kPollFrame));
         EXPECT_EQ(w.find<Shape>("Shape8")->fill(), QColor(39, 255, 37)) << "DI2 shown active";
         EXPECT_EQ(do1->text(), QStringLiteral("DO1 Off"));
+    }
+}
+
+// Writes from the setup window against a module that refuses, takes a command and closes, refuses
+// the second file of a write, or is gone before the Modbus notice. The last box tells what the
+// module got: a refusal is an error naming it, a command taken without a reply is done, a write
+// cut between its files lists what was done before it, and a missed notice keeps the information
+// box with a line about it. The guard is let go and the next poll reaches the module.
+struct GuiWriteRow {
+    const char* name;
+    FaultMode mode;
+    std::function<void(SetupView&)> fill;  // what the user entered
+    const char* apply;   // the apply button clicked
+    std::function<void(FaultTarget&)> midway;  // offered at every pause of the write; null: none
+    QString caption;     // of the last box
+    QString says;        // a part of its text
+};
+
+TEST(FaultTableGui, WritesFromTheSetupWindowTellWhatTheModuleGot) {
+    if (CurrentFaultNetwork() != FaultNetwork::Loopback) GTEST_SKIP() << "loopback rows only";
+    const GuiWriteRow rows[] = {
+        {"refuses a settings file", FaultMode::Reject, [](SetupView& v) { v.edit5 = "Roof"; }, "Image6", {}, "Error found!",
+         "File header refused by the module (status 21)"},
+        {"takes a command and closes without a reply", FaultMode::Close, [](SetupView& v) { v.radioButton7 = true; }, "Image4", {}, "Information",
+         "Wi-Fi Mode write complete"},
+        {"refuses the second file of a write", FaultMode::None,
+         [](SetupView& v) {
+             v.edit3 = "Shop";
+             v.radioButton3 = true;  // open
+         },
+         "Image3",
+         AfterContentOf("/local/sta_keyT.cfg", [](FaultTarget& t) { t.sim()->setFault(FaultMode::Reject); }), "Error found!",
+         "Done before it: delete /local/sta_key.cfg, write /local/sta_keyT.cfg\n    . Not done: write /local/sta_ssid.cfg"},
+        {"gone before the Modbus notice", FaultMode::None,
+         [](SetupView& v) {
+             v.edit7 = "503";
+             v.edit11 = "30";
+         },
+         "Image9", AfterContentOf("/local/mbport.cfg", [](FaultTarget& t) { t.nothingListening(); }), "Information", "The Modbus notice (command 220)"},
+    };
+    for (const GuiWriteRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        FaultTarget target;
+        ASSERT_TRUE(target.module(kDuring, row.mode));
+        TestProgram t;
+        t.target(target.port(), target.host());
+        t.ctx.session.deviceIdentified = true;
+        SetupWindow setup(t.program);
+        row.fill(t.screen.setup);
+        setup.render();
+        t.clock.onPause = [&](int ms) {
+            if (!row.midway) return;
+            QThread::msleep(ms);  // the module's thread takes in what came before the pause
+            row.midway(target);
+        };
+        Click(setup.findChild<PictureButton*>(QLatin1String(row.apply)));
+        Settle();
+        ASSERT_FALSE(t.dialogs.boxes.isEmpty());
+        EXPECT_EQ(t.dialogs.boxes.last().caption, row.caption) << t.dialogs.boxes.last().text.toStdString();
+        EXPECT_TRUE(t.dialogs.boxes.last().text.contains(row.says)) << t.dialogs.boxes.last().text.toStdString();
+        EXPECT_FALSE(t.ctx.session.exchangeBusy);
+
+        t.clock.onPause = {};
+        ASSERT_TRUE(target.module(kAfter));
+        EXPECT_EQ(SendPoll(t.ctx).result, ExchangeResult::Replied) << "the next poll works";
     }
 }
 

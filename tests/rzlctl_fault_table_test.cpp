@@ -52,20 +52,6 @@ std::function<bool(FaultTarget&)> Module(FaultMode mode, int slowDelayMs = 1500)
     return [=](FaultTarget& target) { return target.module(kDuring, mode, slowDelayMs); };
 }
 
-// Once the content of `file` has arrived, `then` happens to the module, before the next step.
-std::function<void(FaultTarget&)> AfterContentOf(QByteArray file, std::function<void(FaultTarget&)> then) {
-    return [file, then, done = std::make_shared<bool>(false)](FaultTarget& target) {
-        if (*done || !target.sim()) return;
-        for (const sim::Arrival& arrival : target.sim()->arrivals()) {
-            if (arrival.kind == sim::Arrival::Content && arrival.fileName == file) {
-                *done = true;
-                then(target);
-                return;
-            }
-        }
-    };
-}
-
 const FaultRow kRows[] = {
     {"nothing listening", FaultNetwork::Loopback, [](FaultTarget& t) { return t.nothingListening(); }, 2,
      "Connect Timeout"},

@@ -14,6 +14,7 @@
 #include <QString>
 #include <arpa/inet.h>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <netinet/in.h>
 #include <poll.h>
@@ -149,5 +150,19 @@ private:
     std::unique_ptr<UnreadListener> unread_;
     std::unique_ptr<FullBacklogListener> backlog_;
 };
+
+// Once the content of `file` has arrived, `then` happens to the module, before the next step.
+inline std::function<void(FaultTarget&)> AfterContentOf(QByteArray file, std::function<void(FaultTarget&)> then) {
+    return [file, then, done = std::make_shared<bool>(false)](FaultTarget& target) {
+        if (*done || !target.sim()) return;
+        for (const sim::Arrival& arrival : target.sim()->arrivals()) {
+            if (arrival.kind == sim::Arrival::Content && arrival.fileName == file) {
+                *done = true;
+                then(target);
+                return;
+            }
+        }
+    };
+}
 
 }  // namespace rzl::test
