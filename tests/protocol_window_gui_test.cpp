@@ -74,8 +74,9 @@ TEST_F(ProtocolWindowTest, CtrlLOpensItBesideTheMainWindowWhoseFaceStaysAsItWas)
     EXPECT_TRUE(protocol()->isWindow());
     EXPECT_EQ(protocol()->windowTitle(), QStringLiteral("Protocol"));
     const QRect main = window.frameGeometry(), beside = protocol()->frameGeometry();
-    EXPECT_FALSE(main.intersects(beside)) << "main " << main.x() << "," << main.width() << " view " << beside.x();
-    EXPECT_EQ(beside.top(), main.top());
+    const QRect room = window.screen()->availableGeometry();
+    EXPECT_TRUE(room.contains(beside)) << "view at " << beside.x() << "," << beside.y() << " size " << beside.width()
+                                       << "x" << beside.height() << " on " << room.width() << "x" << room.height();
 
     test::Settle();
     EXPECT_EQ(window.size(), size);
@@ -90,6 +91,28 @@ TEST_F(ProtocolWindowTest, CtrlLOpensItBesideTheMainWindowWhoseFaceStaysAsItWas)
     Press(&window, Qt::Key_L, Qt::ControlModifier);
     EXPECT_TRUE(first->isVisible());
     EXPECT_EQ(window.findChildren<ProtocolWindow*>().size(), 1);
+}
+
+// Beside the main window where a side has room, else wholly on the screen: Copy and Save in reach.
+TEST(ProtocolWindowPlace, BesideWhereItFitsElseWhollyOnTheScreen) {
+    const QSize view(720, 500);
+    const struct {
+        const char* what;
+        QRect room, main;
+        QPoint at;
+    } cases[] = {
+        {"room on the right", {0, 0, 1920, 1040}, {100, 50, 317, 480}, {425, 50}},
+        {"room only on the left", {0, 0, 1280, 984}, {800, 50, 317, 480}, {72, 50}},
+        {"room on neither side", {0, 0, 1280, 984}, {480, 50, 317, 480}, {560, 50}},
+        {"main window low on a short screen", {0, 0, 1280, 700}, {100, 400, 317, 480}, {425, 200}},
+        {"second screen to the right", {1920, 0, 1280, 984}, {2900, 0, 317, 480}, {2172, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QPoint at = PlaceBeside(c.main, view, c.room, 8);
+        EXPECT_EQ(at, c.at);
+        EXPECT_TRUE(c.room.contains(QRect(at, view)));
+    }
 }
 
 TEST_F(ProtocolWindowTest, ShowsEveryFrameAndLogLineNewestLast) {

@@ -1,6 +1,7 @@
 #include "ui/widgets/picture_button.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
@@ -32,7 +33,7 @@ PictureButton::PictureButton(const QString& picture, QWidget* parent)
     : QAbstractButton(parent), picturePath_(picture) {
     InitPictureResources();
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_Hover);
 }
 
@@ -48,6 +49,17 @@ void PictureButton::setWords(const QString& words) {
 }
 
 QSize PictureButton::sizeHint() const { return QSize(24, 24); }
+
+void PictureButton::keyPressEvent(QKeyEvent* event) {
+    // Space is the button's own key; Enter and Return click it too, as on a dialog's buttons.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (isEnabled()) click();
+        event->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
+}
 
 bool PictureButton::event(QEvent* event) {
     if (event->type() == QEvent::HoverEnter || event->type() == QEvent::HoverLeave) update();
@@ -101,6 +113,17 @@ void PictureButton::paintEvent(QPaintEvent*) {
         painter.setPen(enabled ? QColor(255, 255, 255) : QColor(245, 245, 245));
         const QRect area = rect().adjusted(kWordsLeft, 0, -6, 0);
         painter.drawText(area, Qt::AlignVCenter | Qt::AlignHCenter, words_);
+    }
+    if (hasFocus()) {
+        // The keyboard's place: a dotted frame inside the edge, in the text colour (white on the
+        // dark wide pictures).
+        painter.resetTransform();
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(words_.isEmpty() ? palette().color(QPalette::WindowText) : QColor(255, 255, 255), 1,
+                            Qt::DotLine));
+        const int inset = words_.isEmpty() ? 0 : 2;
+        painter.drawRect(rect().adjusted(inset, inset, -1 - inset, -1 - inset));
     }
 }
 

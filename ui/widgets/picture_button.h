@@ -1,6 +1,8 @@
 #pragma once
 // A clickable picture with a hint, as the windows' image buttons. Disabled, it shows its
 // picture greyed and ignores clicks. Wide buttons carry their words beside the picture.
+// It takes focus from Tab, draws a dotted frame while it has it, and Space, Enter and Return
+// click it.
 
 #include <QAbstractButton>
 #include <QIcon>
@@ -24,6 +26,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QPixmap picture(QIcon::Mode mode) const;

@@ -25,7 +25,12 @@ PanelStatusBar::PanelStatusBar(const QList<int>& panelWidths, QWidget* parent)
 }
 
 void PanelStatusBar::setPanelText(int panel, const QString& text) {
-    if (QLabel* label = panels_.value(panel); label && label->text() != text) label->setText(text);
+    QLabel* label = panels_.value(panel);
+    if (!label || label->text() == text) return;
+    label->setText(text);
+    // A panel cuts what does not fit its width; the whole text stays at hand.
+    label->setToolTip(text);
+    label->setAccessibleDescription(text);
 }
 
 QString PanelStatusBar::panelText(int panel) const {

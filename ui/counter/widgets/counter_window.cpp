@@ -51,7 +51,7 @@ CounterWindow::CounterWindow(Program& program, QWidget* parent)
 
         clears_[n] = new QPushButton(QStringLiteral("Clear"), this);
         clears_[n]->setObjectName(QStringLiteral("SpeedButton%1").arg(n + 1));
-        clears_[n]->setFocusPolicy(Qt::NoFocus);
+        clears_[n]->setAccessibleName(QStringLiteral("Clear DI %1 Counter").arg(n));
         clears_[n]->setGeometry(kClearLeft, kRowTops[n], 49, kRowHeight);
         connect(clears_[n], &QPushButton::clicked, this, [this, n] { form_.ClearClick(n); });
     }
@@ -60,6 +60,9 @@ CounterWindow::CounterWindow(Program& program, QWidget* parent)
     image2_->setHint(QStringLiteral("Counter Refresh"));
     image2_->setGeometry(kRefresh);
     connect(image2_, &PictureButton::clicked, this, [this] { form_.Image2Click(); });
+    // Tab follows the rows top to bottom, then the refresh picture.
+    for (int n = 0; n + 1 < 8; ++n) setTabOrder(clears_[n], clears_[n + 1]);
+    setTabOrder(clears_[7], image2_);
 
     new RenderScheduler(ctx_.screen, [this] { render(); }, this);
     new ActivationWatch(this, [this] { form_.FormActivate(); });

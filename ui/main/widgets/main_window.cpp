@@ -142,8 +142,11 @@ void MainWindow::build() {
     image3_ = MakeImage(status, "Image3", "locator", QStringLiteral("Find me"));
     label12_ = MakeLabel(status, "Label12", QStringLiteral("RSSI:"));
     label12_->setFont(plain);
-    MakeLabel(status, "Label6", QStringLiteral("Device  IP:"))->setFont(plain);
+    QLabel* label6 = MakeLabel(status, "Label6", QStringLiteral("Device  IP:"));
+    label6->setFont(plain);
     edit2_ = Place(new QLineEdit(status), "Edit2");
+    label6->setBuddy(edit2_);
+    edit2_->setAccessibleName(label6->text());
     edit2_->setFont(plain);
     speedButton5_ = Place(new QPushButton(QStringLiteral("Static IP"), status), "SpeedButton5");
     speedButton5_->setFont(plain);
@@ -172,7 +175,6 @@ void MainWindow::build() {
         doBars_[k]->setAccessibleName(QStringLiteral("DO%1").arg(k));
         doButtons_[k] = Place(new QPushButton(QStringLiteral("DO%1 Off").arg(k), groupBox2_), kDoButtons[k]);
         doButtons_[k]->setToolTip(QStringLiteral("DO%1").arg(k));
-        doButtons_[k]->setFocusPolicy(Qt::NoFocus);  // speed buttons take no focus
     }
 
     statusBar2_ = Place(new PanelStatusBar({200, 200}, this), "StatusBar2");
@@ -182,6 +184,12 @@ void MainWindow::build() {
     memo1_->setMaximumBlockCount(Screen::kMemoLines);
     for (const QString& line : ctx_.screen.main.memo1) memo1_->appendPlainText(line);
     memo1_->hide();
+
+    // Tab goes top to bottom, left to right: the status group, the counter picture, the outputs.
+    const QList<QWidget*> order{image1_, image3_, edit2_, speedButton5_, image2_, image4_, doButtons_[0], doButtons_[1],
+                                doButtons_[2], doButtons_[3], doButtons_[4], doButtons_[5]};
+    for (qsizetype i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
+    edit2_->setFocus();  // the window opens with the address field ready for typing
 }
 
 void MainWindow::wire() {

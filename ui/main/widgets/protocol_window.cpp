@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <algorithm>
 #include <QVBoxLayout>
 
 #include "core/traffic_record.h"
@@ -84,18 +85,28 @@ void ProtocolWindow::append(const TrafficEntry& entry) {
     lines_->setTextCursor(cursor);
 }
 
-void ProtocolWindow::showBeside(QWidget* beside) {
-    if (!isVisible() && beside) {
-        const QRect main = beside->frameGeometry();
-        QPoint at(main.right() + 1 + kGap, main.top());
-        if (const QScreen* screen = beside->screen()) {
-            const QRect room = screen->availableGeometry();
-            if (at.x() + width() > room.right() && main.left() - kGap - width() >= room.left())
-                at.setX(main.left() - kGap - width());
-        }
-        move(at);
+QPoint PlaceBeside(const QRect& main, const QSize& size, const QRect& room, int gap) {
+    const int right = main.right() + 1 + gap, left = main.left() - gap - size.width();
+    QPoint at(right, main.top());
+    if (right + size.width() - 1 > room.right()) {
+        // Left of the main window, or where neither side has room, on the roomier side and as
+        // far as it must go to be seen whole.
+        const bool leftFits = left >= room.left();
+        at.setX(leftFits || main.left() - room.left() > room.right() - main.right() ? left : right);
     }
+    at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() + 1 - size.width())));
+    at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() + 1 - size.height())));
+    return at;
+}
+
+void ProtocolWindow::showBeside(QWidget* beside) {
+    const QScreen* screen = beside ? beside->screen() : nullptr;
+    const bool place = !isVisible() && screen;
+    if (place) move(PlaceBeside(beside->frameGeometry(), frameGeometry().size(), screen->availableGeometry(), kGap));
     show();
+    // Its frame is known once it is shown; where that makes it stick out, it moves again.
+    if (place && !screen->availableGeometry().contains(frameGeometry()))
+        move(PlaceBeside(beside->frameGeometry(), frameGeometry().size(), screen->availableGeometry(), kGap));
     raise();
     activateWindow();
     lines_->setFocus();

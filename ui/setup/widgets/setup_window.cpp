@@ -95,6 +95,24 @@ constexpr Slot kLayout[] = {
     {Kind::Gauge, "CGauge1", "", 0, 358, 701, 9, ""},
 };
 
+// The label each field is named by.
+constexpr std::pair<const char*, const char*> kFieldLabels[] = {
+    {"Label1", "Edit1"}, {"Label2", "Edit2"}, {"Label4", "Edit3"},   {"Label6", "Edit4"},
+    {"Label10", "Edit8"}, {"Label11", "Edit9"}, {"Label12", "Edit10"}, {"Label7", "Edit6"},
+    {"Label9", "Edit7"}, {"Label13", "Edit11"}, {"Label8", "Edit5"},
+};
+
+// The groups in the order Tab visits them ("" is the window itself: the wide pictures).
+constexpr const char* kTabGroups[] = {"GroupBox1", "GroupBox4", "GroupBox6", "GroupBox3", "GroupBox2", "GroupBox5", ""};
+
+// Whether a control sits in `group`, directly or in a panel of it.
+bool InGroup(const Slot& slot, const char* group) {
+    if (qstrcmp(slot.parent, group) == 0) return true;
+    for (const Slot& holder : kLayout)
+        if (holder.kind == Kind::Panel && qstrcmp(holder.name, slot.parent) == 0) return qstrcmp(holder.parent, group) == 0;
+    return false;
+}
+
 // Which record field each edit, radio button and check box shows.
 struct TextField {
     const char* name;
@@ -214,6 +232,26 @@ void SetupWindow::build() {
     for (const Slot& slot : kLayout) {
         QWidget* parent = *slot.parent ? findChild<QWidget*>(QLatin1String(slot.parent)) : this;
         Make(slot, parent);
+    }
+    // Each field is told by its label's text, and the label's mnemonic leads to it.
+    for (const auto& [label, edit] : kFieldLabels) {
+        auto* caption = findChild<QLabel*>(QLatin1String(label));
+        auto* field = findChild<QLineEdit*>(QLatin1String(edit));
+        caption->setBuddy(field);
+        field->setAccessibleName(caption->text());
+    }
+    // Tab goes group by group: the left column top to bottom, then the right one, then the
+    // three wide pictures left to right; within a group in the table's order.
+    QWidget* previous = nullptr;
+    for (const char* group : kTabGroups) {
+        for (const Slot& slot : kLayout) {
+            if (slot.kind == Kind::Group || slot.kind == Kind::Panel || slot.kind == Kind::Label ||
+                slot.kind == Kind::Gauge || !InGroup(slot, group))
+                continue;
+            auto* widget = findChild<QWidget*>(QLatin1String(slot.name));
+            if (previous) setTabOrder(previous, widget);
+            previous = widget;
+        }
     }
     findChild<PictureButton*>(QStringLiteral("Image8"))->setHint(QStringLiteral("Reboot"));
     findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->setToolTip(QStringLiteral("Static IP, only Station mode"));
