@@ -49,6 +49,7 @@ public:
     ExitCode watch();
     // Identifies every module in the range (empty: the networks of this PC's adapters).
     ExitCode scan(const QString& range);
+    void printSummary(const ScanSummary& summary, int timeoutMs);
     ExitCode writeSetting(const SettingsCommand& command);  // the setup window's writes
     ExitCode backup(const QString& path);
     ExitCode restore(const QString& path, const RestoreOptions& options);

@@ -39,12 +39,21 @@ QString moduleLine(const ScanAnswer& a, int modelWidth) {
     return line;
 }
 
-// One line on standard error, rewritten in place, at most ten times a second.
+// One line on standard error, rewritten in place, at most ten times a second; where standard
+// error is no terminal (a log), a line every five seconds of a long sweep.
 class ProgressLine {
 public:
     ProgressLine() : shown_(isatty(STDERR_FILENO) == 1) { clock_.start(); }
     void update(int done, int total, int found) {
-        if (!shown_ || (done < total && clock_.elapsed() < 100)) return;
+        if (!shown_) {
+            if (done < total && clock_.elapsed() >= 5000) {
+                clock_.restart();
+                std::fprintf(stderr, "scanning: %d of %d addresses, %d found\n", done, total, found);
+                std::fflush(stderr);
+            }
+            return;
+        }
+        if (done < total && clock_.elapsed() < 100) return;
         clock_.restart();
         std::fprintf(stderr, "\rscanning: %d of %d addresses, %d found\033[K", done, total, found);
         std::fflush(stderr);
@@ -60,7 +69,40 @@ private:
     QElapsedTimer clock_;
 };
 
+// The JSON name of what a host did.
+QString HostOutcomeKey(HostOutcome outcome) {
+    switch (outcome) {
+    case HostOutcome::Module: return QStringLiteral("module");
+    case HostOutcome::NoHost: return QStringLiteral("no-answer");
+    case HostOutcome::ConnectionRefused: return QStringLiteral("connection-refused");
+    case HostOutcome::Rejected: return QStringLiteral("refused");
+    case HostOutcome::Closed: return QStringLiteral("closed");
+    case HostOutcome::NoReplyInTime: return QStringLiteral("silent");
+    case HostOutcome::TooSlow: return QStringLiteral("too-slow");
+    case HostOutcome::Garbage: return QStringLiteral("garbage");
+    case HostOutcome::Untried: return QStringLiteral("untried");
+    }
+    return {};
+}
+
 }  // namespace
+
+// The closing summary on standard error, as sweep tools print it: what was tried, found, and
+// every host that answered but not as a module.
+void Controller::printSummary(const ScanSummary& summary, int timeoutMs) {
+    QString line = QStringLiteral("scan: %1 addresses tried in %2 s, %3 %4 found")
+                       .arg(summary.tried)
+                       .arg(QString::number(summary.elapsedMs / 1000.0, 'f', 1))
+                       .arg(summary.found)
+                       .arg(summary.found == 1 ? QStringLiteral("module") : QStringLiteral("modules"));
+    if (summary.untried > 0) line += QStringLiteral(", %1 not tried").arg(summary.untried);
+    if (summary.connectionsRefused > 0) line += QStringLiteral(", %1 refused the connection").arg(summary.connectionsRefused);
+    if (!summary.oddHosts.isEmpty())
+        line += QStringLiteral(", %1 other %2:").arg(summary.oddHosts.size()).arg(summary.oddHosts.size() == 1 ? "host" : "hosts");
+    printMessage(line);
+    for (const HostResult& host : summary.oddHosts)
+        printMessage(QStringLiteral("  %1  %2").arg(AddressText(host.address), -15).arg(HostOutcomeText(host.outcome, timeoutMs)));
+}
 
 ExitCode Controller::scan(const QString& rangeText) {
     const ScanOptions& scanOptions = options_.scan;
@@ -111,8 +153,10 @@ ExitCode Controller::scan(const QString& rangeText) {
         }
         answers = scanner.run(addresses);
     }
+    const ScanSummary& summary = scanner.summary();
     if (scanner.untried() > 0)
         printMessage(QStringLiteral("rzlctl: %1 addresses could not be tried: %2").arg(scanner.untried()).arg(scanner.untriedReason()));
+    printSummary(summary, scanOptions.timeoutMs);
 
     QJsonArray modules;
     QStringList lines;
@@ -122,12 +166,23 @@ ExitCode Controller::scan(const QString& rangeText) {
         modules.append(moduleJson(a));
         lines.append(moduleLine(a, modelWidth));
     }
+    QJsonArray odd;
+    for (const HostResult& host : summary.oddHosts)
+        odd.append(QJsonObject{{"address", AddressText(host.address)},
+                               {"outcome", HostOutcomeKey(host.outcome)},
+                               {"replyBytes", host.replyBytes}});
     emitResult({{"command", "scan"},
                 {"ranges", QJsonArray::fromStringList(rangeTexts)},
                 {"port", scanOptions.port},
-                {"scanned", static_cast<int>(addresses.size())},
-                {"modules", modules}},
+                {"rangeSize", static_cast<int>(addresses.size())},
+                {"tried", summary.tried},
+                {"untried", summary.untried},
+                {"connectionsRefused", summary.connectionsRefused},
+                {"elapsedMs", summary.elapsedMs},
+                {"modules", modules},
+                {"otherHosts", odd}},
                lines);
+    if (summary.untried > 0) return kExitNoReply;  // a partial sweep is no clean result
     if (!answers.isEmpty()) return kExitDone;
     printMessage(QStringLiteral("rzlctl: no module answered on port %1 of %2 addresses")
                      .arg(scanOptions.port)

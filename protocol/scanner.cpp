@@ -42,27 +42,92 @@ NetworkScanner::NetworkScanner(const ScanOptions& options, QObject* parent)
 
 NetworkScanner::~NetworkScanner() = default;
 
+QString HostOutcomeText(HostOutcome outcome, int timeoutMs) {
+    switch (outcome) {
+    case HostOutcome::Module: return QStringLiteral("module");
+    case HostOutcome::NoHost: return QStringLiteral("no answer");
+    case HostOutcome::ConnectionRefused: return QStringLiteral("refused the connection");
+    case HostOutcome::Rejected: return QStringLiteral("accepted, and refused the request");
+    case HostOutcome::Closed: return QStringLiteral("accepted, then closed without a reply");
+    case HostOutcome::NoReplyInTime:
+        return QStringLiteral("accepted, no reply within %1 ms (silent, or slower: raise --timeout-ms)").arg(timeoutMs);
+    case HostOutcome::TooSlow:
+        return QStringLiteral("accepted, reply not complete within %1 ms (too slow: raise --timeout-ms)").arg(timeoutMs);
+    case HostOutcome::Garbage: return QStringLiteral("answered something that is not a module's reply");
+    case HostOutcome::Untried: return QStringLiteral("not tried");
+    }
+    return {};
+}
+
 QList<ScanAnswer> NetworkScanner::run(const QList<std::uint32_t>& addresses) {
+    QEventLoop loop;
+    loop_ = &loop;
+    start(addresses);
+    // Every address may already have failed at its connect.
+    if (running_) loop.exec();
+    loop_ = nullptr;
+    return answers_;
+}
+
+void NetworkScanner::start(const QList<std::uint32_t>& addresses) {
     addresses_ = addresses;
     next_ = 0;
     done_ = 0;
     answers_.clear();
     untried_ = 0;
     untriedReason_.clear();
-
-    QEventLoop loop;
-    loop_ = &loop;
+    summary_ = {};
+    clock_.start();
+    running_ = true;
     fill();
-    // Every address may already have failed at its connect.
-    if (!allDone()) loop.exec();
-    loop_ = nullptr;
+}
 
+void NetworkScanner::stop() {
+    if (!running_) return;
+    next_ = addresses_.size();
+    const auto sockets = inFlight_.keys();
+    for (QTcpSocket* socket : sockets) {
+        QObject::disconnect(socket, nullptr, this, nullptr);
+        socket->abort();
+        socket->deleteLater();
+    }
+    inFlight_.clear();
+    complete();
+}
+
+void NetworkScanner::complete() {
+    if (!running_) return;
+    running_ = false;
     std::sort(answers_.begin(), answers_.end(),
               [](const ScanAnswer& a, const ScanAnswer& b) { return a.address < b.address; });
-    return answers_;
+    std::sort(summary_.oddHosts.begin(), summary_.oddHosts.end(),
+              [](const HostResult& a, const HostResult& b) { return a.address < b.address; });
+    summary_.found = static_cast<int>(answers_.size());
+    summary_.untried = untried_;
+    summary_.elapsedMs = clock_.elapsed();
+    if (loop_) loop_->quit();
+    if (onFinished) onFinished();
 }
 
 bool NetworkScanner::allDone() const { return inFlight_.isEmpty() && next_ >= addresses_.size(); }
+
+HostOutcome NetworkScanner::classify(const Probe& probe, bool isModule) const {
+    if (isModule) return HostOutcome::Module;
+    if (probe.noSocket) return HostOutcome::Untried;
+    if (!probe.connected) return probe.refused ? HostOutcome::ConnectionRefused : HostOutcome::NoHost;
+    if (probe.reply.isEmpty()) return probe.timedOut ? HostOutcome::NoReplyInTime : HostOutcome::Closed;
+    QByteArray start(reinterpret_cast<const char*>(kFrameSignature.data()), 4);
+    start += char(kCmdIdentify);
+    // A module's header with another status: it said no.
+    if (probe.reply.size() > start.size() && probe.reply.startsWith(start) && probe.reply.at(start.size()) != char(kStatusAccepted))
+        return HostOutcome::Rejected;
+    // The start of a proper reply, cut off by the deadline: a module, but a slow one.
+    start += char(kStatusAccepted);
+    const qsizetype compared = std::min(start.size(), probe.reply.size());
+    if (probe.timedOut && probe.reply.size() < identify::kReplyLength && probe.reply.left(compared) == start.left(compared))
+        return HostOutcome::TooSlow;
+    return HostOutcome::Garbage;
+}
 
 // Tops the connections in flight up to the bound. A connect may fail at once and finish its
 // probe inside launch(); that finish does not fill again, the loop here goes on instead.
@@ -71,7 +136,7 @@ void NetworkScanner::fill() {
     filling_ = true;
     while (inFlight_.size() < options_.parallel && next_ < addresses_.size()) launch(addresses_[next_++]);
     filling_ = false;
-    if (allDone() && loop_) loop_->quit();
+    if (allDone()) complete();
 }
 
 void NetworkScanner::launch(std::uint32_t address) {
@@ -79,13 +144,24 @@ void NetworkScanner::launch(std::uint32_t address) {
     socket->setProxy(QNetworkProxy::NoProxy);
     inFlight_.insert(socket, Probe{address, {}});
     connect(socket, &QTcpSocket::connected, this, [this, socket] {
-        const Probe& probe = inFlight_.value(socket);
+        auto it = inFlight_.find(socket);
+        if (it == inFlight_.end()) return;
+        it->connected = true;
+        const Probe& probe = *it;
         if (tap) tap(probe.address, true, request_);
         if (socket->write(request_) != request_.size()) finish(socket);
     });
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { take(socket); });
     connect(socket, &QTcpSocket::disconnected, this, [this, socket] { finish(socket); });
     connect(socket, &QTcpSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError error) {
+        auto it = inFlight_.find(socket);
+        if (it != inFlight_.end()) {
+            it->refused = error == QAbstractSocket::ConnectionRefusedError;
+            // Closed by the far end: it had accepted, even when the close came before the
+            // connection was reported.
+            if (error == QAbstractSocket::RemoteHostClosedError) it->connected = true;
+            it->noSocket = error == QAbstractSocket::SocketResourceError;
+        }
         if (error == QAbstractSocket::SocketResourceError) {
             ++untried_;
             untriedReason_ = socket->errorString();
@@ -93,7 +169,10 @@ void NetworkScanner::launch(std::uint32_t address) {
         finish(socket);
     });
     // The deadline dies with the socket, so it never fires for a probe already finished.
-    QTimer::singleShot(options_.timeoutMs, socket, [this, socket] { finish(socket); });
+    QTimer::singleShot(options_.timeoutMs, socket, [this, socket] {
+        if (auto it = inFlight_.find(socket); it != inFlight_.end()) it->timedOut = true;
+        finish(socket);
+    });
     socket->connectToHost(QHostAddress(address), options_.port);
 }
 
@@ -115,7 +194,17 @@ void NetworkScanner::finish(QTcpSocket* socket) {
     socket->deleteLater();
 
     if (tap && !probe.reply.isEmpty()) tap(probe.address, false, probe.reply);
-    if (auto answer = DecodeScanReply(probe.address, probe.reply)) answers_.append(*answer);
+    const auto answer = DecodeScanReply(probe.address, probe.reply);
+    const HostOutcome outcome = classify(probe, answer.has_value());
+    if (outcome != HostOutcome::Untried) ++summary_.tried;
+    if (outcome == HostOutcome::ConnectionRefused) ++summary_.connectionsRefused;
+    if (outcome != HostOutcome::Module && outcome != HostOutcome::NoHost && outcome != HostOutcome::Untried &&
+        outcome != HostOutcome::ConnectionRefused)
+        summary_.oddHosts.append({probe.address, outcome, static_cast<int>(probe.reply.size())});
+    if (answer) {
+        answers_.append(*answer);
+        if (onAnswer) onAnswer(*answer);
+    }
     ++done_;
     if (onProgress) onProgress(done_, static_cast<int>(addresses_.size()), static_cast<int>(answers_.size()));
     fill();

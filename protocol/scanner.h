@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <cstdint>
@@ -38,6 +39,38 @@ struct ScanAnswer {
     bool wifiModeAp = false;
 };
 
+// What one address did with the identify request, for the addresses that were not modules.
+enum class HostOutcome {
+    Module,       // a whole identify reply
+    NoHost,       // no connection within the deadline: nothing there (not listed)
+    ConnectionRefused,  // a host, but nothing on the port (counted, not listed)
+    Rejected,     // accepted, and refused the request with a status
+    Closed,       // accepted, then closed without a reply
+    NoReplyInTime,  // accepted, nothing within the deadline: silent, or slower than the deadline
+    TooSlow,      // accepted, part of a reply within the deadline
+    Garbage,      // accepted, and answered something that is not an identify reply
+    Untried,      // no socket could be had (too many open files)
+};
+
+struct HostResult {
+    std::uint32_t address = 0;
+    HostOutcome outcome = HostOutcome::NoHost;
+    int replyBytes = 0;
+};
+
+// The sweep in numbers, as a closing summary shows it.
+struct ScanSummary {
+    int tried = 0;      // addresses that got a connection attempt
+    int untried = 0;    // addresses that could not be tried
+    int found = 0;      // modules
+    int connectionsRefused = 0;
+    qint64 elapsedMs = 0;
+    QList<HostResult> oddHosts;  // hosts that accepted, but did not answer as a module
+};
+
+// "accepted, no reply within 500 ms" and the like.
+QString HostOutcomeText(HostOutcome outcome, int timeoutMs);
+
 // Decodes a reply to the identify request: nullopt unless it is a whole identify reply
 // (signature, command 33, accepted, all 198 bytes).
 std::optional<ScanAnswer> DecodeScanReply(std::uint32_t address, const QByteArray& reply);
@@ -50,6 +83,14 @@ public:
     // Tries every address and returns when each has answered, failed or run out of time;
     // the modules found, sorted by address. Runs the event loop meanwhile.
     QList<ScanAnswer> run(const QList<std::uint32_t>& addresses);
+    // The same without waiting: onFinished is called when every address is done.
+    void start(const QList<std::uint32_t>& addresses);
+    // Ends the sweep now: what is in flight is dropped, the rest not tried. onFinished follows.
+    void stop();
+    bool running() const { return running_; }
+
+    const QList<ScanAnswer>& answers() const { return answers_; }  // sorted once finished
+    const ScanSummary& summary() const { return summary_; }
 
     // Addresses that could not be tried at all for want of sockets (too many open files).
     int untried() const { return untried_; }
@@ -57,6 +98,9 @@ public:
 
     // Called after each address is done.
     std::function<void(int done, int total, int found)> onProgress;
+    // Called for each module as it answers.
+    std::function<void(const ScanAnswer&)> onAnswer;
+    std::function<void()> onFinished;
     // Observes each frame with the address it went to or came from.
     std::function<void(std::uint32_t address, bool outgoing, const QByteArray& bytes)> tap;
 
@@ -64,7 +108,13 @@ private:
     struct Probe {
         std::uint32_t address = 0;
         QByteArray reply;
+        bool connected = false;
+        bool refused = false;
+        bool timedOut = false;
+        bool noSocket = false;
     };
+    HostOutcome classify(const Probe& probe, bool isModule) const;
+    void complete();
 
     void fill();
     void launch(std::uint32_t address);
@@ -81,6 +131,9 @@ private:
     QList<ScanAnswer> answers_;
     bool filling_ = false;
     QEventLoop* loop_ = nullptr;
+    bool running_ = false;
+    QElapsedTimer clock_;
+    ScanSummary summary_;
     int untried_ = 0;
     QString untriedReason_;
 };

@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 #include "tests/support/loopback_modules.h"
@@ -51,7 +52,8 @@ TEST_F(RzlctlScanTest, JsonParsesBack) {
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
     EXPECT_EQ(json["command"].toString(), "scan");
-    EXPECT_EQ(json["scanned"].toInt(), 6);
+    EXPECT_EQ(json["rangeSize"].toInt(), 6);
+    EXPECT_EQ(json["tried"].toInt(), 6);
     EXPECT_EQ(json["port"].toInt(), sims.port);
     EXPECT_EQ(json["ranges"].toArray(), QJsonArray({"127.0.0.0/29"}));
     const QJsonArray modules = json["modules"].toArray();
@@ -68,6 +70,58 @@ TEST_F(RzlctlScanTest, JsonParsesBack) {
     EXPECT_EQ(second["location"].toString(), "Hall B, north wall");
     EXPECT_FALSE(second.contains("rssi"));
     EXPECT_EQ(second["wifiMode"].toString(), "Station");
+}
+
+// The closing summary names each host that took the connection but did not answer as a module,
+// with what it did; the JSON says the same per host.
+TEST(RzlctlScanSummary, NamesEveryHostThatAnsweredWrongly) {
+    rzl::test::LoopbackModules sims;
+    ASSERT_TRUE(sims.start({{2},
+                            {3, FaultMode::Silent},
+                            {4, FaultMode::Garbage},
+                            {5, FaultMode::Reject},
+                            {6, FaultMode::Split, 176, std::nullopt, 1500, 1500},
+                            {7, FaultMode::Close}}));
+    const QString port = QString::number(sims.port);
+    const CliRun text = rzl::test::RunRzlctl({"scan", "127.0.0.0/28", "--port", port, "--timeout-ms", "400"});
+    EXPECT_EQ(text.exitCode, 0) << text.err.toStdString();
+    const QStringList expected{
+        "scan: 14 addresses tried in ",
+        " s, 1 module found, 8 refused the connection, 5 other hosts:",
+        "  127.0.0.3        accepted, no reply within 400 ms (silent, or slower: raise --timeout-ms)",
+        "  127.0.0.4        answered something that is not a module's reply",
+        "  127.0.0.5        accepted, and refused the request",
+        "  127.0.0.6        accepted, reply not complete within 400 ms (too slow: raise --timeout-ms)",
+        "  127.0.0.7        accepted, then closed without a reply",
+    };
+    for (const QString& part : expected) EXPECT_TRUE(text.err.contains(part)) << part.toStdString() << "\n" << text.err.toStdString();
+
+    const CliRun json = rzl::test::RunRzlctl({"--json", "scan", "127.0.0.0/28", "--port", port, "--timeout-ms", "400"});
+    const QJsonObject result = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    QStringList outcomes;
+    for (const QJsonValue host : result["otherHosts"].toArray())
+        outcomes.append(host["address"].toString() + " " + host["outcome"].toString());
+    EXPECT_EQ(outcomes, (QStringList{"127.0.0.3 silent", "127.0.0.4 garbage", "127.0.0.5 refused", "127.0.0.6 too-slow",
+                                     "127.0.0.7 closed"}));
+    EXPECT_EQ(result["tried"].toInt(), 14);
+    EXPECT_EQ(result["connectionsRefused"].toInt(), 8);
+}
+
+// With too few descriptors some addresses cannot be tried: the sweep says how many were, and
+// ends non-zero although modules were found.
+TEST_F(RzlctlScanTest, AddressesThatCouldNotBeTriedMakeTheExitNonZero) {
+    QProcess process;
+    process.start(QStringLiteral("bash"), QStringList{"-c", QStringLiteral("ulimit -n 24 && exec \"$0\" --json scan 127.0.0.0/26 --port %1 "
+                                                "--timeout-ms 300 --parallel 64").arg(port()),
+                           QStringLiteral(RZL_BINARY_DIR "/rzlctl")});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    const QJsonObject result = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 3) << err.toStdString();
+    EXPECT_EQ(result["rangeSize"].toInt(), 62);
+    EXPECT_GT(result["untried"].toInt(), 0) << err.toStdString();
+    EXPECT_EQ(result["tried"].toInt() + result["untried"].toInt(), 62);
+    EXPECT_TRUE(err.contains("addresses could not be tried")) << err.toStdString();
 }
 
 TEST_F(RzlctlScanTest, NoModuleIsExitThreeAndTraceShowsTheFrames) {

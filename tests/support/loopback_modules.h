@@ -23,6 +23,7 @@ struct LoopbackModules {
         std::uint8_t model = 176;
         std::optional<std::array<std::uint8_t, 4>> reported;  // default: the listen address
         int slowMs = 1500;
+        int splitPauseMs = 50;
     };
 
     // The port the first module picked may already be taken on another 127.0.0.x address (a
@@ -51,6 +52,7 @@ private:
             options.model = m.model;
             options.reportedAddress = m.reported;
             options.slowDelayMs = m.slowMs;
+            options.splitPauseMs = m.splitPauseMs;
             auto module = std::make_unique<sim::SimulatorThread>(options);
             if (!module->start()) {
                 *error = module->errorString();
