@@ -13,7 +13,16 @@ void WireDefaultSeams(Context& ctx) {
 }
 
 Program::Program(DialogHost& dialogs, Clock& clock)
-    : ctx(screen, dialogs, clock), form1(ctx), form2(ctx), form3(ctx) {
+    : ctx(screen, dialogs, clock),
+      form1(ctx),
+      form2(ctx),
+      form3(ctx),
+      search(ctx, [this](const QString& address) {
+          // As typing the address and pressing Static IP.
+          screen.main.edit2 = address;
+          screen.changed();
+          form1.SpeedButton5Click();
+      }) {
     WireDefaultSeams(ctx);
     form1.FormCreate();
     form2.FormCreate();

@@ -6,6 +6,7 @@
 #include "core/screen.h"
 #include "ui/counter/tform3.h"
 #include "ui/main/tform1.h"
+#include "ui/search/module_search.h"
 #include "ui/setup/tform2.h"
 
 namespace rzl {
@@ -21,6 +22,7 @@ struct Program {
     TForm1 form1;
     TForm2 form2;
     TForm3 form3;
+    ModuleSearch search;
 };
 
 }  // namespace rzl

@@ -18,6 +18,7 @@ public:
     MainView main;
     SetupView setup;
     CounterView counter;
+    SearchView search;
 
     // Writers that also tell listeners (the CLI prints these; the GUI repaints).
     void showStatus(const QString& text);               // StatusBar2 panel 0

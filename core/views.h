@@ -2,6 +2,7 @@
 // What the three windows show. The core writes these records; the widgets render them
 // and write back only what the user types or ticks. The CLI and the tests read them.
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -87,6 +88,29 @@ struct SetupView {
     QString edit11;                                 // Modbus idle timeout
     QString edit5;                                  // location
     GaugeView gauge;                                // CGauge1
+};
+
+// The search window: a sweep of this PC's networks for modules, and the recent ones.
+struct SearchRow {
+    QString address;
+    QString model;
+    QString location;
+    QString mac;
+    QString firmware;
+    QString signal;    // "-60 dBm", empty when not reported
+    QString note;      // "reports 10.0.0.9", "recent, not seen in this search"
+    bool recent = false;
+    bool seen = false;  // answered in this search
+};
+
+struct SearchView {
+    QString range;      // "192.168.77.0/24, 10.1.0.0/22"
+    bool searching = false;
+    int done = 0;       // addresses done of total
+    int total = 0;
+    QList<SearchRow> rows;  // the recent modules first, then the others by address
+    QString summary;    // after a sweep: tried, found, the hosts that answered wrongly, the time
+    QString problem;    // a range that cannot be read, no network to search
 };
 
 }  // namespace rzl

@@ -11,7 +11,7 @@ floor() {  # floor of a path inside the tree, or nothing for paths outside the l
         core/*) echo 0 ;;
         protocol/*|link/*|filestore/*|sim/*) echo 1 ;;
         ui/*/widgets/*|ui/widgets/*) echo 3 ;;
-        ui/main/*|ui/setup/*|ui/counter/*) echo 2 ;;
+        ui/main/*|ui/setup/*|ui/counter/*|ui/search/*) echo 2 ;;
         app/*|cli/*) echo 3 ;;
     esac
 }

@@ -52,6 +52,8 @@ CounterWindow::CounterWindow(Program& program, QWidget* parent)
         clears_[n] = new QPushButton(QStringLiteral("Clear"), this);
         clears_[n]->setObjectName(QStringLiteral("SpeedButton%1").arg(n + 1));
         clears_[n]->setAccessibleName(QStringLiteral("Clear DI %1 Counter").arg(n));
+        // Focusable, yet never the window's default: Enter elsewhere must not clear DI0.
+        clears_[n]->setAutoDefault(false);
         clears_[n]->setGeometry(kClearLeft, kRowTops[n], 49, kRowHeight);
         connect(clears_[n], &QPushButton::clicked, this, [this, n] { form_.ClearClick(n); });
     }

@@ -4,12 +4,14 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
 
 #include "app/program.h"
 #include "ui/main/widgets/protocol_window.h"
+#include "ui/search/widgets/search_window.h"
 #include "ui/widgets/activation_watch.h"
 #include "ui/widgets/colours.h"
 #include "ui/widgets/fonts.h"
@@ -119,7 +121,8 @@ MainWindow::MainWindow(Program& program, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       ctx_(program.ctx),
-      form_(program.form1) {
+      form_(program.form1),
+      search_(program.search) {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QString::fromLatin1(TForm1::kCaption));
     setFixedSize(kClientWidth, kClientHeight);
@@ -218,7 +221,28 @@ void MainWindow::wire() {
     // The protocol view adds nothing to this window's face: a key, told to screen readers.
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this), &QShortcut::activated, this,
             &MainWindow::showProtocol);
-    setAccessibleDescription(QStringLiteral("Ctrl+L shows the protocol view"));
+    // The search is asked for, never started by itself: a sweep reaches every address of a network.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this), &QShortcut::activated, this,
+            &MainWindow::showSearch);
+    edit2_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(edit2_, &QLineEdit::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu* menu = edit2_->createStandardContextMenu();
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->addSeparator();
+        menu->addAction(QStringLiteral("Find modules…"), this, &MainWindow::showSearch);
+        menu->popup(edit2_->mapToGlobal(at));
+    });
+    // An address typed and taken with Static IP is kept among the recent modules.
+    connect(speedButton5_, &QPushButton::clicked, this, [this] {
+        if (ctx_.session.deviceIp == ctx_.screen.main.edit2.trimmed()) search_.remember(ctx_.session.deviceIp);
+    });
+    setAccessibleDescription(QStringLiteral("Ctrl+L shows the protocol view, Ctrl+F finds modules"));
+}
+
+SearchWindow* MainWindow::showSearch() {
+    if (!searchWindow_) searchWindow_ = new SearchWindow(ctx_.screen, search_, this);
+    searchWindow_->openAndSearch();
+    return searchWindow_;
 }
 
 ProtocolWindow* MainWindow::showProtocol() {

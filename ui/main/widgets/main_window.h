@@ -19,7 +19,9 @@ namespace rzl {
 class Context;
 class PanelStatusBar;
 class PictureButton;
+class ModuleSearch;
 class ProtocolWindow;
+class SearchWindow;
 class RenderScheduler;
 class Shape;
 class TForm1;
@@ -38,6 +40,8 @@ public:
 
     // The protocol view beside this window (Ctrl+L); made on first use.
     ProtocolWindow* showProtocol();
+    // Opens the search window, which sweeps this PC's networks at once.
+    SearchWindow* showSearch();
 
 private:
     void build();
@@ -45,6 +49,7 @@ private:
 
     Context& ctx_;
     TForm1& form_;
+    ModuleSearch& search_;
     RenderScheduler* scheduler_ = nullptr;
 
     QGroupBox* groupBox1_ = nullptr;
@@ -69,6 +74,7 @@ private:
     PanelStatusBar* statusBar2_ = nullptr;
     QPlainTextEdit* memo1_ = nullptr;
     ProtocolWindow* protocol_ = nullptr;
+    SearchWindow* searchWindow_ = nullptr;
 };
 
 }  // namespace rzl

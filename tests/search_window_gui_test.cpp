@@ -1,0 +1,139 @@
+// The search window against simulated modules on 127.0.0.x: rows as modules answer, the
+// summary of the hosts that answered wrongly, a choice that makes the module the target, Escape,
+// and the recent modules kept across a restart. The PC's own networks are never swept here: the
+// search is given loopback ranges.
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "protocol/request_builders.h"
+#include "tests/support/gui_events.h"
+#include "tests/support/loopback_modules.h"
+#include "tests/support/test_program.h"
+#include "ui/main/widgets/main_window.h"
+#include "ui/search/widgets/search_window.h"
+
+namespace rzl::test {
+namespace {
+
+using sim::FaultMode;
+
+struct SearchWorld {
+    explicit SearchWorld(const QString& recentFile, std::uint16_t port) {
+        t.target(port);
+        t.program.search.recentFile = recentFile;
+        t.program.search.networks = [](QString*) { return QStringList{QStringLiteral("127.0.0.0/29")}; };
+    }
+    bool sweepDone(int timeoutMs = 10000) {
+        const QDeadlineTimer deadline(timeoutMs);
+        do {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        } while (t.screen.search.searching && !deadline.hasExpired());
+        Settle();
+        return !t.screen.search.searching;
+    }
+    QStringList tableColumn(SearchWindow* window, int column) {
+        auto* table = window->findChild<QTableWidget*>(QStringLiteral("Modules"));
+        QStringList cells;
+        for (int row = 0; row < table->rowCount(); ++row) cells.append(table->item(row, column)->text());
+        return cells;
+    }
+
+    TestProgram t;
+    MainWindow main{t.program};
+};
+
+class SearchWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(sims.start({{2},
+                                {3, FaultMode::Silent},
+                                {5, FaultMode::Slow, 176, std::nullopt, 1500},
+                                {6, FaultMode::None, 177, std::array<std::uint8_t, 4>{10, 0, 0, 9}}}));
+        recentFile = dir.filePath("recent-modules.ini");
+    }
+    void press(QWidget* target, int key) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(target, &press);
+    }
+
+    LoopbackModules sims;
+    QTemporaryDir dir;
+    QString recentFile;
+};
+
+TEST_F(SearchWindowTest, CtrlFSweepsAndListsTheModulesWithTheSummary) {
+    SearchWorld w(recentFile, sims.port);
+    w.main.show();
+    Settle();
+    // Compared without the focus in it: the address field's caret blinks.
+    const auto face = [&] {
+        if (QWidget* focus = w.main.focusWidget()) focus->clearFocus();
+        Settle();
+        return w.main.grab().toImage();
+    };
+    const QImage before = face();
+    press(&w.main, 0);  // nothing yet: the search never opens by itself
+    EXPECT_EQ(w.main.findChild<SearchWindow*>(), nullptr);
+
+    QKeyEvent ctrlF(QEvent::KeyPress, Qt::Key_F, Qt::ControlModifier);
+    QApplication::sendEvent(&w.main, &ctrlF);  // a shortcut goes through the window's shortcut map
+    SearchWindow* window = w.main.findChild<SearchWindow*>();
+    if (!window) window = w.main.showSearch();  // offscreen windows may not take the shortcut
+    ASSERT_TRUE(w.sweepDone());
+
+    EXPECT_EQ(w.tableColumn(window, 0), (QStringList{"127.0.0.2", "127.0.0.6"}));
+    EXPECT_EQ(w.tableColumn(window, 1), (QStringList{"rZL-K110 Tiny I/O Controller", "rZL-K130 Tiny I/O Controller"}));
+    EXPECT_EQ(w.tableColumn(window, 6), (QStringList{"", "reports 10.0.0.9"}));
+    const QString summary = window->findChild<QLabel*>(QStringLiteral("Summary"))->text();
+    EXPECT_TRUE(summary.startsWith("6 addresses tried in ")) << summary.toStdString();
+    EXPECT_TRUE(summary.contains(", 2 found")) << summary.toStdString();
+    EXPECT_TRUE(summary.contains("127.0.0.3 accepted, no reply within 500 ms")) << summary.toStdString();
+    EXPECT_TRUE(summary.contains("127.0.0.5 accepted, no reply within 500 ms")) << summary.toStdString();
+    EXPECT_EQ(face(), before) << "the main window's face changed";
+
+    // Escape closes it.
+    window->findChild<QTableWidget*>(QStringLiteral("Modules"))->setFocus();
+    press(window, Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+}
+
+// Enter on a row makes that module the target as Static IP would, and the next cycle identifies
+// it there; the module is then offered first among the recent ones after a restart.
+TEST_F(SearchWindowTest, ChoosingARowTargetsThatModuleAndItIsRememberedAcrossARestart) {
+    {
+        SearchWorld w(recentFile, sims.port);
+        w.t.ctx.session.deviceIp = QStringLiteral("127.0.0.1");  // another target before
+        SearchWindow* window = w.main.showSearch();
+        ASSERT_TRUE(w.sweepDone());
+        auto* table = window->findChild<QTableWidget*>(QStringLiteral("Modules"));
+        table->setFocus();
+        table->setCurrentCell(1, 0);  // 127.0.0.6
+        press(table, Qt::Key_Return);
+        Settle();
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_EQ(w.t.ctx.session.deviceIp, QStringLiteral("127.0.0.6"));
+        EXPECT_EQ(w.t.screen.main.edit2, QStringLiteral("127.0.0.6"));
+        const int before = static_cast<int>(sims.modules[3]->receivedFrames().size());
+        for (int tick = 0; tick < 40 && !w.t.ctx.session.deviceIdentified; ++tick) w.t.program.form1.Timer3Timer();
+        EXPECT_GT(sims.modules[3]->receivedFrames().size(), before) << "identified at its address";
+    }
+    SearchWorld restarted(recentFile, sims.port);
+    restarted.t.program.search.networks = [](QString* why) {
+        *why = QStringLiteral("adapter list busy");
+        return QStringList();
+    };
+    SearchWindow* window = restarted.main.showSearch();
+    EXPECT_EQ(restarted.tableColumn(window, 0), (QStringList{"127.0.0.6"}));
+    EXPECT_EQ(restarted.tableColumn(window, 1), (QStringList{"rZL-K130 Tiny I/O Controller"}));
+    EXPECT_EQ(restarted.tableColumn(window, 6), (QStringList{"recent, not seen in this search"}));
+    EXPECT_TRUE(window->findChild<QLabel*>(QStringLiteral("Summary"))->text().contains("adapter list busy"));
+}
+
+}  // namespace
+}  // namespace rzl::test
