@@ -5,9 +5,9 @@
 #include <QJsonObject>
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 
 #include "cli/controller.h"
+#include "platform/terminal.h"
 #include "protocol/scan_range.h"
 
 namespace rzl::cli {
@@ -42,7 +42,7 @@ QString moduleLine(const ScanAnswer& a, int modelWidth) {
 // One line on standard error, rewritten in place, at most ten times a second.
 class ProgressLine {
 public:
-    ProgressLine() : shown_(isatty(STDERR_FILENO) == 1) { clock_.start(); }
+    ProgressLine() : shown_(platform::IsTerminal(platform::StandardStream::Error)) { clock_.start(); }
     void update(int done, int total, int found) {
         if (!shown_ || (done < total && clock_.elapsed() < 100)) return;
         clock_.restart();
