@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "tests/support/loopback_address.h"
+
 #if defined(_WIN32)
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -56,23 +58,15 @@ public:
         const std::uint16_t port = bound(listener_);
         if (port == 0 || ::listen(listener_, 0) != 0) return 0;
         filler_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in at = loopback(port);
+        sockaddr_in at = ::rzl::test::LoopbackAddress(port);
         if (!valid(filler_) || ::connect(filler_, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) return 0;
         return port;
     }
 
 private:
-    static sockaddr_in loopback(std::uint16_t port) {
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_port = htons(port);
-        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return at;
-    }
-
     // Binds to a free port on 127.0.0.1; that port, or 0.
     static std::uint16_t bound(Socket s) {
-        sockaddr_in at = loopback(0);
+        sockaddr_in at = ::rzl::test::LoopbackAddress(0);
         socklen_t size = sizeof at;
         if (::bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 ||
             ::getsockname(s, reinterpret_cast<sockaddr*>(&at), &size) != 0)

@@ -20,7 +20,15 @@
 namespace rzl::platform {
 namespace {
 
-constexpr StandardStream kStreams[] = {StandardStream::Input, StandardStream::Output, StandardStream::Error};
+// With files behind the standard streams.
+void expectNoTerminal() {
+    for (StandardStream s : {StandardStream::Input, StandardStream::Output, StandardStream::Error}) {
+        EXPECT_FALSE(IsTerminal(s));
+        EXPECT_EQ(TerminalColumns(s), 0);
+    }
+    HiddenTyping hidden;
+    EXPECT_FALSE(hidden.active());
+}
 
 #if defined(_WIN32)
 
@@ -53,12 +61,7 @@ TEST(Terminal, FilesAreNoTerminal) {
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     {
         StandardHandles files(file, file);
-        for (StandardStream s : kStreams) {
-            EXPECT_FALSE(IsTerminal(s));
-            EXPECT_EQ(TerminalColumns(s), 0);
-        }
-        HiddenTyping hidden;
-        EXPECT_FALSE(hidden.active());
+        expectNoTerminal();
     }
     CloseHandle(file);
 }
@@ -131,12 +134,7 @@ TEST(Terminal, FilesAreNoTerminal) {
     ASSERT_GE(file, 0);
     {
         StandardDescriptors files(file);
-        for (StandardStream s : kStreams) {
-            EXPECT_FALSE(IsTerminal(s));
-            EXPECT_EQ(TerminalColumns(s), 0);
-        }
-        HiddenTyping hidden;
-        EXPECT_FALSE(hidden.active());
+        expectNoTerminal();
     }
     close(file);
 }
