@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the platform layer and its tests for Windows with MinGW-w64 (no Qt needed) into
 # .exe files, then runs them under Wine (a fresh prefix in a temporary folder) against the Linux
-# rzl-sim on loopback. Skips (exit 77) only when the cross compiler or Wine is not installed;
-# scripts/install-deps.sh installs both.
+# rzl-sim on loopback. Skips (exit 77) only when the cross compiler, Wine or script(1) is not
+# installed; scripts/install-deps.sh installs the first two, the last is part of every Debian.
 # Build folder: build-windows-platform (or $RZL_WINDOWS_PLATFORM_BUILD); rzl-sim comes from the
 # Linux build (build, or $RZL_BUILD_DIR), built first when missing.
 set -euo pipefail
@@ -24,6 +24,7 @@ for candidate in /usr/lib/wine/wine64 wine64 wine; do
     fi
 done
 [ -n "$wine" ] || skip "no Wine (wine64)"
+command -v script >/dev/null || skip "no script(1) to give the programs a terminal (bsdutils)"
 
 launcher=()
 if command -v ccache >/dev/null; then
@@ -58,7 +59,6 @@ trap cleanup EXIT
 echo "test-platform: Wine prefix ready at $((SECONDS - start)) s"
 # Each program with its standard input on a terminal, as when started in a console window, so
 # that Wine gives it a console; its output goes to a file, shown after.
-command -v script >/dev/null || skip "no script(1) to give the programs a terminal (util-linux)"
 run_in_wine() {
     local log=$work/${1##*/}.log
     script -qec "$(printf '%q ' "$wine" "$1") >$(printf '%q' "$log") 2>&1" /dev/null </dev/null >/dev/null
