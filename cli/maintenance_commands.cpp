@@ -10,10 +10,10 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 
 #include "cli/controller.h"
 #include "core/frame.h"
+#include "platform/terminal.h"
 #include "protocol/identify_reply.h"
 #include "protocol/request_builders.h"
 
@@ -63,7 +63,7 @@ ExitCode Controller::reboot() { return maintenanceResult(RebootDevice(ctx()), QS
 // A bar redrawn in place on a terminal; otherwise one line (or JSON object) per tenth.
 void Controller::showProgress(qint64 written, qint64 length) {
     const int percent = length > 0 ? static_cast<int>(written * 100 / length) : 100;
-    const bool terminal = !options_.json && isatty(STDERR_FILENO);
+    const bool terminal = !options_.json && platform::IsTerminal(platform::StandardStream::Error);
     const int shown = terminal ? percent : percent / 10;
     if (shown == progressShown_) return;
     const int previous = progressShown_;

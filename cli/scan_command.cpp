@@ -5,9 +5,9 @@
 #include <QJsonObject>
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 
 #include "cli/controller.h"
+#include "platform/terminal.h"
 #include "protocol/scan_range.h"
 
 namespace rzl::cli {
@@ -43,7 +43,7 @@ QString moduleLine(const ScanAnswer& a, int modelWidth) {
 // error is no terminal (a log), a line every five seconds of a long sweep.
 class ProgressLine {
 public:
-    ProgressLine() : shown_(isatty(STDERR_FILENO) == 1) { clock_.start(); }
+    ProgressLine() : shown_(platform::IsTerminal(platform::StandardStream::Error)) { clock_.start(); }
     void update(int done, int total, int found) {
         if (!shown_) {
             if (done < total && clock_.elapsed() >= 5000) {

@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
-#include <unistd.h>
+
+#include "platform/terminal.h"
 
 namespace rzl::cli {
 
@@ -17,7 +18,7 @@ void TerminalDialogs::message(const QString& text, const QString& caption, BoxIc
 
 bool TerminalDialogs::confirm(const QString& text, const QString&) {
     if (assumeYes_) return true;
-    if (!isatty(STDIN_FILENO)) {
+    if (!platform::IsTerminal(platform::StandardStream::Input)) {
         refusedWithoutTerminal = true;
         return false;
     }

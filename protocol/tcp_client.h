@@ -1,16 +1,19 @@
 #pragma once
 // The blocking TCP client used by the exchanges: connect against one deadline, write, wait for
-// data in 10 ms slices, read what has arrived, disconnect. A plain non-blocking socket waited
-// on with poll(): a slice that passes without the socket becoming ready is only a slice, never
-// the end of the attempt, and the program's events are pumped (Clock::pump) after each such
-// slice so timers, clicks and painting go on while the one thread waits. A wait that ends
-// because the socket is ready pumps nothing: on a quick link an exchange costs no more system
-// calls than a bare client's.
+// data in 10 ms slices, read what has arrived, disconnect. The socket work is the platform's
+// TcpConnection (a plain non-blocking socket); this side gives it Qt's types and the program's
+// event pump: a slice that passes without the socket becoming ready is only a slice, never the
+// end of the attempt, and the program's events are pumped (Clock::pump) after each such slice
+// so timers, clicks and painting go on while the one thread waits. A wait that ends because the
+// socket is ready pumps nothing: on a quick link an exchange costs no more system calls than a
+// bare client's.
 
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <functional>
+
+#include "platform/tcp_connection.h"
 
 namespace rzl {
 
@@ -18,8 +21,7 @@ class Clock;
 
 class TcpClient {
 public:
-    explicit TcpClient(Clock& clock) : clock_(clock) {}
-    ~TcpClient() { disconnect(); }
+    explicit TcpClient(Clock& clock);
     TcpClient(const TcpClient&) = delete;
     TcpClient& operator=(const TcpClient&) = delete;
 
@@ -43,16 +45,10 @@ public:
     // reason in error(), when the peer has closed the connection or it failed.
     bool read(QByteArray& into, qint64 maxBytes);
     void disconnect();
-    QString error() const { return error_; }
+    QString error() const { return QString::fromLocal8Bit(connection_.error()); }
 
 private:
-    // poll() for `events` up to `milliseconds`; pumps when the slice passes. The ready events, or 0.
-    short waitFor(short events, int milliseconds);
-    bool fail(const QString& reason);  // closes the socket, keeps the reason
-
-    Clock& clock_;
-    int fd_ = -1;
-    QString error_;
+    platform::TcpConnection connection_;
 };
 
 }  // namespace rzl

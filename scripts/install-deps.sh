@@ -13,6 +13,7 @@ packages=(
   xvfb xauth
   iproute2 util-linux tzdata
   dpkg-dev desktop-file-utils appstream
+  g++-mingw-w64-x86-64 wine wine64
   "$@"
 )
 

@@ -8,7 +8,9 @@
 
 #include "link/host_network.h"
 #include "link/network_probe.h"
-#include "link/nl80211_answers.h"
+#include "link/network_tables.h"
+#include "platform/nl80211_answers.h"
+#include "platform/tests/windows_recorded_facts.h"
 #include "tests/support/fake_host_network.h"
 #include "tests/support/test_program.h"
 
@@ -16,6 +18,10 @@ using namespace rzl;
 
 namespace {
 
+using platform::Nl80211Bss;
+using platform::Nl80211Interface;
+using platform::ParseNl80211Bss;
+using platform::ParseNl80211Interface;
 using test::FakeHostNetwork;
 using Adapter = test::FakeAdapter;
 
@@ -134,6 +140,8 @@ QByteArray u32(std::uint16_t type, std::uint32_t value) {
     return attribute(type, QByteArray(reinterpret_cast<const char*>(&value), 4));
 }
 
+std::string_view view(const QByteArray& bytes) { return {bytes.constData(), static_cast<std::size_t>(bytes.size())}; }
+
 QByteArray genl(std::uint8_t command, const QByteArray& attributes) {
     return QByteArray(1, char(command)) + QByteArray("\x01\x00\x00", 3) + attributes;
 }
@@ -157,29 +165,29 @@ QByteArray bssAnswer(std::uint32_t ifindex, const QByteArray& bssid, const QByte
 
 TEST(Nl80211Answers, RecordedAnswersBecomeTheWlanTable) {
     const QByteArray bssid("\x02\x1a\x2b\x3c\x4d\x5e", 6);
-    QList<Nl80211Interface> interfaces;
+    std::vector<Nl80211Interface> interfaces;
     for (const QByteArray& answer : {interfaceAnswer(3, "wlan0", 0), interfaceAnswer(5, "wlp2s0", 1)}) {
-        const auto parsed = ParseNl80211Interface(answer);
+        const auto parsed = ParseNl80211Interface(view(answer));
         ASSERT_TRUE(parsed);
-        interfaces.append(*parsed);
+        interfaces.push_back(*parsed);
     }
-    QList<Nl80211Bss> bsses;
+    std::vector<Nl80211Bss> bsses;
     for (const QByteArray& answer :
          {bssAnswer(3, QByteArray("\x0a\x0b\x0c\x0d\x0e\x0f", 6), "Neighbour", -1),  // only seen in a scan
           bssAnswer(3, bssid, "rZL-K110-AP", NL80211_BSS_STATUS_ASSOCIATED),
           bssAnswer(5, bssid, "rZL-K110-AP", NL80211_BSS_STATUS_AUTHENTICATED)}) {
-        const auto parsed = ParseNl80211Bss(answer);
+        const auto parsed = ParseNl80211Bss(view(answer));
         ASSERT_TRUE(parsed);
-        bsses.append(*parsed);
+        bsses.push_back(*parsed);
     }
     // Messages of another kind are not taken for either.
-    EXPECT_FALSE(ParseNl80211Interface(bssAnswer(3, bssid, "x", 1)));
-    EXPECT_FALSE(ParseNl80211Bss(interfaceAnswer(3, "wlan0", 0)));
-    EXPECT_FALSE(ParseNl80211Interface(QByteArray("\x07\x01", 2)));
+    EXPECT_FALSE(ParseNl80211Interface(view(bssAnswer(3, bssid, "x", 1))));
+    EXPECT_FALSE(ParseNl80211Bss(view(interfaceAnswer(3, "wlan0", 0))));
+    EXPECT_FALSE(ParseNl80211Interface(view(QByteArray("\x07\x01", 2))));
 
     NetworkSnapshot probe;
     probe.wlanCount = 7;  // stale rows from an earlier probe
-    FillWlanTable(probe, interfaces, bsses);
+    FillWlanTable(probe, platform::WlanFromNl80211(interfaces, bsses));
     ASSERT_EQ(probe.wlanCount, 2);
     EXPECT_EQ(probe.wlan[0].guidText, "wlan0");
     EXPECT_EQ(probe.wlan[0].description, "phy#0");
@@ -204,10 +212,61 @@ TEST(Nl80211Answers, RecordedAnswersBecomeTheWlanTable) {
 
 TEST(Nl80211Answers, TruncatedAnswersAreRefusedNotOverread) {
     const QByteArray whole = interfaceAnswer(3, "wlan0", 0);
-    for (int size = 0; size < whole.size(); ++size) ParseNl80211Interface(whole.left(size));
+    for (int size = 0; size < whole.size(); ++size) ParseNl80211Interface(view(whole.left(size)));
     const QByteArray bss = bssAnswer(3, QByteArray(6, '\x01'), "ssid", 1);
-    for (int size = 0; size < bss.size(); ++size) ParseNl80211Bss(bss.left(size));
-    EXPECT_FALSE(ParseNl80211Bss(bss.left(bss.size() - 8)));
+    for (int size = 0; size < bss.size(); ++size) ParseNl80211Bss(view(bss.left(size)));
+    EXPECT_FALSE(ParseNl80211Bss(view(bss.left(bss.size() - 8))));
+}
+
+// The facts the Windows probe reads from its recorded answers (checked under Wine by
+// platform/tests/windows_network_answers_test.cpp) through the tables and the candidate rule:
+// the Wi-Fi adapter and its interface join by GUID, and it is on the module's network.
+TEST(WindowsNetworkFacts, RecordedAnswersFindTheWifiAdapterOnTheModulesNetwork) {
+    NetworkSnapshot probe;
+    FillAdapterTable(probe, platform::test::RecordedWindowsAdapters());
+    FillWlanTable(probe, platform::test::RecordedWindowsWlan());
+    ASSERT_EQ(probe.adapterCount, 4);
+    EXPECT_EQ(probe.adapters[0].address, "127.0.0.1");
+    EXPECT_EQ(probe.adapters[0].physicalAddressText, "");
+    EXPECT_EQ(probe.adapters[2].physicalAddressText, "A4:C3:F0:11:22:33");
+    EXPECT_EQ(probe.adapters[2].physicalAddress[5], 0x33);
+    EXPECT_EQ(probe.adapters[3].physicalAddressText, "00:00:00:00:00:00:00:E0") << "all eight bytes in the text";
+    ASSERT_EQ(probe.wlanCount, 3);
+    EXPECT_EQ(probe.wlan[0].bssidText, "02:1A:2B:3C:4D:5E");
+    EXPECT_TRUE(probe.wlan[1].bssidText.isEmpty());
+
+    RebuildConnectedList(probe);
+    ASSERT_EQ(CountDeviceCandidates(probe, QStringLiteral("192.168.77.")), 1);
+    EXPECT_EQ(probe.connected[0].adapterRow, 2);
+    const CandidateRow& wifi = probe.candidates[0];
+    EXPECT_EQ(wifi.guidText, platform::test::kRecordedWifiGuid);
+    EXPECT_EQ(wifi.address, "192.168.77.23");
+    EXPECT_EQ(wifi.friendlyName, "Wi-Fi");
+    EXPECT_EQ(wifi.profileName, "rZL-K110-AP");
+    EXPECT_EQ(wifi.physicalAddressText, "A4:C3:F0:11:22:33");
+    EXPECT_EQ(wifi.interfaceType, 71);
+    // The Ethernet adapter's self-assigned address is no candidate on any Wi-Fi prefix.
+    EXPECT_EQ(CountDeviceCandidates(probe, QStringLiteral("169.254.")), 0);
+}
+
+TEST(NetworkTables, LongerListsFillTwentyRowsAndEmptyOnesNone) {
+    NetworkSnapshot probe;
+    std::vector<platform::AdapterFacts> adapters(25);
+    std::vector<platform::WlanFacts> interfaces(25);
+    for (int i = 0; i < 25; ++i) {
+        adapters[i].name = "eth" + std::to_string(i);
+        interfaces[i].id = adapters[i].name;
+    }
+    FillAdapterTable(probe, adapters);
+    FillWlanTable(probe, interfaces);
+    EXPECT_EQ(probe.adapterCount, NetworkSnapshot::kMaxAdapters);
+    EXPECT_EQ(probe.adapters[19].name, "eth19");
+    EXPECT_EQ(probe.wlanCount, NetworkSnapshot::kMaxWlan);
+    EXPECT_EQ(probe.wlan[19].guidText, "eth19");
+    FillAdapterTable(probe, {});
+    FillWlanTable(probe, {});
+    EXPECT_EQ(probe.adapterCount, 0);
+    EXPECT_EQ(probe.wlanCount, 0);
 }
 
 TEST(LinuxHostNetwork, ReadsThisMachinesAdaptersAndAnEmptyWlanTableWithoutWifi) {

@@ -1,9 +1,14 @@
 #pragma once
-// 127.0.0.1:port as the socket calls take it, for the peers and benches that use bare sockets.
+// 127.0.0.1:port as the socket calls take it, for the peers and benches that use bare sockets
+// (on Windows too: the platform layer's tests).
 
-#include <arpa/inet.h>
 #include <cstdint>
+#if defined(_WIN32)
+#include <winsock2.h>
+#else
+#include <arpa/inet.h>
 #include <netinet/in.h>
+#endif
 
 namespace rzl::test {
 

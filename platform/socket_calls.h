@@ -1,0 +1,51 @@
+#pragma once
+// The operating system's socket calls behind the TCP connection, one file per system
+// (socket_calls_posix.cpp, socket_calls_windows.cpp). Every call here returns at once or waits
+// at most the time it is given; the deadlines and the slices are the connection's.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace rzl::platform::sockets {
+
+// A socket as the system names it (a descriptor, or a Winsock SOCKET); kNoSocket when none.
+using Handle = std::intptr_t;
+inline constexpr Handle kNoSocket = -1;
+
+// What a wait found; 0 when the time passed (or a signal cut the wait short).
+enum Ready : unsigned { kReadable = 1, kWritable = 2, kFailed = 4 };
+
+enum class Started { Connected, Pending, Failed };
+enum class Moved { Bytes, WouldBlock, Closed, Failed };
+
+struct Transfer {
+    Moved outcome = Moved::Failed;
+    std::int64_t bytes = 0;  // with Moved::Bytes
+    int code = 0;            // with Moved::Failed
+};
+
+// A non-blocking IPv4 stream socket that child processes do not inherit; kNoSocket with the
+// system's error code in `code` when none can be made.
+Handle OpenStream(int& code);
+// Starts the handshake with `address` (host byte order) and `port`.
+Started StartConnect(Handle socket, std::uint32_t address, std::uint16_t port, int& code);
+// Waits at most `milliseconds` for the `events` asked (kReadable, kWritable). A failed
+// connect shows as kFailed while waiting for kWritable.
+unsigned Wait(Handle socket, unsigned events, int milliseconds);
+// The error the socket holds (a failed connect, a reset), or 0.
+int PendingError(Handle socket);
+// The code reported when a connect failed without saying why.
+int RefusedCode();
+Transfer Send(Handle socket, const char* data, std::int64_t size);
+Transfer Receive(Handle socket, char* into, std::int64_t capacity);
+// Bytes of the `written` ones that the peer has not acknowledged yet (still queued here or on
+// the way); nothing when this system cannot tell.
+std::optional<std::int64_t> Unacknowledged(Handle socket, std::int64_t written);
+// Sleeps one slice; true when it passed whole (false when a signal cut it short).
+bool Pause(int milliseconds);
+void Close(Handle socket);
+// The system's text for an error code, in its 8-bit encoding, without a closing full stop.
+std::string ErrorText(int code);
+
+}  // namespace rzl::platform::sockets

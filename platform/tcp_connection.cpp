@@ -1,0 +1,161 @@
+#include "platform/tcp_connection.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <optional>
+
+namespace rzl::platform {
+
+namespace {
+
+constexpr int kSliceMs = 10;
+// A write that makes no progress for this long (the peer stopped reading) is given up.
+constexpr int kWriteStallMs = 10000;
+
+class Deadline {
+public:
+    explicit Deadline(int milliseconds) { restart(milliseconds); }
+    void restart(int milliseconds) { end_ = Clock::now() + std::chrono::milliseconds(milliseconds); }
+    bool hasExpired() const { return Clock::now() >= end_; }
+    // The next wait: at most one slice, never past the deadline.
+    int slice() const {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(end_ - Clock::now()).count();
+        return static_cast<int>(std::clamp<std::int64_t>(left, 0, kSliceMs));
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point end_;
+};
+
+// Four decimal numbers up to 255 with dots between them; host byte order.
+std::optional<std::uint32_t> dottedAddress(const std::string& text) {
+    std::uint32_t address = 0;
+    const char* at = text.data();
+    const char* const end = text.data() + text.size();
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0 && (at == end || *at++ != '.')) return std::nullopt;
+        unsigned value = 0;
+        const auto [next, failed] = std::from_chars(at, end, value);
+        if (failed != std::errc() || next == at || next - at > 3 || value > 255) return std::nullopt;
+        address = address << 8 | value;
+        at = next;
+    }
+    if (at != end) return std::nullopt;
+    return address;
+}
+
+}  // namespace
+
+unsigned TcpConnection::waitFor(unsigned events, int milliseconds) {
+    const unsigned ready = sockets::Wait(socket_, events, milliseconds);
+    if (ready == 0 && idle_) idle_();  // the slice passed (or a signal cut it short): let the program run
+    return ready;
+}
+
+bool TcpConnection::fail(std::string reason) {
+    error_ = std::move(reason);
+    close();
+    return false;
+}
+
+bool TcpConnection::connect(const std::string& host, std::uint16_t port, int timeoutMs) {
+    close();
+    error_.clear();
+    const std::optional<std::uint32_t> address = dottedAddress(host);
+    if (!address) return fail('"' + host + "\" is not an IPv4 address");
+    int code = 0;
+    socket_ = sockets::OpenStream(code);
+    if (!isOpen()) return fail(sockets::ErrorText(code));
+    written_ = 0;
+    switch (sockets::StartConnect(socket_, *address, port, code)) {
+    case sockets::Started::Connected: return true;
+    case sockets::Started::Failed: return fail(sockets::ErrorText(code));
+    case sockets::Started::Pending: break;
+    }
+
+    // One deadline for the whole attempt; the handshake goes on between the slices.
+    const Deadline deadline(timeoutMs);
+    for (;;) {
+        const unsigned ready = waitFor(sockets::kWritable, deadline.slice());
+        if (ready & sockets::kFailed) {
+            const int pending = sockets::PendingError(socket_);
+            return fail(sockets::ErrorText(pending != 0 ? pending : sockets::RefusedCode()));
+        }
+        if (ready & sockets::kWritable) return true;  // writable without an error: connected
+        if (deadline.hasExpired())
+            return fail("Connection timed out after " + std::to_string(timeoutMs) + " ms");
+    }
+}
+
+bool TcpConnection::write(const char* data, std::int64_t size) {
+    error_.clear();
+    if (!isOpen()) return fail("Not connected");
+    Deadline stall(kWriteStallMs);
+    std::int64_t done = 0;
+    while (done < size) {
+        const sockets::Transfer sent = sockets::Send(socket_, data + done, size - done);
+        if (sent.outcome == sockets::Moved::Bytes) {
+            done += sent.bytes;
+            written_ += sent.bytes;
+            stall.restart(kWriteStallMs);
+            continue;
+        }
+        if (sent.outcome == sockets::Moved::Failed) return fail(sockets::ErrorText(sent.code));
+        if (stall.hasExpired()) return fail("Write stalled for " + std::to_string(kWriteStallMs) + " ms");
+        waitFor(sockets::kWritable, kSliceMs);  // the send buffer is full; an error shows in the next send
+    }
+    return true;
+}
+
+std::int64_t TcpConnection::unacknowledged() const {
+    if (!isOpen()) return 0;
+    return sockets::Unacknowledged(socket_, written_).value_or(0);
+}
+
+bool TcpConnection::waitUntilAcknowledged(std::int64_t written,
+                                          const std::function<void(std::int64_t)>& acknowledged) {
+    if (!isOpen()) return fail(error_.empty() ? "Not connected" : error_);
+    Deadline stall(kWriteStallMs);
+    std::int64_t left = unacknowledged();
+    for (;;) {
+        // A reset empties the queue without the peer having the bytes: the pending error says so.
+        if (const int code = sockets::PendingError(socket_); code != 0) return fail(sockets::ErrorText(code));
+        if (acknowledged) acknowledged(written - std::min(left, written));
+        if (left == 0) return true;
+        if (stall.hasExpired()) return fail("Write stalled for " + std::to_string(kWriteStallMs) + " ms");
+        // Nothing to wait on: the acknowledgements arrive unseen. Each slice lets the program run.
+        if (sockets::Pause(kSliceMs) && idle_) idle_();
+        const std::int64_t now = unacknowledged();
+        if (now < left) stall.restart(kWriteStallMs);
+        left = now;
+    }
+}
+
+bool TcpConnection::waitForData(int milliseconds) {
+    if (!isOpen()) return true;  // read() reports it
+    return waitFor(sockets::kReadable, milliseconds) != 0;
+}
+
+bool TcpConnection::read(char* into, std::int64_t capacity, std::int64_t& got) {
+    got = 0;
+    if (!isOpen()) return fail(error_.empty() ? "Not connected" : error_);
+    if (capacity <= 0) return true;
+    const sockets::Transfer received = sockets::Receive(socket_, into, capacity);
+    switch (received.outcome) {
+    case sockets::Moved::Bytes: got = received.bytes; return true;
+    case sockets::Moved::WouldBlock: return true;  // nothing yet after all
+    case sockets::Moved::Closed: return fail("The remote host closed the connection");
+    case sockets::Moved::Failed: break;
+    }
+    return fail(sockets::ErrorText(received.code));
+}
+
+void TcpConnection::close() {
+    if (!isOpen()) return;
+    sockets::Close(socket_);
+    socket_ = sockets::kNoSocket;
+}
+
+}  // namespace rzl::platform

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Cross-builds the platform layer and its tests for Windows with MinGW-w64 (no Qt needed) into
+# .exe files, then runs them under Wine (a fresh prefix in a temporary folder) against the Linux
+# rzl-sim on loopback. Skips (exit 77) only when the cross compiler, Wine or script(1) is not
+# installed; scripts/install-deps.sh installs the first two, the last is part of every Debian.
+# Build folder: build-windows-platform (or $RZL_WINDOWS_PLATFORM_BUILD); rzl-sim comes from the
+# Linux build (build, or $RZL_BUILD_DIR), built first when missing.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${RZL_WINDOWS_PLATFORM_BUILD:-$root/build-windows-platform}
+linux_build=${RZL_BUILD_DIR:-$root/build}
+start=$SECONDS
+
+skip() {
+    echo "test-platform: skipped: $*"
+    exit 77
+}
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || skip "no MinGW-w64 cross compiler (g++-mingw-w64-x86-64)"
+wine=""
+for candidate in /usr/lib/wine/wine64 wine64 wine; do
+    if command -v "$candidate" >/dev/null; then
+        wine=$(command -v "$candidate")
+        break
+    fi
+done
+[ -n "$wine" ] || skip "no Wine (wine64)"
+command -v script >/dev/null || skip "no script(1) to give the programs a terminal (bsdutils)"
+
+launcher=()
+if command -v ccache >/dev/null; then
+    export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DRZL_PLATFORM_ONLY=ON -DRZL_WERROR="${RZL_WERROR:-OFF}" "${launcher[@]}" >/dev/null
+cmake --build "$build" --parallel "${RZL_JOBS:-$(nproc)}"
+echo "test-platform: cross-built in $((SECONDS - start)) s"
+
+if [ ! -x "$linux_build/rzl-sim" ]; then
+    cmake -S "$root" -B "$linux_build" -G Ninja >/dev/null
+    cmake --build "$linux_build" --target rzl-sim
+fi
+
+# shellcheck source=tests/scripts/platform_run_lib.sh
+source "$root/tests/scripts/platform_run_lib.sh"
+work=$(mktemp -d)
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64
+# No Mono, no Gecko, no menu entries: a console prefix is made in seconds.
+export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
+wineserver=$(dirname "$wine")/wineserver
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver || true)
+cleanup() {
+    platform_stop_sims
+    [ -n "$wineserver" ] && "$wineserver" -k 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+"$wine" cmd /c exit >/dev/null 2>&1 || true  # makes the prefix before the clocks start
+echo "test-platform: Wine prefix ready at $((SECONDS - start)) s"
+# Each program with its standard input on a terminal, as when started in a console window, so
+# that Wine gives it a console; its output goes to a file, shown after.
+run_in_wine() {
+    local log=$work/${1##*/}.log
+    script -qec "$(printf '%q ' "$wine" "$1") >$(printf '%q' "$log") 2>&1" /dev/null </dev/null >/dev/null
+    local code=$?
+    cat "$log"
+    return "$code"
+}
+status=0
+platform_run_tests "$linux_build/rzl-sim" "$build/platform/tests" "$work" run_in_wine || status=$?
+echo "test-platform: done in $((SECONDS - start)) s"
+exit "$status"
