@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <termios.h>
 #include <unistd.h>
 
 namespace rzl::cli {
@@ -12,21 +13,41 @@ namespace rzl::cli {
 void TerminalDialogs::message(const QString& text, const QString& caption, BoxIcon) {
     if (beforePrinting) beforePrinting();
     const QString line = caption.isEmpty() || caption == text ? text : caption + QStringLiteral(": ") + text;
-    std::fprintf(stderr, "%s\n", qPrintable(line));
+    std::fprintf(stderr, "%s\n", qPrintable(hiddenKeys.apply(line)));
 }
 
 bool TerminalDialogs::confirm(const QString& text, const QString&) {
     if (assumeYes_) return true;
-    if (!isatty(STDIN_FILENO)) {
+    if (!StandardInputIsTerminal()) {
         refusedWithoutTerminal = true;
         return false;
     }
     if (beforePrinting) beforePrinting();
-    std::fprintf(stderr, "%s\nProceed? [y/N] ", qPrintable(text));
+    std::fprintf(stderr, "%s\nProceed? [y/N] ", qPrintable(hiddenKeys.apply(text)));
     std::fflush(stderr);
     std::string answer;
     if (!std::getline(std::cin, answer)) return false;
     return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
+}
+
+bool StandardInputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
+
+std::optional<QString> ReadHiddenLine(const QString& prompt) {
+    termios saved{};
+    if (!StandardInputIsTerminal() || tcgetattr(STDIN_FILENO, &saved) != 0) return std::nullopt;
+    // Echo is off before the prompt shows: a key typed the moment it appears is not echoed.
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    quiet.c_lflag |= ECHONL;  // the line feed still shows, so what follows starts on a line of its own
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    std::fprintf(stderr, "%s", qPrintable(prompt));
+    std::fflush(stderr);
+    std::string line;
+    const bool read = static_cast<bool>(std::getline(std::cin, line));
+    tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    if (!read) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return QString::fromLocal8Bit(line.data(), static_cast<qsizetype>(line.size()));
 }
 
 void TerminalClock::pause(int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); }
