@@ -18,7 +18,7 @@ QJsonObject moduleJson(const ScanAnswer& a) {
     QJsonObject json{{"address", AddressText(a.address)},
                      {"reportedAddress", a.reportedAddress},
                      {"model", a.modelName},
-                     {"code", a.model},
+                     {"modelCode", a.model},
                      {"mac", a.mac},
                      {"firmware", a.firmware},
                      {"location", a.location},
@@ -122,17 +122,13 @@ ExitCode Controller::scan(const QString& rangeText) {
         modules.append(moduleJson(a));
         lines.append(moduleLine(a, modelWidth));
     }
-    emitResult({{"command", "scan"},
-                {"ranges", QJsonArray::fromStringList(rangeTexts)},
-                {"port", scanOptions.port},
-                {"scanned", static_cast<int>(addresses.size())},
-                {"modules", modules}},
-               lines);
-    if (!answers.isEmpty()) return kExitDone;
-    printMessage(QStringLiteral("rzlctl: no module answered on port %1 of %2 addresses")
-                     .arg(scanOptions.port)
-                     .arg(addresses.size()));
-    return kExitNoReply;
+    report_.details = {{"ranges", QJsonArray::fromStringList(rangeTexts)},
+                       {"port", scanOptions.port},
+                       {"scanned", static_cast<int>(addresses.size())},
+                       {"modules", modules}};
+    if (!answers.isEmpty()) return finish(Outcome::Done, lines);
+    return finish(Outcome::NoReply, lines,
+                  QStringLiteral("no module answered on port %1 of %2 addresses").arg(scanOptions.port).arg(addresses.size()));
 }
 
 }  // namespace rzl::cli

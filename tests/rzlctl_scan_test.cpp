@@ -49,8 +49,10 @@ TEST_F(RzlctlScanTest, OneLinePerModuleSortedByAddress) {
 TEST_F(RzlctlScanTest, JsonParsesBack) {
     const CliRun run = rzlctl({"--json", "scan", "127.0.0.0/29", "--port", port(), "--parallel", "2"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
-    EXPECT_EQ(json["command"].toString(), "scan");
+    const QJsonObject result = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    EXPECT_EQ(result["command"].toString(), "scan");
+    EXPECT_EQ(result["outcome"].toString(), "done");
+    const QJsonObject json = result["details"].toObject();
     EXPECT_EQ(json["scanned"].toInt(), 6);
     EXPECT_EQ(json["port"].toInt(), sims.port);
     EXPECT_EQ(json["ranges"].toArray(), QJsonArray({"127.0.0.0/29"}));
@@ -59,7 +61,7 @@ TEST_F(RzlctlScanTest, JsonParsesBack) {
     const QJsonObject first = modules[0].toObject();
     EXPECT_EQ(first["address"].toString(), "127.0.0.2");
     EXPECT_EQ(first["model"].toString(), "rZL-K110 Tiny I/O Controller");
-    EXPECT_EQ(first["code"].toInt(), 176);
+    EXPECT_EQ(first["modelCode"].toInt(), 176);
     EXPECT_EQ(first["mac"].toString(), "00:1A:2B:3C:4D:5E");
     EXPECT_EQ(first["firmware"].toString(), "01.0A");
     EXPECT_EQ(first["rssi"].toInt(), -60);
@@ -73,7 +75,9 @@ TEST_F(RzlctlScanTest, JsonParsesBack) {
 TEST_F(RzlctlScanTest, NoModuleIsExitThreeAndTraceShowsTheFrames) {
     const CliRun none = rzlctl({"--json", "scan", "127.0.0.8/30", "--port", port()});
     EXPECT_EQ(none.exitCode, 3);
-    EXPECT_EQ(QJsonDocument::fromJson(none.out.toUtf8()).object()["modules"].toArray().size(), 0) << none.out.toStdString();
+    const QJsonObject result = QJsonDocument::fromJson(none.out.toUtf8()).object();
+    EXPECT_EQ(result["outcome"].toString(), "no-reply") << none.out.toStdString();
+    EXPECT_EQ(result["details"].toObject()["modules"].toArray().size(), 0) << none.out.toStdString();
     EXPECT_TRUE(none.err.contains("no module answered")) << none.err.toStdString();
 
     const CliRun traced = rzlctl({"--trace", "scan", "127.0.0.2", "--port", port()});
