@@ -105,8 +105,8 @@ QList<Command> Commands(const Settings& settings = {}) {
              }
              return [input](Controller& c) { return c.clearCounter(input); };
          }},
-        {{"watch", "", "poll; print each I/O change; ride through outages (one row each) and end\n"
-                       "after --max-failures failed polls in a row"},
+        {{"watch", "", "poll; print each I/O change; ride through outages (a row each);\n"
+                       "end after --max-failures failed polls in a row"},
          Plain([](Controller& c) { return c.watch(); })},
         {{"scan", "[A.B.C.D/N]",
           "list the modules in the range (at most a /16), or on this PC's\n"
@@ -119,16 +119,18 @@ QList<Command> Commands(const Settings& settings = {}) {
              return [range = args.value(0)](Controller& c) { return c.scan(range); };
          },
          false},
-        {{"set-ap", "SSID [KEY]", "write the access point's SSID and WPA/WPA2 key (no key from any source:\n"
-                                  "open)"},
+        {{"set-ap", "SSID [KEY]", "write the access point's SSID and WPA/WPA2 key (no key: open;\n"
+                                  "KEY - reads it from standard input; --key-file, RZL_AP_KEY)"},
          Setting("set-ap", settings)},
         {{"set-station", "SSID [KEY]",
-          "write the station SSID, key and key type (--type open|wep|wpa;\ndefault: wpa with a key, else open)"},
+          "write the station SSID, key and key type (--type open|wep|wpa;\ndefault: wpa with a key, else open; "
+          "--key-file, RZL_STATION_KEY)"},
          Setting("set-station", settings)},
         {{"set-static-ip", "IP MASK GATEWAY", "write the station's static address"}, Setting("set-static-ip", settings)},
         {{"clear-static-ip", "", "delete the station's static address (back to DHCP)"},
          Setting("clear-static-ip", settings)},
-        {{"set-web-key", "[KEY]", "set the web login key (1-5 characters), in effect at once"},
+        {{"set-web-key", "[KEY]", "set the web login key (1-5 characters), in effect at once\n"
+                                  "(--key-file, RZL_WEB_KEY; asked for on a terminal)"},
          Setting("set-web-key", settings)},
         {{"set-location", "TEXT", "write the location string"}, Setting("set-location", settings)},
         {{"set-modbus", "PORT IDLE_TIMEOUT", "write the Modbus port and idle timeout in seconds\n"
@@ -161,8 +163,8 @@ QList<Command> Commands(const Settings& settings = {}) {
              }
              return [file = args[0]](Controller& c) { return c.firmware(file); };
          }},
-        {{"backup", "FILE.json", "save the module's settings to a JSON file (without the keys); - writes\n"
-                                 "it to standard output"},
+        {{"backup", "FILE.json", "save the module's settings to a JSON file (without the keys);\n"
+                                 "- writes it to standard output"},
          OneFile([](Controller& c, const QString& file) { return c.backup(file); })},
         {{"restore", "FILE.json",
           "show what differs from the file's settings, then write those groups\n"

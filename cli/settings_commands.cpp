@@ -176,9 +176,12 @@ ExitCode Controller::writeSetting(QStringList args, const QString& keyType, cons
     else if (result.outcome == WriteOutcome::NotLinked)
         message = QStringLiteral("the link check failed: nothing more was sent");
 
-    report_.details = {{"message", message},
-                       {"changed", QJsonArray::fromStringList(result.changed)},
-                       {"notSent", QJsonArray::fromStringList(result.notSent)}};
+    report_.details = {{"message", message}};
+    // A write that stopped part way says what the module got and what it did not.
+    if (!result.changed.isEmpty() || !result.notSent.isEmpty()) {
+        report_.details.insert("changed", QJsonArray::fromStringList(result.changed));
+        report_.details.insert("notSent", QJsonArray::fromStringList(result.notSent));
+    }
     if (!result.warning.isEmpty()) {
         report_.details.insert("warning", result.warning);
         if (!options_.json) printMessage(QStringLiteral("rzlctl: warning: ") + result.warning);
