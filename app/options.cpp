@@ -1,5 +1,7 @@
 #include "app/options.h"
 
+#include <QRegularExpression>
+
 #include "core/context.h"
 #include "link/target_address.h"
 #include "ui/setup/tform2.h"
@@ -33,9 +35,16 @@ void setTarget(Context& ctx, const QString& host) {
     }
 }
 
+// Letters, digits and hyphens in dot-separated labels, not all of it digits and dots.
+bool isHostName(const QString& text) {
+    static const QRegularExpression name(QStringLiteral(
+        "^(?=.*[A-Za-z])[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?(\\.[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?)*\\.?$"));
+    return text.size() <= 253 && name.match(text).hasMatch();
+}
+
 }  // namespace
 
-bool ParseDeviceOption(const QString& text, LaunchOptions& options, QString* problem) {
+bool ParseDeviceOption(const QString& text, LaunchOptions& options, QString* problem, HostNames names) {
     const QString bad = QStringLiteral("--device takes HOST or HOST:PORT, not '%1'").arg(text);
     QString host = text;
     QString port;
@@ -59,12 +68,19 @@ bool ParseDeviceOption(const QString& text, LaunchOptions& options, QString* pro
     if (host.isEmpty() || host.contains(QLatin1Char(' ')) || host.contains(QLatin1Char('\t')))
         return fail(problem, bad);
     // The exchanges connect to a dotted IPv4 address only, and an identify reply counts only
-    // when the module's address text equals the target: a name or an IPv6 address could never
-    // be reached or identified.
-    if (!IsValidIpText(host))
+    // when the module's address text equals the target: an IPv6 address could never be reached
+    // or identified, and a name only once it is looked up (rzlctl does that before it sends).
+    options.deviceHost.reset();
+    options.deviceName.reset();
+    if (IsValidIpText(host))
+        options.deviceHost = host;
+    else if (names == HostNames::Accepted && isHostName(host) && !text.startsWith(QLatin1Char('[')))
+        options.deviceName = host;
+    else if (names == HostNames::Accepted)
+        return fail(problem, QStringLiteral("--device: '%1' is neither an IPv4 address nor a host name").arg(host));
+    else
         return fail(problem, QStringLiteral("--device: '%1' is not an IPv4 address (four numbers 0-255 joined by dots)")
                                   .arg(host));
-    options.deviceHost = host;
     options.devicePort.reset();
     if (!port.isEmpty()) {
         const auto number = portNumber(port);
@@ -74,15 +90,19 @@ bool ParseDeviceOption(const QString& text, LaunchOptions& options, QString* pro
     return true;
 }
 
-QList<OptionRow<LaunchOptions>> LaunchOptionRows() {
+QList<OptionRow<LaunchOptions>> LaunchOptionRows(HostNames names) {
     const QString conflict = QStringLiteral("--demo runs its own module; it cannot be combined with --device");
+    const QString help = names == HostNames::Accepted
+                             ? QStringLiteral("the module (default 192.168.77.1:13577); HOST an IPv4 address or a\n"
+                                              "host name, looked up (IPv4) before anything is sent")
+                             : QStringLiteral("the module (default 192.168.77.1:13577)");
     return {
-        {{{"device"}, "HOST[:PORT]", "the module (default 192.168.77.1:13577)"},
-         [conflict](const QString& value, LaunchOptions& options) {
-             if (options.deviceHost) return QStringLiteral("--device given more than once");
+        {{{"device"}, "HOST[:PORT]", help},
+         [conflict, names](const QString& value, LaunchOptions& options) {
+             if (options.deviceHost || options.deviceName) return QStringLiteral("--device given more than once");
              if (options.demo) return conflict;
              QString problem;
-             return ParseDeviceOption(value, options, &problem) ? QString() : problem;
+             return ParseDeviceOption(value, options, &problem, names) ? QString() : problem;
          }},
         {{{"no-link-check"}, QString(),
           "skip the check that this PC is on the module's Wi-Fi network\n"
@@ -93,7 +113,7 @@ QList<OptionRow<LaunchOptions>> LaunchOptionRows() {
          }},
         {{{"demo"}, QString(), "run against a built-in demo module on loopback"},
          [conflict](const QString&, LaunchOptions& options) {
-             if (options.deviceHost) return conflict;
+             if (options.deviceHost || options.deviceName) return conflict;
              options.demo = true;
              return QString();
          }},
@@ -110,6 +130,8 @@ bool ApplyLaunchOptions(const LaunchOptions& options, Context& ctx, LaunchResour
         resources.demo = std::move(demo);
         return true;
     }
+    if (options.deviceName && !options.deviceHost)
+        return fail(problem, QStringLiteral("--device: %1 was not looked up").arg(*options.deviceName));
     if (options.deviceHost) setTarget(ctx, *options.deviceHost);
     if (options.devicePort) ctx.session.tcpPort = *options.devicePort;
     if (options.noLinkCheck) ctx.linkCheck = [] { return true; };

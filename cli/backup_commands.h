@@ -6,14 +6,17 @@
 #include <QString>
 #include <optional>
 
+#include "cli/key_sources.h"
 #include "core/usage.h"
 
 namespace rzl::cli {
 
 struct RestoreOptions {
-    std::optional<QString> apKey;
-    std::optional<QString> stationKey;
-    bool given = false;  // either on the command line (they go with restore only)
+    // --ap-key, --ap-key-file and RZL_AP_KEY; --station-key, --station-key-file and RZL_STATION_KEY.
+    KeySource apKey{QStringLiteral("the AP key"), {}, {}, QStringLiteral("--ap-key-file"), QStringLiteral("RZL_AP_KEY")};
+    KeySource stationKey{QStringLiteral("the station key"), {}, {}, QStringLiteral("--station-key-file"),
+                         QStringLiteral("RZL_STATION_KEY")};
+    bool given = false;  // any of the options (they go with restore only)
 };
 
 QList<OptionRow<RestoreOptions>> RestoreOptionRows();

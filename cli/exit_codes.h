@@ -10,6 +10,8 @@ enum ExitCode {
     kExitNotLinked = 4,     // the link check failed
     kExitForeignModule = 5, // the identify reply came from a module at another address
     kExitOutput = 6,        // standard output closed or not written: the results were lost
+    kExitInterrupted = 130, // SIGINT (Ctrl+C), as a shell reports a program it ended
+    kExitTerminated = 143,  // SIGTERM
 };
 
 }  // namespace rzl::cli

@@ -11,7 +11,10 @@
 
 #include "app/options.h"
 #include "cli/backup_commands.h"
+#include "cli/command_result.h"
 #include "cli/controller.h"
+#include "cli/device_name.h"
+#include "cli/output_lines.h"
 #include "cli/settings_commands.h"
 #include "cli/standard_output.h"
 #include "filestore/firmware_update.h"
@@ -25,6 +28,7 @@ struct Settings {
     ControllerOptions controller;
     rzl::LaunchOptions launch;
     QString keyType;  // set-station --type
+    std::optional<QString> keyFile;  // set-ap, set-station, set-web-key --key-file
     RestoreOptions restore;
 };
 
@@ -56,12 +60,14 @@ std::function<Call(const QStringList&, QString&)> Plain(Call call) {
     };
 }
 
-// One of the setup window's writes, run on its fields filled from the arguments.
-std::function<Call(const QStringList&, QString&)> Setting(const char* name, const QString& keyType) {
-    return [name, keyType](const QStringList& args, QString& takes) -> Call {
+// One of the setup window's writes, run on its fields filled from the arguments. The arguments
+// are checked as typed; a key that comes from elsewhere is read when the command runs.
+std::function<Call(const QStringList&, QString&)> Setting(const char* name, const Settings& settings) {
+    return [name, keyType = settings.keyType, keyFile = settings.keyFile](const QStringList& args, QString& takes) -> Call {
+        const QStringList typed = QStringList{QString::fromLatin1(name)} + args;
         SettingsCommand command;
-        if (!ParseSettingsCommand(QStringList{QString::fromLatin1(name)} + args, keyType, &command, &takes)) return {};
-        return [command](Controller& c) { return c.writeSetting(command); };
+        if (!ParseSettingsCommand(typed, keyType, &command, &takes)) return {};
+        return [typed, keyType, keyFile](Controller& c) { return c.writeSetting(typed, keyType, keyFile); };
     };
 }
 
@@ -74,7 +80,7 @@ std::function<Call(const QStringList&, QString&)> OneFile(std::function<ExitCode
     };
 }
 
-QList<Command> Commands(const QString& keyType = {}, const RestoreOptions& restore = {}) {
+QList<Command> Commands(const Settings& settings = {}) {
     return {
         {{"identify", "", "model, address, MAC, firmware, RSSI, location, I/O and settings"},
          Plain([](Controller& c) { return c.identify(); })},
@@ -99,7 +105,8 @@ QList<Command> Commands(const QString& keyType = {}, const RestoreOptions& resto
              }
              return [input](Controller& c) { return c.clearCounter(input); };
          }},
-        {{"watch", "", "poll; print each I/O change; exit 3 after 5 failed polls"},
+        {{"watch", "", "poll; print each I/O change; ride through outages (a row each);\n"
+                       "end after --max-failures failed polls in a row"},
          Plain([](Controller& c) { return c.watch(); })},
         {{"scan", "[A.B.C.D/N]",
           "list the modules in the range (at most a /16), or on this PC's\n"
@@ -112,20 +119,23 @@ QList<Command> Commands(const QString& keyType = {}, const RestoreOptions& resto
              return [range = args.value(0)](Controller& c) { return c.scan(range); };
          },
          false},
-        {{"set-ap", "SSID [KEY]", "write the access point's SSID and WPA/WPA2 key (no key: open)"},
-         Setting("set-ap", keyType)},
+        {{"set-ap", "SSID [KEY]", "write the access point's SSID and WPA/WPA2 key (no key: open;\n"
+                                  "KEY - reads it from standard input; --key-file, RZL_AP_KEY)"},
+         Setting("set-ap", settings)},
         {{"set-station", "SSID [KEY]",
-          "write the station SSID, key and key type (--type open|wep|wpa;\ndefault: wpa with a key, else open)"},
-         Setting("set-station", keyType)},
-        {{"set-static-ip", "IP MASK GATEWAY", "write the station's static address"}, Setting("set-static-ip", keyType)},
+          "write the station SSID, key and key type (--type open|wep|wpa;\ndefault: wpa with a key, else open; "
+          "--key-file, RZL_STATION_KEY)"},
+         Setting("set-station", settings)},
+        {{"set-static-ip", "IP MASK GATEWAY", "write the station's static address"}, Setting("set-static-ip", settings)},
         {{"clear-static-ip", "", "delete the station's static address (back to DHCP)"},
-         Setting("clear-static-ip", keyType)},
-        {{"set-web-key", "KEY", "set the web login key (1-5 characters), in effect at once"},
-         Setting("set-web-key", keyType)},
-        {{"set-location", "TEXT", "write the location string"}, Setting("set-location", keyType)},
+         Setting("clear-static-ip", settings)},
+        {{"set-web-key", "[KEY]", "set the web login key (1-5 characters), in effect at once\n"
+                                  "(--key-file, RZL_WEB_KEY; asked for on a terminal)"},
+         Setting("set-web-key", settings)},
+        {{"set-location", "TEXT", "write the location string"}, Setting("set-location", settings)},
         {{"set-modbus", "PORT IDLE_TIMEOUT", "write the Modbus port and idle timeout in seconds\n"
                                              "(written files take effect when the module reboots)"},
-         Setting("set-modbus", keyType)},
+         Setting("set-modbus", settings)},
         {{"wifi-mode", "ap|station", "switch the module's Wi-Fi mode (the module restarts)"},
          [](const QStringList& args, QString& takes) -> Call {
              if (args.size() != 1 || (args[0] != "ap" && args[0] != "station")) {
@@ -153,12 +163,14 @@ QList<Command> Commands(const QString& keyType = {}, const RestoreOptions& resto
              }
              return [file = args[0]](Controller& c) { return c.firmware(file); };
          }},
-        {{"backup", "FILE.json", "save the module's settings to a JSON file (without the keys)"},
+        {{"backup", "FILE.json", "save the module's settings to a JSON file (without the keys);\n"
+                                 "- writes it to standard output"},
          OneFile([](Controller& c, const QString& file) { return c.backup(file); })},
         {{"restore", "FILE.json",
           "show what differs from the file's settings, then write those groups\n"
-          "(--ap-key, --station-key for secured ones; --reboot to restart and check)"},
-         OneFile([restore](Controller& c, const QString& file) { return c.restore(file, restore); })},
+          "(--ap-key, --station-key for secured ones; --reboot to restart and check);\n"
+          "- reads the file from standard input"},
+         OneFile([restore = settings.restore](Controller& c, const QString& file) { return c.restore(file, restore); })},
     };
 }
 
@@ -184,7 +196,10 @@ std::function<QString(const QString&, ControllerOptions&)> Flag(bool ControllerO
 QList<rzl::OptionRow<ControllerOptions>> ControllerOptionRows() {
     return {
         {{{"yes"}, "", "answer Yes to confirmations"}, Flag(&ControllerOptions::assumeYes)},
-        {{{"json"}, "", "one JSON object per result on standard output"}, Flag(&ControllerOptions::json)},
+        {{{"json"}, "", "one JSON object per result on standard output, errors included"},
+         Flag(&ControllerOptions::json)},
+        {{{"verbose"}, "", "show the keys given where the module's messages name them (hidden\notherwise)"},
+         Flag(&ControllerOptions::verbose)},
         {{{"trace"}, "", "every frame sent and received, in hex, on standard error"}, Flag(&ControllerOptions::trace)},
         {{{"interval-ms"}, "M", "watch: poll every M milliseconds (default 500)"},
          [](const QString& value, ControllerOptions& options) {
@@ -197,6 +212,12 @@ QList<rzl::OptionRow<ControllerOptions>> ControllerOptionRows() {
          [](const QString& value, ControllerOptions& options) {
              return ParseIndex(value, 1000000000, &options.watchMaxChanges) ? QString()
                                                                             : QStringLiteral("--count takes a number");
+         }},
+        {{{"max-failures"}, "N", "watch: end after N failed polls in a row (default: about a minute's worth)"},
+         [](const QString& value, ControllerOptions& options) {
+             return ParseIndex(value, 1000000, &options.watchMaxFailures) && options.watchMaxFailures > 0
+                        ? QString()
+                        : QStringLiteral("--max-failures takes a number from 1");
          }},
         {{{"csv"}, "", "watch: a header, then a comma-separated line per change"}, Flag(&ControllerOptions::csv)},
         {{{"counters"}, "", "watch: the eight input counters too, read on each poll"},
@@ -231,8 +252,14 @@ QList<rzl::OptionRow<Settings>> OptionRows() {
                                                settings.keyType = value;
                                                return QString();
                                            }};
-    return rzl::Within(&Settings::launch, rzl::LaunchOptionRows()) +
-           rzl::Within(&Settings::controller, ControllerOptionRows()) + QList<rzl::OptionRow<Settings>>{keyType} +
+    const rzl::OptionRow<Settings> keyFile{{{"key-file"}, "FILE", "set-ap, set-station, set-web-key: the key, from the "
+                                                                  "first line of FILE"},
+                                           [](const QString& value, Settings& settings) {
+                                               settings.keyFile = value;
+                                               return QString();
+                                           }};
+    return rzl::Within(&Settings::launch, rzl::LaunchOptionRows(rzl::HostNames::Accepted)) +
+           rzl::Within(&Settings::controller, ControllerOptionRows()) + QList<rzl::OptionRow<Settings>>{keyType, keyFile} +
            rzl::Within(&Settings::restore, RestoreOptionRows());
 }
 
@@ -248,7 +275,15 @@ rzl::Usage CliUsage() {
         "an empty file rzl_dacr.cfg is in the current directory.\n\n"
         "Results go to standard output; the module's own messages (\"Connect Timeout\", \"Set DO "
         "Done! DI:05\") go to standard error. Commands that change the module ask for confirmation "
-        "on the terminal unless --yes is given.");
+        "on the terminal unless --yes is given.\n\n"
+        "With --json every command prints one object of one shape, errors and usage errors "
+        "included: command, outcome (done, invalid, cancelled, skipped, unreachable, not-sent, "
+        "no-reply, refused, mismatch, not-linked, foreign-module, interrupted, terminated), exit, "
+        "module (address, port, model, modelCode, mac, firmware), details, and error unless done.\n\n"
+        "Keys are read from an argument, from standard input (-), from a file (--key-file, "
+        "--ap-key-file, --station-key-file) or from the environment (RZL_AP_KEY, RZL_STATION_KEY, "
+        "RZL_WEB_KEY), and asked for without echo on a terminal when a command needs one. They are "
+        "shown only with --verbose.");
     for (const Command& command : Commands()) usage.commands.append(command.usage);
     usage.options = rzl::UsageOptions(OptionRows());
     usage.exitCodes = {{kExitDone, "done"},
@@ -257,7 +292,9 @@ rzl::Usage CliUsage() {
                        {kExitNoReply, "no reply, or the module refused the request or a setting's file"},
                        {kExitNotLinked, "link check failed"},
                        {kExitForeignModule, "the identify reply came from a module at another address"},
-                       {kExitOutput, "standard output is closed or could not be written (a full disk)"}};
+                       {kExitOutput, "standard output is closed or could not be written (a full disk)"},
+                       {kExitInterrupted, "watch ended by SIGINT (Ctrl+C)"},
+                       {kExitTerminated, "watch ended by SIGTERM"}};
     usage.seeAlso = {QStringLiteral("rzl-ctrl(1)"), QStringLiteral("rzl-sim(1)")};
     return usage;
 }
@@ -270,6 +307,7 @@ QString OptionOutsideItsCommands(const QStringList& arguments, const QString& co
         {"csv", {"watch"}},                    {"counters", {"watch"}},
         {"port", {"scan"}},                    {"parallel", {"scan"}},
         {"timeout-ms", {"scan"}},              {"type", {"set-station"}},
+        {"max-failures", {"watch"}},           {"key-file", {"set-ap", "set-station", "set-web-key"}},
     };
     for (const QString& argument : arguments.mid(1)) {
         if (argument == QLatin1String("--")) break;
@@ -282,25 +320,45 @@ QString OptionOutsideItsCommands(const QStringList& arguments, const QString& co
     return {};
 }
 
-int Run(const QCoreApplication& app) {
+// Whether the arguments ask for JSON, read before they are parsed: a usage error answers in JSON too.
+bool AsksForJson(const QStringList& arguments) {
+    for (const QString& argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--")) break;
+        if (argument == QLatin1String("--json")) return true;
+    }
+    return false;
+}
 
+// The command named among the arguments, for a usage error's result; empty when none is.
+QString CommandNamed(const QStringList& arguments, const QList<Command>& commands) {
+    for (const QString& argument : arguments.mid(1))
+        for (const Command& command : commands)
+            if (argument == command.usage.name) return argument;
+    return {};
+}
+
+int Run(const QCoreApplication& app) {
     const rzl::Usage usage = CliUsage();
     Settings settings;
     const rzl::ParsedArguments parsed = rzl::ParseArguments(usage, OptionRows(), app.arguments(), settings);
-    if (const auto code = rzl::AnswerArguments(parsed, usage.program, kExitUsage)) return *code;
     const auto usageError = [&](const QString& problem) {
+        if (AsksForJson(app.arguments()))
+            PrintLine(stdout, QString::fromUtf8(ResultLine({CommandNamed(app.arguments(), Commands()), {}, {}},
+                                                           Outcome::Invalid, problem)));
         return *rzl::AnswerArguments({rzl::ParseResult::Error, problem, {}}, usage.program, kExitUsage);
     };
+    if (parsed.result == rzl::ParseResult::Error) return usageError(parsed.text);
+    if (const auto code = rzl::AnswerArguments(parsed, usage.program, kExitUsage)) return *code;
 
     if (parsed.positional.isEmpty()) return usageError(QStringLiteral("no command given"));
     if (settings.controller.csv && settings.controller.json) return usageError(QStringLiteral("--csv and --json exclude each other"));
     const QString name = parsed.positional.first();
-    const QList<Command> commands = Commands(settings.keyType, settings.restore);
+    const QList<Command> commands = Commands(settings);
     const auto command = std::find_if(commands.begin(), commands.end(),
                                       [&](const Command& c) { return c.usage.name == name; });
     if (command == commands.end()) return usageError(QStringLiteral("unknown command: ") + name);
     if (settings.restore.given && name != QLatin1String("restore"))
-        return usageError(QStringLiteral("--ap-key and --station-key go with restore only"));
+        return usageError(QStringLiteral("--ap-key and --station-key (and their files) go with restore only"));
     // An option given to a command it does not apply to would be silently dropped.
     if (const QString problem = OptionOutsideItsCommands(app.arguments(), name); !problem.isEmpty())
         return usageError(problem);
@@ -309,8 +367,17 @@ int Run(const QCoreApplication& app) {
     if (!call) return usageError(name + QStringLiteral(" takes ") + problem);
 
     Controller controller(settings.controller);
+    const QString hostName = settings.launch.deviceName.value_or(QString());
+    if (!hostName.isEmpty()) {
+        if (!LookUpDeviceName(settings.launch, &problem)) {
+            controller.begin(name, false, hostName);
+            return controller.fail(Outcome::Unreachable, problem);
+        }
+        PrintLine(stderr, QStringLiteral("rzlctl: %1 is %2").arg(hostName, *settings.launch.deviceHost));
+    }
     rzl::LaunchResources resources;
     if (!rzl::ApplyLaunchOptions(settings.launch, controller.ctx(), resources, &problem)) return usageError(problem);
+    controller.begin(name, command->checksLink, hostName);
     if (command->checksLink) {
         if (const ExitCode code = controller.checkLink(); code != kExitDone) return code;
     }

@@ -4,7 +4,6 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -12,6 +11,7 @@
 #include <cstdio>
 
 #include "cli/controller.h"
+#include "cli/output_lines.h"
 #include "core/frame.h"
 #include "platform/terminal.h"
 #include "protocol/identify_reply.h"
@@ -30,51 +30,41 @@ constexpr int kRebootSettleMs = 2000;
 constexpr int kIdentifyRetryMs = 1000;
 constexpr int kBarWidth = 40;
 
-void printTo(std::FILE* stream, const QString& text) {
-    std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
-    std::fflush(stream);
-}
-
 }  // namespace
 
-ExitCode Controller::maintenanceResult(MaintenanceOutcome outcome, const QString& command) {
+ExitCode Controller::maintenanceResult(MaintenanceOutcome outcome) {
+    const QString& command = report_.command;
     switch (outcome) {
-    case MaintenanceOutcome::Done:
-        emitResult({{"command", command}, {"sent", true}}, {command + QStringLiteral(": sent")});
-        return kExitDone;
+    case MaintenanceOutcome::Done: return finish(Outcome::Done, {command + QStringLiteral(": sent")});
     case MaintenanceOutcome::Cancelled: return refusedConfirmation();
-    case MaintenanceOutcome::NotLinked: return fail(kExitNotLinked, QStringLiteral("the link check failed; nothing sent"));
+    case MaintenanceOutcome::NotLinked: return fail(Outcome::NotLinked, QStringLiteral("the link check failed; nothing sent"));
     case MaintenanceOutcome::Failed: break;
     }
-    return fail(kExitUnreachable, QStringLiteral("%1 was not sent").arg(command));
+    return fail(Outcome::NotSent, QStringLiteral("%1 was not sent").arg(command));
 }
 
 ExitCode Controller::wifiMode(bool ap) {
     SetupView& setup = ctx().screen.setup;
     setup.radioButton6 = ap;
     setup.radioButton7 = !ap;
-    return maintenanceResult(SwitchWifiMode(ctx()), QStringLiteral("wifi-mode"));
+    report_.details.insert("mode", ap ? "AP" : "Station");
+    return maintenanceResult(SwitchWifiMode(ctx()));
 }
 
-ExitCode Controller::resetDefaults() { return maintenanceResult(ResetToDefault(ctx()), QStringLiteral("reset-defaults")); }
+ExitCode Controller::resetDefaults() { return maintenanceResult(ResetToDefault(ctx())); }
 
-ExitCode Controller::reboot() { return maintenanceResult(RebootDevice(ctx()), QStringLiteral("reboot")); }
+ExitCode Controller::reboot() { return maintenanceResult(RebootDevice(ctx())); }
 
-// A bar redrawn in place on a terminal; otherwise one line (or JSON object) per tenth.
+// A bar redrawn in place on a terminal; otherwise one line per tenth. Both on standard error:
+// standard output holds the result alone (with --json, its one object).
 void Controller::showProgress(qint64 written, qint64 length) {
     const int percent = length > 0 ? static_cast<int>(written * 100 / length) : 100;
-    const bool terminal = !options_.json && platform::IsTerminal(platform::StandardStream::Error);
+    const bool terminal = platform::IsTerminal(platform::StandardStream::Error);
     const int shown = terminal ? percent : percent / 10;
     if (shown == progressShown_) return;
     const int previous = progressShown_;
     progressShown_ = shown;
-    if (options_.json) {
-        printTo(stdout, QString::fromUtf8(QJsonDocument(QJsonObject{{"command", "firmware"},
-                                                                    {"progress", shown * 10},
-                                                                    {"written", written},
-                                                                    {"length", length}})
-                                              .toJson(QJsonDocument::Compact)));
-    } else if (terminal) {
+    if (terminal) {
         const int filled = percent * kBarWidth / 100;
         std::fprintf(stderr, "\r[%s%s] %3d %%  %lld/%lld bytes", QByteArray(filled, '#').constData(),
                      QByteArray(kBarWidth - filled, '.').constData(), percent, static_cast<long long>(written),
@@ -85,7 +75,7 @@ void Controller::showProgress(qint64 written, qint64 length) {
     } else {
         // A line for every tenth, also those the acknowledgements passed in one step.
         for (int tenth = previous + 1; tenth <= shown; ++tenth)
-            printTo(stderr, QStringLiteral("firmware: %1 %").arg(tenth * 10));
+            PrintLine(stderr, QStringLiteral("firmware: %1 %").arg(tenth * 10));
     }
 }
 
@@ -107,9 +97,9 @@ ExitCode Controller::awaitChecksumReply(const QString& verdict) {
         program_.form1.timer1.stop();
     }
     if (verdict == kMatchText) return kExitDone;
-    if (verdict == kMismatchText) return fail(kExitNoReply, QStringLiteral("the module's checksum differs from the image's"));
-    if (verdict == kAbortText) return fail(kExitNoReply, QStringLiteral("no answer to the checksum query"));
-    return fail(kExitNoReply, QStringLiteral("checksum reply not accepted (status %1)").arg(c.session.rxFrame[kStatusByte]));
+    if (verdict == kMismatchText) return fail(Outcome::Mismatch, QStringLiteral("the module's checksum differs from the image's"));
+    if (verdict == kAbortText) return fail(Outcome::NoReply, QStringLiteral("no answer to the checksum query"));
+    return fail(Outcome::Refused, QStringLiteral("checksum reply not accepted (status %1)").arg(c.session.rxFrame[kStatusByte]));
 }
 
 // After a 2 s pause, identifies until the module answers (false when it does not within the
@@ -131,15 +121,16 @@ bool Controller::awaitIdentify(const QDeadlineTimer& deadline) {
 }
 
 // Reboot, then identify until the module answers again (bounded), and report its firmware.
-ExitCode Controller::rebootAndIdentify(int waitS, QJsonObject& json, QStringList& lines) {
+ExitCode Controller::rebootAndIdentify(int waitS, QStringList& lines) {
     Context& c = ctx();
-    if (!SendReboot(c).delivered()) return fail(kExitUnreachable, QStringLiteral("the reboot command was not sent"));
+    if (!SendReboot(c).delivered()) return fail(Outcome::NotSent, QStringLiteral("the reboot command was not sent"));
+    report_.details.insert("rebooted", true);
     printMessage(QStringLiteral("Reboot sent; waiting up to %1 s for the module to answer again").arg(waitS));
     if (!awaitIdentify(QDeadlineTimer(static_cast<qint64>(waitS) * 1000)))
-        return fail(kExitUnreachable,
+        return fail(Outcome::Unreachable,
                     QStringLiteral("the module did not answer identify within %1 s after the reboot").arg(waitS));
+    noteModule();  // the module as it now reports itself: its firmware is the new one
     const QString version = ReplyReader(c.session.rxFrame.data(), kRxFrameSize).firmwareText();
-    json.insert("firmware", version.mid(1));
     lines.append(QStringLiteral("Firmware:     %1 (after the reboot)").arg(version));
     return kExitDone;
 }
@@ -156,29 +147,31 @@ ExitCode Controller::firmware(const QString& file) {
     const FirmwareOutcome outcome =
         StartFirmwareUpdate(c, file, [this](qint64 written, qint64 length) { showProgress(written, length); });
 
-    QJsonObject json{{"command", "firmware"}, {"file", QFileInfo(file).fileName()}};
+    report_.details.insert("file", QFileInfo(file).fileName());
     QStringList lines;
-    ExitCode code = kExitDone;
+    const auto noteSum = [&] {
+        report_.details.insert("sum", QStringLiteral("%1").arg(c.transfer.imageByteSum, 8, 16, QLatin1Char('0')).toUpper());
+    };
     switch (outcome) {
     case FirmwareOutcome::Cancelled: return refusedConfirmation();
-    case FirmwareOutcome::NotLinked: return fail(kExitNotLinked, QStringLiteral("the link check failed; nothing sent"));
-    case FirmwareOutcome::Refused: return fail(kExitUsage, QStringLiteral("%1: not sent").arg(file));
+    case FirmwareOutcome::NotLinked: return fail(Outcome::NotLinked, QStringLiteral("the link check failed; nothing sent"));
+    case FirmwareOutcome::Refused: return fail(Outcome::Invalid, QStringLiteral("%1: not sent").arg(file));
     case FirmwareOutcome::HeaderFailed:
     case FirmwareOutcome::StreamFailed:
-    case FirmwareOutcome::ClosingFailed: return fail(kExitUnreachable, QStringLiteral("the firmware update did not complete"));
+    case FirmwareOutcome::ClosingFailed: return fail(Outcome::NotSent, QStringLiteral("the firmware update did not complete"));
     case FirmwareOutcome::Activated:
-        json.insert("verified", false);
+        report_.details.insert("verified", false);
         lines.append(QStringLiteral("Image sent and activated; this model does not report a checksum"));
         break;
     case FirmwareOutcome::Queried:
-        code = awaitChecksumReply(verdict);
-        if (code != kExitDone) return code;
-        json.insert("verified", true);
+        noteSum();
+        if (const ExitCode code = awaitChecksumReply(verdict); code != kExitDone) return code;
+        report_.details.insert("verified", true);
         lines.append(QStringLiteral("Image sent; the module's checksum matches"));
         break;
     }
-    const QString sum = QStringLiteral("%1").arg(c.transfer.imageByteSum, 8, 16, QLatin1Char('0')).toUpper();
-    json.insert("sum", sum);
+    noteSum();
+    const QString sum = report_.details["sum"].toString();
     lines.prepend(QStringLiteral("Checksum:     %1").arg(sum));
     if (options_.rebootAfter) {
         // What the update achieved is said before the restart, which may fail on its own.
@@ -188,14 +181,13 @@ ExitCode Controller::firmware(const QString& file) {
             printMessage(QStringLiteral("Waiting up to %1 s until the module has stored the image and answers again")
                              .arg(options_.rebootWaitS));
             if (!awaitIdentify(QDeadlineTimer(static_cast<qint64>(options_.rebootWaitS) * 1000)))
-                return fail(kExitUnreachable, QStringLiteral("the module did not answer identify after the activation; "
-                                                             "not rebooted"));
+                return fail(Outcome::Unreachable, QStringLiteral("the module did not answer identify after the activation; "
+                                                                 "not rebooted"));
         }
-        if (const ExitCode rebooted = rebootAndIdentify(options_.rebootWaitS, json, lines); rebooted != kExitDone)
+        if (const ExitCode rebooted = rebootAndIdentify(options_.rebootWaitS, lines); rebooted != kExitDone)
             return rebooted;
     }
-    emitResult(json, lines);
-    return kExitDone;
+    return finish(Outcome::Done, lines);
 }
 
 }  // namespace rzl::cli

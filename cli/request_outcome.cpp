@@ -26,32 +26,32 @@ RequestOutcome::~RequestOutcome() {
     QObject::disconnect(logConnection_);
 }
 
-ExitCode RequestOutcome::verdict(QString* why) const {
+Outcome RequestOutcome::verdict(QString* why) const {
     const auto say = [why](const QString& text) {
         if (why) *why = text;
     };
     if (unreachable_) {
         say(QString::fromLatin1(kConnectTimeoutText));
-        return kExitUnreachable;
+        return Outcome::Unreachable;
     }
     if (!socketError_.isEmpty()) {
         say(socketError_);
-        return kExitNoReply;
+        return Outcome::NoReply;
     }
     if (noReply_) {
         say(QString::fromLatin1(kWaitRxTimeoutText));
-        return kExitNoReply;
+        return Outcome::NoReply;
     }
     if (badHeader_) {
         say(QStringLiteral("InValid Header package!"));
-        return kExitNoReply;
+        return Outcome::NoReply;
     }
     const int status = ctx_.session.rxFrame[kStatusByte];
     if (status != kStatusAccepted) {
         say(QStringLiteral("reply not accepted (status %1)").arg(status));
-        return kExitNoReply;
+        return status == 0 ? Outcome::NoReply : Outcome::Refused;  // 0: no reply reached the buffer
     }
-    return kExitDone;
+    return Outcome::Done;
 }
 
 }  // namespace rzl::cli

@@ -1,10 +1,10 @@
 #pragma once
-// Watches what the core tells the screen during one request and turns it into an exit code.
+// Watches what the core tells the screen during one request and turns it into an outcome.
 
 #include <QMetaObject>
 #include <QString>
 
-#include "cli/exit_codes.h"
+#include "cli/command_result.h"
 
 namespace rzl {
 class Context;
@@ -19,8 +19,8 @@ public:
     RequestOutcome(const RequestOutcome&) = delete;
     RequestOutcome& operator=(const RequestOutcome&) = delete;
 
-    // kExitDone when a reply arrived with status 6; otherwise the reason, with a message in `why`.
-    ExitCode verdict(QString* why) const;
+    // Done when a reply arrived with status 6; otherwise the reason, with a message in `why`.
+    Outcome verdict(QString* why) const;
 
 private:
     Context& ctx_;

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "cli/controller.h"
+#include "cli/stop_signals.h"
 #include "platform/terminal.h"
 #include "protocol/scan_range.h"
 
@@ -18,7 +19,7 @@ QJsonObject moduleJson(const ScanAnswer& a) {
     QJsonObject json{{"address", AddressText(a.address)},
                      {"reportedAddress", a.reportedAddress},
                      {"model", a.modelName},
-                     {"code", a.model},
+                     {"modelCode", a.model},
                      {"mac", a.mac},
                      {"firmware", a.firmware},
                      {"location", a.location},
@@ -141,6 +142,8 @@ ExitCode Controller::scan(const QString& rangeText) {
     if (rangeText.isEmpty()) printMessage(QStringLiteral("scanning ") + rangeTexts.join(QStringLiteral(", ")));
 
     NetworkScanner scanner(scanOptions);
+    // Ctrl+C or SIGTERM end the sweep; what was found so far and the summary are still printed.
+    StopSignals stop([&scanner](int) { scanner.stop(); });
     QList<ScanAnswer> answers;
     {
         ProgressLine progress;
@@ -171,23 +174,26 @@ ExitCode Controller::scan(const QString& rangeText) {
         odd.append(QJsonObject{{"address", AddressText(host.address)},
                                {"outcome", HostOutcomeKey(host.outcome)},
                                {"replyBytes", host.replyBytes}});
-    emitResult({{"command", "scan"},
-                {"ranges", QJsonArray::fromStringList(rangeTexts)},
-                {"port", scanOptions.port},
-                {"rangeSize", static_cast<int>(addresses.size())},
-                {"tried", summary.tried},
-                {"untried", summary.untried},
-                {"connectionsRefused", summary.connectionsRefused},
-                {"elapsedMs", summary.elapsedMs},
-                {"modules", modules},
-                {"otherHosts", odd}},
-               lines);
-    if (summary.untried > 0) return kExitNoReply;  // a partial sweep is no clean result
-    if (!answers.isEmpty()) return kExitDone;
-    printMessage(QStringLiteral("rzlctl: no module answered on port %1 of %2 addresses")
-                     .arg(scanOptions.port)
-                     .arg(addresses.size()));
-    return kExitNoReply;
+    report_.details = {{"ranges", QJsonArray::fromStringList(rangeTexts)},
+                       {"port", scanOptions.port},
+                       {"rangeSize", static_cast<int>(addresses.size())},
+                       {"tried", summary.tried},
+                       {"untried", summary.untried},
+                       {"connectionsRefused", summary.connectionsRefused},
+                       {"elapsedMs", summary.elapsedMs},
+                       {"modules", modules},
+                       {"otherHosts", odd}};
+    if (stop.received() != 0)
+        return finish(OutcomeOfStop(stop.received()), lines,
+                      QStringLiteral("stopped after %1 of %2 addresses").arg(summary.tried).arg(addresses.size()));
+    // A partial sweep is no clean result, whatever it found.
+    if (summary.untried > 0)
+        return finish(Outcome::NoReply, lines, QStringLiteral("%1 of %2 addresses could not be tried")
+                                                   .arg(summary.untried)
+                                                   .arg(addresses.size()));
+    if (!answers.isEmpty()) return finish(Outcome::Done, lines);
+    return finish(Outcome::NoReply, lines,
+                  QStringLiteral("no module answered on port %1 of %2 addresses").arg(scanOptions.port).arg(addresses.size()));
 }
 
 }  // namespace rzl::cli

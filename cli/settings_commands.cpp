@@ -2,8 +2,12 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <algorithm>
+#include <iterator>
 
 #include "cli/controller.h"
+#include "cli/key_sources.h"
+#include "ui/setup/settings_writes.h"
 #include "core/context.h"
 
 namespace rzl::cli {
@@ -23,7 +27,7 @@ const Shape kShapes[] = {
     {"set-station", 1, 2, "an SSID and, unless --type open, a key"},
     {"set-static-ip", 3, 3, "an address, a subnet mask and a gateway"},
     {"clear-static-ip", 0, 0, "no arguments"},
-    {"set-web-key", 1, 1, "the login key"},
+    {"set-web-key", 0, 1, "the login key (or --key-file, RZL_WEB_KEY, - for standard input)"},
     {"set-location", 1, 1, "the location text"},
     {"set-modbus", 2, 2, "a port and an idle timeout in seconds"},
 };
@@ -34,31 +38,50 @@ const Shape* shapeOf(const QString& command) {
     return nullptr;
 }
 
-QString outcomeName(WriteOutcome outcome) {
+Outcome outcomeOf(WriteOutcome outcome) {
     switch (outcome) {
-    case WriteOutcome::Done: return QStringLiteral("done");
-    case WriteOutcome::InvalidInput: return QStringLiteral("invalid-input");
-    case WriteOutcome::Cancelled: return QStringLiteral("cancelled");
-    case WriteOutcome::NotLinked: return QStringLiteral("not-linked");
-    case WriteOutcome::Failed: return QStringLiteral("failed");
-    case WriteOutcome::Refused: return QStringLiteral("refused");
+    case WriteOutcome::Done: return Outcome::Done;
+    case WriteOutcome::InvalidInput: return Outcome::Invalid;
+    case WriteOutcome::Cancelled: return Outcome::Cancelled;
+    case WriteOutcome::NotLinked: return Outcome::NotLinked;
+    case WriteOutcome::Failed: return Outcome::NotSent;
+    case WriteOutcome::Refused: return Outcome::Refused;
     }
-    return {};
-}
-
-ExitCode exitCodeOf(WriteOutcome outcome) {
-    switch (outcome) {
-    case WriteOutcome::Done: return kExitDone;
-    case WriteOutcome::InvalidInput:
-    case WriteOutcome::Cancelled: return kExitUsage;
-    case WriteOutcome::NotLinked: return kExitNotLinked;
-    case WriteOutcome::Failed: return kExitUnreachable;
-    case WriteOutcome::Refused: return kExitNoReply;
-    }
-    return kExitUsage;
+    return Outcome::Invalid;
 }
 
 }  // namespace
+
+bool TakeSettingKey(QStringList& args, const QString& keyType, const std::optional<QString>& keyFile,
+                    KeyReader& keys, QString* problem) {
+    const QString& command = args.value(0);
+    struct KeyPlace {
+        const char* command;
+        int index;  // of the key in args
+        const char* what;
+        const char* variable;
+    };
+    static const KeyPlace places[] = {
+        {"set-ap", 2, "the AP key", "RZL_AP_KEY"},
+        {"set-station", 2, "the station key", "RZL_STATION_KEY"},
+        {"set-web-key", 1, "the web key", "RZL_WEB_KEY"},
+    };
+    const auto place = std::find_if(std::begin(places), std::end(places),
+                                    [&](const KeyPlace& p) { return command == QLatin1String(p.command); });
+    if (place == std::end(places)) return true;
+    if (args.size() < place->index) return true;  // too few arguments: the command's own check says so
+    // An open station network takes no key: none is read (nor asked for).
+    if (command == QLatin1String("set-station") && keyType == QLatin1String("open")) return true;
+    const bool required = command == QLatin1String("set-web-key") || (command == QLatin1String("set-station") && !keyType.isEmpty());
+    const KeySource source{QString::fromLatin1(place->what),
+                           args.size() > place->index ? std::optional(args[place->index]) : std::nullopt, keyFile,
+                           QStringLiteral("--key-file"), QString::fromLatin1(place->variable)};
+    const std::optional<Key> key = keys.read(source, required, problem);
+    if (!key) return false;
+    args = args.mid(0, place->index);
+    if (key->given()) args.append(key->text);
+    return true;
+}
 
 bool ParseSettingsCommand(const QStringList& args, const QString& keyType, SettingsCommand* out, QString* problem) {
     const QString command = args.value(0);
@@ -124,11 +147,26 @@ bool ParseSettingsCommand(const QStringList& args, const QString& keyType, Setti
     return true;
 }
 
-ExitCode Controller::writeSetting(const SettingsCommand& command) {
-    Context& c = ctx();
-    command.fill(c.screen.setup);
-    const WriteResult result = command.operation(c);
-    const ExitCode code = exitCodeOf(result.outcome);
+WriteResult Controller::runSetting(const SettingsCommand& command) {
+    command.fill(ctx().screen.setup);
+    return command.operation(ctx());
+}
+
+std::optional<Key> Controller::readKey(const KeySource& source, bool required, QString* problem) {
+    std::optional<Key> key = keys_.read(source, required, problem);
+    if (key && key->given()) hideKey(key->text);
+    return key;
+}
+
+ExitCode Controller::writeSetting(QStringList args, const QString& keyType, const std::optional<QString>& keyFile) {
+    QString problem;
+    if (!TakeSettingKey(args, keyType, keyFile, keys_, &problem)) return fail(Outcome::Invalid, problem);
+    for (const QString& key : keys_.keysRead()) hideKey(key);
+    SettingsCommand command;
+    if (!ParseSettingsCommand(args, keyType, &command, &problem))
+        return fail(Outcome::Invalid, args.value(0) + QStringLiteral(" takes ") + problem);
+    const WriteResult result = runSetting(command);
+    const Outcome outcome = outcomeOf(result.outcome);
 
     // The operation's boxes have reached standard error already; a refusal or cancellation
     // without a box of its own gets its line here.
@@ -138,25 +176,20 @@ ExitCode Controller::writeSetting(const SettingsCommand& command) {
     else if (result.outcome == WriteOutcome::NotLinked)
         message = QStringLiteral("the link check failed: nothing more was sent");
 
-    if (options_.json) {
-        QJsonObject json{{"command", command.name}, {"result", outcomeName(result.outcome)}, {"message", message}};
-        if (!result.changed.isEmpty() || !result.notSent.isEmpty()) {
-            json.insert("changed", QJsonArray::fromStringList(result.changed));
-            json.insert("notSent", QJsonArray::fromStringList(result.notSent));
-        }
-        if (!result.warning.isEmpty()) json.insert("warning", result.warning);
-        if (code != kExitDone) {
-            json.insert("error", message);
-            json.insert("exit", code);
-        }
-        emitResult(json, {});
-    } else if (code == kExitDone) {
-        emitResult({}, {message});
-        if (!result.warning.isEmpty()) printMessage(QStringLiteral("rzlctl: warning: ") + result.warning);
-    } else if (result.message.isEmpty()) {
-        printMessage(QStringLiteral("rzlctl: ") + message);
+    report_.details = {{"message", message}};
+    // A write that stopped part way says what the module got and what it did not.
+    if (!result.changed.isEmpty() || !result.notSent.isEmpty()) {
+        report_.details.insert("changed", QJsonArray::fromStringList(result.changed));
+        report_.details.insert("notSent", QJsonArray::fromStringList(result.notSent));
     }
-    return code;
+    if (!result.warning.isEmpty()) {
+        report_.details.insert("warning", result.warning);
+        if (!options_.json) printMessage(QStringLiteral("rzlctl: warning: ") + result.warning);
+    }
+    if (outcome == Outcome::Done) return finish(outcome, {message});
+    // The operation's error box said it already; its text is not repeated.
+    lastMessage_ = result.message.isEmpty() ? QString() : message;
+    return finish(outcome, {}, message);
 }
 
 }  // namespace rzl::cli

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 #include "ui/setup/settings_writes.h"
 
@@ -23,5 +24,14 @@ struct SettingsCommand {
 // Reads the command and its arguments (and --type for set-station, empty when not given).
 // False, with what the command takes, when they do not fit it.
 bool ParseSettingsCommand(const QStringList& args, const QString& keyType, SettingsCommand* out, QString* problem);
+
+class KeyReader;
+
+// The key of set-ap, set-station or set-web-key put into its place in `args` (the command and
+// its arguments) from wherever it was given: the argument itself ("-": standard input),
+// --key-file, the command's environment variable, or a prompt where the command needs one.
+// Without any, set-ap and set-station stay open. False, with the problem, when a source fails.
+bool TakeSettingKey(QStringList& args, const QString& keyType, const std::optional<QString>& keyFile,
+                    KeyReader& keys, QString* problem);
 
 }  // namespace rzl::cli

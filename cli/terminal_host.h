@@ -1,10 +1,13 @@
 #pragma once
 // rzlctl's side of the screen seam: message boxes become lines on standard error,
 // confirmations are asked on the terminal (or answered by --yes), pauses really sleep.
+// The terminal itself (is standard input one, reading a line without echo) is here too.
 
 #include <QString>
 #include <functional>
+#include <optional>
 
+#include "cli/key_mask.h"
 #include "core/screen.h"
 
 namespace rzl::cli {
@@ -29,9 +32,19 @@ public:
     // terminal is ended first instead of running into the message.
     std::function<void()> beforePrinting;
 
+    // Keys left out of what is printed (all but --verbose).
+    KeyMask hiddenKeys;
+
 private:
     bool assumeYes_;
 };
+
+// True when standard input is a terminal (a user who can answer).
+bool StandardInputIsTerminal();
+
+// Asks on standard error and reads one line from the terminal on standard input without echoing
+// it (for keys). Nothing when standard input is not a terminal or ends.
+std::optional<QString> ReadHiddenLine(const QString& prompt);
 
 class TerminalClock : public Clock {
 public:

@@ -58,9 +58,17 @@ struct Fixture {
         EXPECT_TRUE(sim.start());
     }
     QString file(const QString& name = QStringLiteral("settings.json")) const { return dir.filePath(name); }
-    CliRun run(const QStringList& args, const std::function<void()>& whileRunning = {}) const {
+    CliRun run(const QStringList& args, const std::function<void()>& whileRunning = {}, const CliInput& input = {}) const {
         return RunRzlctl(QStringList{"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(sim.port())} + args,
-                         dir.path(), 30000, whileRunning);
+                         dir.path(), 30000, whileRunning, input);
+    }
+    CliRun run(const QStringList& args, const CliInput& input) const { return run(args, {}, input); }
+    // A file holding `key` on its first line, as a user keeps one.
+    QString keyFile(const QString& name, const QByteArray& key) const {
+        QFile f(file(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(key + "\n");
+        return f.fileName();
     }
     // The files the module was sent, in order. A content stream is not answered: rzlctl may have
     // ended before the module has taken in the last one.
@@ -146,7 +154,8 @@ TEST(RzlctlBackup, AFileThatCannotBeUsedIsRefusedWithNothingSent) {
         {{"restore", b.file("broken.json")}, "not a settings file"},
         {{"restore", b.file("big.json")}, "not a settings file: larger than"},
         {{"restore", b.file("missing.json")}, "missing.json: "},
-        {{"restore", b.file("good.json"), "--ap-key", "secret99"}, "--ap-key was given, but the file's access point is open"},
+        {{"restore", b.file("good.json"), "--ap-key-file", b.keyFile("ap.key", "secret99")},
+         "--ap-key was given, but the file's access point is open"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -160,8 +169,8 @@ TEST(RzlctlBackup, AFileThatCannotBeUsedIsRefusedWithNothingSent) {
     }
     // A restore option with another command is refused, not dropped: the key meant for set-ap
     // would leave the access point open.
-    for (const QStringList& args : {QStringList{"set-ap", "my-ap", "--ap-key", "secret99"},
-                                    QStringList{"backup", b.file("x.json"), "--station-key", "secret99"}}) {
+    for (const QStringList& args : {QStringList{"set-ap", "my-ap", "--ap-key-file", b.file("ap.key")},
+                                    QStringList{"backup", b.file("x.json"), "--station-key", "-"}}) {
         SCOPED_TRACE(args.join(' ').toStdString());
         b.sim.clearReceived();
         const CliRun run = b.run(QStringList{"--yes"} + args);
@@ -186,6 +195,7 @@ TEST(RzlctlBackup, RestoreWritesWhatDiffersAndSkipsASecuredGroupWithoutItsKey) {
         QStringList out;        // lines the diff shows
         QStringList files;      // written, in order
         QList<int> commands;    // after the identify
+        QByteArray standardInput = {};
     };
     const Case cases[] = {
         {"the same settings", [](ModuleState&) {}, {}, 0, {"Nothing to do"}, {}, {}},
@@ -200,8 +210,8 @@ TEST(RzlctlBackup, RestoreWritesWhatDiffersAndSkipsASecuredGroupWithoutItsKey) {
          {}, 1, {"AP:", "skipped: secured in the file and no --ap-key given", "Modbus:"}, {"/local/mbport.cfg"}, {220}},
         {"a secured AP with its key",
          [](ModuleState& s) { s.apKeyType = 2; },
-         {"--ap-key", "apsecret1"}, 0, {"AP:          \"rZL-K110-AP\" (open)  ->  \"rZL-K110-AP\" (WPA/WPA2)"},
-         {"/local/ap_key.cfg", "/local/ap_ssid.cfg"}, {}},
+         {"--ap-key", "-"}, 0, {"AP:          \"rZL-K110-AP\" (open)  ->  \"rZL-K110-AP\" (WPA/WPA2)"},
+         {"/local/ap_key.cfg", "/local/ap_ssid.cfg"}, {}, "apsecret1\n"},
         {"a WPA station without its key, though nothing else of it differs, is left",
          [](ModuleState& s) { s.location = "Roof"; }, {}, 0, {"Location:"}, {"/local/locate.cfg"}, {}},
         {"an open station with another SSID",
@@ -231,7 +241,7 @@ TEST(RzlctlBackup, RestoreWritesWhatDiffersAndSkipsASecuredGroupWithoutItsKey) {
         Fixture from(source);
         ASSERT_EQ(from.run({"backup", from.file()}).exitCode, 0);
         Fixture to;
-        const CliRun run = to.run(QStringList{"--yes", "restore", from.file()} + c.options);
+        const CliRun run = to.run(QStringList{"--yes", "restore", from.file()} + c.options, {c.standardInput, {}});
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
         for (const QString& line : c.out) EXPECT_TRUE(run.out.contains(line)) << run.out.toStdString();
         EXPECT_EQ(to.filesSent(), c.files);
@@ -291,13 +301,15 @@ TEST(RzlctlBackup, AModuleClonedFromAnotherReportsItsSettings) {
     Fixture b;
 
     // Without a terminal and without --yes the diff is shown and nothing is written.
-    CliRun run = b.run({"restore", a.file(), "--ap-key", "apsecret1", "--station-key", "wepkey123", "--reboot"});
+    const CliInput keys{{}, {"RZL_AP_KEY=apsecret1"}};
+    const QString stationKey = b.keyFile("station.key", "wepkey123");
+    CliRun run = b.run({"restore", a.file(), "--station-key-file", stationKey, "--reboot"}, keys);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains("refused: standard input is not a terminal")) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains("MAC: 00:1A:2B:3C:4D:5E on the module, 00:1A:2B:00:00:AA in the file")) << run.out.toStdString();
     EXPECT_TRUE(b.filesSent().isEmpty());
 
-    run = b.run({"--yes", "restore", a.file(), "--ap-key", "apsecret1", "--station-key", "wepkey123", "--reboot"});
+    run = b.run({"--yes", "restore", a.file(), "--station-key-file", stationKey, "--reboot"}, keys);
     ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
     EXPECT_TRUE(run.out.contains("Verified")) << run.out.toStdString();
 

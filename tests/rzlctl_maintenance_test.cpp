@@ -168,16 +168,19 @@ TEST_F(RzlctlMaintenanceTest, FirmwareJsonAndTheOtherVariant) {
     startSim(options);
     const CliRun run = rzlctl({"--yes", "--json", "firmware", imageFile(image(5000, 1, 2))});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    // Standard output holds the one result; the progress goes to standard error, a line a tenth.
     const QStringList lines = run.out.trimmed().split('\n');
-    ASSERT_GE(lines.size(), 2);
+    ASSERT_EQ(lines.size(), 1) << run.out.toStdString();
     QList<int> progress;
-    for (const QString& line : lines.mid(0, lines.size() - 1))
-        progress.append(QJsonDocument::fromJson(line.toUtf8()).object()["progress"].toInt());
+    for (const QString& line : run.err.split('\n').filter(QRegularExpression("^firmware: \\d+ %$")))
+        progress.append(line.section(' ', 1, 1).toInt());
+    ASSERT_FALSE(progress.isEmpty()) << run.err.toStdString();
     EXPECT_EQ(progress.last(), 100);
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     const QJsonObject result = QJsonDocument::fromJson(lines.last().toUtf8()).object();
-    EXPECT_EQ(result["verified"].toBool(true), false);
-    EXPECT_EQ(result["file"].toString(), "mcuimg.bin");
+    EXPECT_EQ(result["outcome"].toString(), "done");
+    EXPECT_EQ(result["details"].toObject()["verified"].toBool(true), false);
+    EXPECT_EQ(result["details"].toObject()["file"].toString(), "mcuimg.bin");
     QDeadlineTimer deadline(2000);
     while (sim->receivedFrames().size() < 3 && !deadline.hasExpired()) QThread::msleep(5);
     const QStringList frames = framesHex();

@@ -5,6 +5,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QThread>
+#include <csignal>
 #include <gtest/gtest.h>
 
 #include "tests/support/loopback_modules.h"
@@ -50,8 +52,10 @@ TEST_F(RzlctlScanTest, OneLinePerModuleSortedByAddress) {
 TEST_F(RzlctlScanTest, JsonParsesBack) {
     const CliRun run = rzlctl({"--json", "scan", "127.0.0.0/29", "--port", port(), "--parallel", "2"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
-    EXPECT_EQ(json["command"].toString(), "scan");
+    const QJsonObject result = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    EXPECT_EQ(result["command"].toString(), "scan");
+    EXPECT_EQ(result["outcome"].toString(), "done");
+    const QJsonObject json = result["details"].toObject();
     EXPECT_EQ(json["rangeSize"].toInt(), 6);
     EXPECT_EQ(json["tried"].toInt(), 6);
     EXPECT_EQ(json["port"].toInt(), sims.port);
@@ -61,7 +65,7 @@ TEST_F(RzlctlScanTest, JsonParsesBack) {
     const QJsonObject first = modules[0].toObject();
     EXPECT_EQ(first["address"].toString(), "127.0.0.2");
     EXPECT_EQ(first["model"].toString(), "rZL-K110 Tiny I/O Controller");
-    EXPECT_EQ(first["code"].toInt(), 176);
+    EXPECT_EQ(first["modelCode"].toInt(), 176);
     EXPECT_EQ(first["mac"].toString(), "00:1A:2B:3C:4D:5E");
     EXPECT_EQ(first["firmware"].toString(), "01.0A");
     EXPECT_EQ(first["rssi"].toInt(), -60);
@@ -97,7 +101,7 @@ TEST(RzlctlScanSummary, NamesEveryHostThatAnsweredWrongly) {
     for (const QString& part : expected) EXPECT_TRUE(text.err.contains(part)) << part.toStdString() << "\n" << text.err.toStdString();
 
     const CliRun json = rzl::test::RunRzlctl({"--json", "scan", "127.0.0.0/28", "--port", port, "--timeout-ms", "400"});
-    const QJsonObject result = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    const QJsonObject result = QJsonDocument::fromJson(json.out.toUtf8()).object()["details"].toObject();
     QStringList outcomes;
     for (const QJsonValue host : result["otherHosts"].toArray())
         outcomes.append(host["address"].toString() + " " + host["outcome"].toString());
@@ -115,19 +119,41 @@ TEST_F(RzlctlScanTest, AddressesThatCouldNotBeTriedMakeTheExitNonZero) {
                                                 "--timeout-ms 300 --parallel 64").arg(port()),
                            QStringLiteral(RZL_BINARY_DIR "/rzlctl")});
     ASSERT_TRUE(process.waitForFinished(30000));
-    const QJsonObject result = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+    const QJsonObject result = QJsonDocument::fromJson(process.readAllStandardOutput()).object()["details"].toObject();
     const QString err = QString::fromLocal8Bit(process.readAllStandardError());
     EXPECT_EQ(process.exitCode(), 3) << err.toStdString();
     EXPECT_EQ(result["rangeSize"].toInt(), 62);
     EXPECT_GT(result["untried"].toInt(), 0) << err.toStdString();
     EXPECT_EQ(result["tried"].toInt() + result["untried"].toInt(), 62);
-    EXPECT_TRUE(err.contains("addresses could not be tried")) << err.toStdString();
+    EXPECT_TRUE(err.contains("could not be tried")) << err.toStdString();
+}
+
+// Ctrl+C ends a long sweep with what was found so far and the summary, exit 130.
+TEST_F(RzlctlScanTest, CtrlCPrintsWhatWasFoundSoFar) {
+    QProcess process;
+    process.start(QStringLiteral(RZL_BINARY_DIR "/rzlctl"),
+                  {"--json", "scan", "127.0.0.0/27", "--port", port(), "--timeout-ms", "2000", "--parallel", "2"});
+    ASSERT_TRUE(process.waitForStarted());
+    // 127.0.0.2 answers at once; the silent 127.0.0.3 holds one of the two slots for 2 s.
+    QThread::msleep(700);
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(10000));
+    const QJsonObject result = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 130) << err.toStdString();
+    EXPECT_EQ(result["outcome"].toString(), "interrupted");
+    const QJsonObject details = result["details"].toObject();
+    EXPECT_GE(details["modules"].toArray().size(), 1) << "what was found before the stop";
+    EXPECT_LT(details["tried"].toInt(), 30);
+    EXPECT_TRUE(err.contains("scan: ")) << err.toStdString();
 }
 
 TEST_F(RzlctlScanTest, NoModuleIsExitThreeAndTraceShowsTheFrames) {
     const CliRun none = rzlctl({"--json", "scan", "127.0.0.8/30", "--port", port()});
     EXPECT_EQ(none.exitCode, 3);
-    EXPECT_EQ(QJsonDocument::fromJson(none.out.toUtf8()).object()["modules"].toArray().size(), 0) << none.out.toStdString();
+    const QJsonObject result = QJsonDocument::fromJson(none.out.toUtf8()).object();
+    EXPECT_EQ(result["outcome"].toString(), "no-reply") << none.out.toStdString();
+    EXPECT_EQ(result["details"].toObject()["modules"].toArray().size(), 0) << none.out.toStdString();
     EXPECT_TRUE(none.err.contains("no module answered")) << none.err.toStdString();
 
     const CliRun traced = rzlctl({"--trace", "scan", "127.0.0.2", "--port", port()});

@@ -12,6 +12,7 @@
 #include "protocol/request_builders.h"
 #include "sim/simulator.h"
 #include "tests/support/file_frames.h"
+#include "tests/support/rzlctl_run.h"
 #include "tests/support/test_program.h"
 
 namespace rzl::test {
@@ -21,26 +22,12 @@ using sim::Arrival;
 using sim::FaultMode;
 using sim::SimulatorThread;
 
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
 // rzlctl in an empty directory, without a terminal, against a module on loopback.
-CliRun rzlctl(std::uint16_t port, QStringList args) {
+CliRun rzlctl(std::uint16_t port, QStringList args, const CliInput& input = {}) {
     QTemporaryDir dir;
     args.prepend(QStringLiteral("--device=127.0.0.1:%1").arg(port));
     args.prepend(QStringLiteral("--no-link-check"));
-    QProcess process;
-    process.setWorkingDirectory(dir.path());
-    process.setProgram(QStringLiteral(RZL_BINARY_DIR "/rzlctl"));
-    process.setArguments(args);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start();
-    EXPECT_TRUE(process.waitForFinished(60000));
-    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
+    return RunRzlctl(args, dir.path(), 60000, {}, input);
 }
 
 // Everything the module took in, once nothing more has come for a moment.
@@ -70,7 +57,7 @@ QJsonObject identifySettings(std::uint16_t port, QJsonObject* whole = nullptr) {
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
     if (whole) *whole = json;
-    return json["settings"].toObject();
+    return json["details"].toObject()["settings"].toObject();
 }
 
 TEST(RzlctlSettings, EachWriteSendsTheWindowsFramesAndShowsAfterAReboot) {
@@ -79,71 +66,80 @@ TEST(RzlctlSettings, EachWriteSendsTheWindowsFramesAndShowsAfterAReboot) {
         std::function<void(SetupView&)> fill;  // the same values typed into the setup window
         void (TForm2::*click)();
         std::function<void(const QJsonObject& identify)> check;  // after the reboot
+        CliInput input;  // the keys, never in the arguments
     };
-    const auto settings = [](const QJsonObject& j) { return j["settings"].toObject(); };
+    // A group of the settings identify reports, under the backup file's names.
+    const auto group = [](const QJsonObject& j, const char* name) {
+        return j["details"].toObject()["settings"].toObject()[name].toObject();
+    };
+    const auto settings = [](const QJsonObject& j) { return j["details"].toObject()["settings"].toObject(); };
     const Case cases[] = {
-        {{"set-ap", "my-ap", "secret99"},
+        {{"set-ap", "my-ap", "-"},
          [](SetupView& v) { v.edit1 = "my-ap"; v.edit2 = "secret99"; v.radioButton1 = false; v.radioButton2 = true; },
          &TForm2::Image2Click,
          [&](const QJsonObject& j) {
-             EXPECT_EQ(settings(j)["apSsid"].toString(), "my-ap");
-             EXPECT_TRUE(settings(j)["apSecured"].toBool());
-         }},
+             EXPECT_EQ(group(j, "ap")["ssid"].toString(), "my-ap");
+             EXPECT_EQ(group(j, "ap")["keyType"].toString(), "wpa");
+         },
+         {"secret99\n", {}}},
         {{"set-ap", "open-ap"},
          [](SetupView& v) { v.edit1 = "open-ap"; v.edit2 = ""; v.radioButton1 = true; v.radioButton2 = false; },
          &TForm2::Image2Click,
          [&](const QJsonObject& j) {
-             EXPECT_EQ(settings(j)["apSsid"].toString(), "open-ap");
-             EXPECT_FALSE(settings(j)["apSecured"].toBool());
+             EXPECT_EQ(group(j, "ap")["ssid"].toString(), "open-ap");
+             EXPECT_EQ(group(j, "ap")["keyType"].toString(), "open");
          }},
-        {{"set-station", "office", "--type", "wep", "12345678"},
+        {{"set-station", "office", "--type", "wep"},
          [](SetupView& v) {
              v.edit3 = "office"; v.edit4 = "12345678";
              v.radioButton3 = false; v.radioButton4 = true; v.radioButton5 = false;
          },
          &TForm2::Image3Click,
          [&](const QJsonObject& j) {
-             EXPECT_EQ(settings(j)["staSsid"].toString(), "office");
-             EXPECT_EQ(settings(j)["staKeyType"].toInt(), 1);
-         }},
-        {{"set-station", "office", "--type", "open", "left-over"},  // open: the key is not sent, its file deleted
+             EXPECT_EQ(group(j, "station")["ssid"].toString(), "office");
+             EXPECT_EQ(group(j, "station")["keyType"].toString(), "wep");
+         },
+         {{}, {"RZL_STATION_KEY=12345678"}}},
+        {{"set-station", "office", "--type", "open"},  // open: the key is not sent, its file deleted
          [](SetupView& v) {
              v.edit3 = "office"; v.edit4 = "left-over";
              v.radioButton3 = true; v.radioButton4 = false; v.radioButton5 = false;
          },
          &TForm2::Image3Click,
          [&](const QJsonObject& j) {
-             EXPECT_EQ(settings(j)["staSsid"].toString(), "office");
-             EXPECT_EQ(settings(j)["staKeyType"].toInt(), 0);
-         }},
+             EXPECT_EQ(group(j, "station")["ssid"].toString(), "office");
+             EXPECT_EQ(group(j, "station")["keyType"].toString(), "open");
+         },
+         {{}, {"RZL_STATION_KEY=left-over"}}},
         {{"set-static-ip", "192.168.1.50", "255.255.255.0", "192.168.1.1"},
          [](SetupView& v) { v.checkBox1 = true; v.edit8 = "192.168.1.50"; v.edit9 = "255.255.255.0"; v.edit10 = "192.168.1.1"; },
          &TForm2::Image10Click,
          [&](const QJsonObject& j) {
-             EXPECT_TRUE(settings(j)["staticIp"].toBool());
-             EXPECT_EQ(settings(j)["staIp"].toString(), "192.168.1.50");
-             EXPECT_EQ(settings(j)["staNetmask"].toString(), "255.255.255.0");
-             EXPECT_EQ(settings(j)["staGateway"].toString(), "192.168.1.1");
+             EXPECT_TRUE(group(j, "staticIp")["enabled"].toBool());
+             EXPECT_EQ(group(j, "staticIp")["ip"].toString(), "192.168.1.50");
+             EXPECT_EQ(group(j, "staticIp")["mask"].toString(), "255.255.255.0");
+             EXPECT_EQ(group(j, "staticIp")["gateway"].toString(), "192.168.1.1");
          }},
         {{"clear-static-ip"},
          [](SetupView& v) { v.checkBox1 = false; },
          &TForm2::Image10Click,
-         [&](const QJsonObject& j) { EXPECT_FALSE(settings(j)["staticIp"].toBool()); }},
+         [&](const QJsonObject& j) { EXPECT_FALSE(group(j, "staticIp")["enabled"].toBool()); }},
         {{"set-location", "Roof top"},
          [](SetupView& v) { v.edit5 = "Roof top"; },
          &TForm2::Image6Click,
-         [](const QJsonObject& j) { EXPECT_EQ(j["location"].toString(), "Roof top"); }},
+         [&](const QJsonObject& j) { EXPECT_EQ(settings(j)["location"].toString(), "Roof top"); }},
         {{"set-modbus", "1502", "30"},
          [](SetupView& v) { v.edit7 = "1502"; v.edit11 = "30"; },
          &TForm2::Image9Click,
          [&](const QJsonObject& j) {
-             EXPECT_EQ(settings(j)["modbusPort"].toInt(), 1502);
-             EXPECT_EQ(settings(j)["modbusIdleTimeout"].toInt(), 30);
+             EXPECT_EQ(group(j, "modbus")["port"].toInt(), 1502);
+             EXPECT_EQ(group(j, "modbus")["idleTimeout"].toInt(), 30);
          }},
-        {{"set-web-key", "abc"},
+        {{"set-web-key"},
          [](SetupView& v) { v.edit6 = "abc"; },
          &TForm2::Image5Click,
-         nullptr},
+         nullptr,
+         {{}, {"RZL_WEB_KEY=abc"}}},
     };
     SimulatorThread sim;
     ASSERT_TRUE(sim.start());
@@ -152,7 +148,7 @@ TEST(RzlctlSettings, EachWriteSendsTheWindowsFramesAndShowsAfterAReboot) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
         sim.clearReceived();
-        const CliRun run = rzlctl(sim.port(), QStringList{"--yes"} + c.args);
+        const CliRun run = rzlctl(sim.port(), QStringList{"--yes"} + c.args, c.input);
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         EXPECT_TRUE(run.out.contains("complete")) << run.out.toStdString();
         EXPECT_EQ(described(sim), framesOfTheWindow(c.fill, c.click));
@@ -172,15 +168,16 @@ TEST(RzlctlSettings, RefusalsAndFailuresHaveTheirExitCodes) {
         QStringList args;
         FaultMode fault;
         int exitCode;
-        QString result;  // in the JSON object
+        QString outcome;  // in the JSON object
         QString message;
         int arrivals;
+        QByteArray standardInput = {};
     };
     const Case cases[] = {
-        {{"--yes", "set-modbus", "80", "30"}, FaultMode::None, 1, "invalid-input", "Port already used!", 0},
-        {{"--yes", "set-modbus", "abc", "30"}, FaultMode::None, 1, "invalid-input", "'abc' is not a valid integer value", 0},
-        {{"--yes", "set-modbus", "-1", "30"}, FaultMode::None, 1, "invalid-input", "Port number over range!", 0},
-        {{"--yes", "set-web-key", "abcdef"}, FaultMode::None, 1, "invalid-input", "    . WEB Key must be 5 chars.", 0},
+        {{"--yes", "set-modbus", "80", "30"}, FaultMode::None, 1, "invalid", "Port already used!", 0},
+        {{"--yes", "set-modbus", "abc", "30"}, FaultMode::None, 1, "invalid", "'abc' is not a valid integer value", 0},
+        {{"--yes", "set-modbus", "-1", "30"}, FaultMode::None, 1, "invalid", "Port number over range!", 0},
+        {{"--yes", "set-web-key", "-"}, FaultMode::None, 1, "invalid", "    . WEB Key must be 5 chars.", 0, "abcdef\n"},
         {{"set-location", "Roof"}, FaultMode::None, 1, "cancelled",
          "refused: standard input is not a terminal (use --yes)", 0},
         {{"--yes", "set-location", "Roof"}, FaultMode::Reject, 3, "refused",
@@ -192,13 +189,13 @@ TEST(RzlctlSettings, RefusalsAndFailuresHaveTheirExitCodes) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
         sim.clearReceived();
         sim.setFault(c.fault);
-        const CliRun run = rzlctl(sim.port(), QStringList{"--json"} + c.args);
+        const CliRun run = rzlctl(sim.port(), QStringList{"--json"} + c.args, {c.standardInput, {}});
         EXPECT_EQ(run.exitCode, c.exitCode);
         const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
-        EXPECT_EQ(json["result"].toString(), c.result) << run.out.toStdString();
-        EXPECT_TRUE(json["message"].toString().startsWith(c.message)) << run.out.toStdString();
+        EXPECT_EQ(json["outcome"].toString(), c.outcome) << run.out.toStdString();
+        EXPECT_TRUE(json["details"].toObject()["message"].toString().startsWith(c.message)) << run.out.toStdString();
         EXPECT_EQ(json["exit"].toInt(), c.exitCode);
-        if (c.result != "cancelled") {
+        if (c.outcome != "cancelled") {
             EXPECT_TRUE(run.err.contains(c.message)) << "the operation's own text: " << run.err.toStdString();
         }
         EXPECT_EQ(described(sim).size(), c.arrivals);
@@ -207,7 +204,7 @@ TEST(RzlctlSettings, RefusalsAndFailuresHaveTheirExitCodes) {
     // Arguments that do not fit a command are a usage error before anything is sent.
     const int connections = sim.connectionCount();
     for (const QStringList& args : {QStringList{"set-ap"}, QStringList{"set-modbus", "502"},
-                                    QStringList{"set-station", "x", "--type", "wpa2", "key12345"},
+                                    QStringList{"set-station", "x", "--type", "wpa2"},
                                     QStringList{"set-location", "x", "--type", "wep"}}) {
         SCOPED_TRACE(args.join(' ').toStdString());
         EXPECT_EQ(rzlctl(sim.port(), QStringList{"--yes"} + args).exitCode, 1);

@@ -86,49 +86,55 @@ TEST_F(RzlctlTest, JsonResultsParseBack) {
     const CliRun run = rzlctl({"--no-link-check", "--json", "identify"});
     ASSERT_EQ(run.exitCode, 0);
     const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
-    EXPECT_EQ(json["model"].toString(), "rZL-K110 Tiny I/O Controller");
-    EXPECT_EQ(json["code"].toInt(), 176);
-    EXPECT_EQ(json["address"].toString(), "127.0.0.1");
-    EXPECT_EQ(json["rssi"].toInt(), -60);
-    EXPECT_EQ(json["settings"].toObject()["modbusPort"].toInt(), 502);
+    const QJsonObject module = json["module"].toObject(), details = json["details"].toObject();
+    EXPECT_EQ(module["model"].toString(), "rZL-K110 Tiny I/O Controller");
+    EXPECT_EQ(module["modelCode"].toInt(), 176);
+    EXPECT_EQ(module["address"].toString(), "127.0.0.1");
+    EXPECT_EQ(details["rssi"].toInt(), -60);
+    EXPECT_EQ(details["settings"].toObject()["modbus"].toObject()["port"].toInt(), 502);
 }
 
 std::string Compact(const QJsonObject& json) { return QJsonDocument(json).toJson(QJsonDocument::Compact).toStdString(); }
 
-// What identify and status print in JSON, field by field, as the module's state says it.
-QJsonObject ExpectedIdentify(const rzl::sim::ModuleState& m, const QString& model) {
+// What identify prints in JSON, field by field, as the module's state says it; status prints
+// the same module and the I/O part of the details.
+QJsonObject ExpectedIdentify(const rzl::sim::ModuleState& m, const QString& model, std::uint16_t port) {
     const auto dotted = [](const std::array<std::uint8_t, 4>& a) {
         return QStringLiteral("%1.%2.%3.%4").arg(a[0]).arg(a[1]).arg(a[2]).arg(a[3]);
     };
     const rzl::sim::IoMasks masks = rzl::sim::MasksForModel(m.model);
     QStringList mac;
     for (std::uint8_t b : m.mac) mac.append(QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper());
+    const char* keyTypes[] = {"open", "wep", "wpa"};
     const QJsonObject settings{
-        {"apSsid", QString::fromLatin1(m.apSsid)},
-        {"apSecured", m.apKeyType != 0},
-        {"staSsid", QString::fromLatin1(m.staSsid)},
-        {"staKeyType", m.staKeyType},
+        {"ap", QJsonObject{{"ssid", QString::fromLatin1(m.apSsid)}, {"keyType", m.apKeyType != 0 ? "wpa" : "open"}}},
+        {"station", QJsonObject{{"ssid", QString::fromLatin1(m.staSsid)}, {"keyType", keyTypes[m.staKeyType]}}},
         {"wifiMode", m.wifiModeAp ? "AP" : "Station"},
-        {"modbusPort", m.modbusPort},
-        {"modbusIdleTimeout", m.idleTimeout},
-        {"staticIp", m.staticIp},
-        {"staIp", dotted(m.staIp)},
-        {"staNetmask", dotted(m.staNetmask)},
-        {"staGateway", dotted(m.staGateway)},
+        {"location", QString::fromLatin1(m.location)},
+        {"modbus", QJsonObject{{"port", m.modbusPort}, {"idleTimeout", m.idleTimeout}}},
+        {"staticIp", QJsonObject{{"enabled", m.staticIp},
+                                 {"ip", dotted(m.staIp)},
+                                 {"mask", dotted(m.staNetmask)},
+                                 {"gateway", dotted(m.staGateway)}}},
+    };
+    const QJsonObject module{
+        {"address", dotted(m.address)},
+        {"port", port},
+        {"model", model},
+        {"modelCode", m.model},
+        {"mac", mac.join(':')},
+        {"firmware", QStringLiteral("%1.%2").arg(m.fwMajor, 2, 16, QLatin1Char('0')).arg(m.fwMinor, 2, 16, QLatin1Char('0')).toUpper()},
     };
     return {{"command", "identify"},
-            {"model", model},
-            {"code", m.model},
-            {"address", dotted(m.address)},
-            {"mac", mac.join(':')},
-            {"firmware", QStringLiteral("%1.%2").arg(m.fwMajor, 2, 16, QLatin1Char('0')).arg(m.fwMinor, 2, 16, QLatin1Char('0')).toUpper()},
-            {"location", QString::fromLatin1(m.location)},
-            {"settings", settings},
-            {"rssi", int(m.rssi) - 65536},
-            {"do", m.doBits & masks.outputs},
-            {"di", m.diBits & masks.inputs},
-            {"doMask", masks.outputs},
-            {"diMask", masks.inputs}};
+            {"outcome", "done"},
+            {"exit", 0},
+            {"module", module},
+            {"details", QJsonObject{{"settings", settings},
+                                    {"rssi", int(m.rssi) - 65536},
+                                    {"do", m.doBits & masks.outputs},
+                                    {"di", m.diBits & masks.inputs},
+                                    {"doMask", masks.outputs},
+                                    {"diMask", masks.inputs}}}};
 }
 
 TEST_F(RzlctlTest, JsonOfIdentifyAndStatusIsTheModulesState) {
@@ -160,13 +166,16 @@ TEST_F(RzlctlTest, JsonOfIdentifyAndStatusIsTheModulesState) {
         state.diBits = 0xA6;
         sim.setState(state);
 
-        const QJsonObject identify = ExpectedIdentify(state, m.name);
+        const QJsonObject identify = ExpectedIdentify(state, m.name, sim.port());
         const CliRun id = rzlctl({"--no-link-check", "--json", "identify"});
         ASSERT_EQ(id.exitCode, 0) << id.err.toStdString();
         EXPECT_EQ(Compact(QJsonDocument::fromJson(id.out.toUtf8()).object()), Compact(identify));
 
-        QJsonObject status{{"command", "status"}};
-        for (const char* key : {"do", "di", "doMask", "diMask", "rssi"}) status.insert(key, identify[key]);
+        QJsonObject status = identify;
+        status["command"] = "status";
+        QJsonObject io;
+        for (const char* key : {"do", "di", "doMask", "diMask", "rssi"}) io.insert(key, identify["details"][key]);
+        status["details"] = io;
         const CliRun st = rzlctl({"--no-link-check", "--json", "status"});
         ASSERT_EQ(st.exitCode, 0) << st.err.toStdString();
         EXPECT_EQ(Compact(QJsonDocument::fromJson(st.out.toUtf8()).object()), Compact(status));
@@ -289,12 +298,14 @@ TEST_F(RzlctlTest, WatchPrintsEachChangeOfTheInputs) {
     const QStringList lines = run.out.trimmed().split('\n');
     ASSERT_EQ(lines.size(), 3) << run.out.toStdString();
     QList<int> inputs;
-    for (const QString& line : lines) inputs.append(QJsonDocument::fromJson(line.toUtf8()).object()["di"].toInt());
+    for (const QString& line : lines)
+        inputs.append(QJsonDocument::fromJson(line.toUtf8()).object()["details"].toObject()["di"].toInt());
     EXPECT_NE(inputs[0], inputs[1]);
     EXPECT_NE(inputs[1], inputs[2]);
 }
 
-// A module that stops answering polls ends the watch with exit 3 and a line per failed poll.
+// A module that stops answering polls ends the watch after --max-failures failed polls in a row,
+// with a line per failed poll and the exit code of the last failure.
 TEST_F(RzlctlTest, WatchEndsWhenPollsKeepFailing) {
     const struct {
         FaultMode mode;
@@ -302,9 +313,9 @@ TEST_F(RzlctlTest, WatchEndsWhenPollsKeepFailing) {
         int failedPolls;
         QString reason;
     } cases[] = {
-        {FaultMode::Reject, {}, 5, "reply not accepted (status 21)"},
-        {FaultMode::Garbage, {}, 5, "InValid Header package!"},
-        {FaultMode::Reject, {"--count", "2"}, 2, "reply not accepted (status 21)"},
+        {FaultMode::Reject, {"--max-failures", "5"}, 5, "reply not accepted (status 21)"},
+        {FaultMode::Garbage, {"--max-failures", "5"}, 5, "InValid Header package!"},
+        {FaultMode::Reject, {"--max-failures", "2", "--count", "9"}, 2, "reply not accepted (status 21)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason.toStdString() + " " + c.options.join(' ').toStdString());
@@ -474,7 +485,7 @@ TEST_F(RzlctlTest, PrintedTimesCarryTheirOffset) {
                   {QStringLiteral("--device=127.0.0.1:%1").arg(sim.port()), "--no-link-check", "--json", "--trace",
                    "--count", "1", "watch"});
     ASSERT_TRUE(process.waitForFinished(30000));
-    const QJsonObject json = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+    const QJsonObject json = QJsonDocument::fromJson(process.readAllStandardOutput()).object()["details"].toObject();
     EXPECT_TRUE(json["time"].toString().endsWith("+05:30")) << json["time"].toString().toStdString();
     const QString trace = QString::fromLocal8Bit(process.readAllStandardError());
     EXPECT_TRUE(trace.section('\n', 0, 0).section(' ', 0, 0).endsWith("+05:30")) << trace.toStdString();

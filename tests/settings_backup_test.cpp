@@ -99,6 +99,12 @@ TEST(SettingsBackup, FilesThatCannotBeRestoredAreRefused) {
         {with(inGroup("staticIp", "enabled", "yes")), "\"staticIp.enabled\" must be true or false"},
         {with([](QJsonObject& j) { j["wifiMode"] = "ap"; }), "\"wifiMode\" must be Station or AP"},
         {with([](QJsonObject& j) { j["location"] = 5; }), "\"location\" must be a string"},
+        // A field the format does not have would be dropped without a word: a key above all.
+        {with([](QJsonObject& j) { j["apKey"] = "secret99"; }),
+         "\"apKey\" is not a field of a settings file (keys are never read from it"},
+        {with(inGroup("station", "key", "secret99")), "\"station.key\" is not a field of a settings file (keys"},
+        {with(inGroup("modbus", "timeout", 30)), "\"modbus.timeout\" is not a field of a settings file"},
+        {with(inGroup("module", "serial", "X1")), "\"module.serial\" is not a field of a settings file"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text.toStdString());

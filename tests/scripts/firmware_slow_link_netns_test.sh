@@ -21,9 +21,10 @@ head -c 2097152 /dev/urandom >"$work/image.bin"
 start=$SECONDS
 status=0
 out=$("$build/rzlctl" --no-link-check --device "127.0.0.1:$RZL_SIM_PORT" --yes --json firmware "$work/image.bin" 2>&1) || status=$?
-echo "$out" | grep -v '"progress"' || true
+echo "$out" | grep -v '^firmware: [0-9]* %$' || true
 echo "took $((SECONDS - start)) s, exit $status"
 [ "$status" -eq 0 ] || { echo "the module's checksum did not match: the query overtook the image" >&2; exit 1; }
-# The progress reaches 100 % only with the last acknowledgement, so it is the last progress line.
-last=$(grep '"progress"' <<<"$out" | tail -n 1)
-grep -q '"progress":100' <<<"$last" || { echo "progress did not end at 100 %: $last" >&2; exit 1; }
+# The progress (on standard error) reaches 100 % only with the last acknowledgement, so it is
+# the last progress line.
+last=$(grep '^firmware: [0-9]* %$' <<<"$out" | tail -n 1)
+[ "$last" = "firmware: 100 %" ] || { echo "progress did not end at 100 %: $last" >&2; exit 1; }

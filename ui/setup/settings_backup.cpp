@@ -81,6 +81,16 @@ public:
     void fault(const QString& field, const QString& wanted) {
         if (error.isEmpty()) error = QStringLiteral("\"%1\" must be %2").arg(field, wanted);
     }
+    // A field this format does not have would be silently dropped: a key, a misspelt name.
+    void onlyKnown(const QJsonObject& in, const QStringList& known, const QString& path = {}) {
+        for (const QString& key : in.keys()) {
+            if (known.contains(key) || !error.isEmpty()) continue;
+            error = QStringLiteral("\"%1\" is not a field of a settings file").arg(path + key);
+            if (key.contains(QLatin1String("key"), Qt::CaseInsensitive))
+                error += QStringLiteral(" (keys are never read from it: restore takes them with --ap-key-file, "
+                                        "--station-key-file or the environment)");
+        }
+    }
 };
 
 }  // namespace
@@ -107,11 +117,12 @@ SavedSettings SettingsOf(const DeviceInfo& info, const QString& model, int model
     return s;
 }
 
-QByteArray SettingsFileText(const SavedSettings& s) {
-    const QJsonObject json{
-        {"format", kFormat},
-        {"version", kSettingsFileVersion},
-        {"module", QJsonObject{{"model", s.model}, {"modelCode", s.modelCode}, {"mac", s.mac}, {"firmware", s.firmware}}},
+QJsonObject ModuleAboutJson(const SavedSettings& s) {
+    return {{"model", s.model}, {"modelCode", s.modelCode}, {"mac", s.mac}, {"firmware", s.firmware}};
+}
+
+QJsonObject SettingsGroupsJson(const SavedSettings& s) {
+    return {
         {"ap", QJsonObject{{"ssid", s.apSsid}, {"keyType", s.apSecured ? "wpa" : "open"}}},
         {"station", QJsonObject{{"ssid", s.staSsid}, {"keyType", keyTypeWord(s.staKeyType)}}},
         {"staticIp",
@@ -120,6 +131,13 @@ QByteArray SettingsFileText(const SavedSettings& s) {
         {"modbus", QJsonObject{{"port", s.modbusPort}, {"idleTimeout", s.modbusIdleTimeout}}},
         {"wifiMode", s.wifiModeAp ? "AP" : "Station"},
     };
+}
+
+QByteArray SettingsFileText(const SavedSettings& s) {
+    QJsonObject json = SettingsGroupsJson(s);
+    json.insert("format", kFormat);
+    json.insert("version", kSettingsFileVersion);
+    json.insert("module", ModuleAboutJson(s));
     return QJsonDocument(json).toJson(QJsonDocument::Indented);
 }
 
@@ -146,25 +164,31 @@ std::optional<SavedSettings> ReadSettingsFile(const QByteArray& text, QString* e
 
     FieldReader r;
     SavedSettings s;
+    r.onlyKnown(root, {"format", "version", "module", "ap", "station", "staticIp", "location", "modbus", "wifiMode"});
     const QJsonObject module = r.object(root, "module");
+    r.onlyKnown(module, {"model", "modelCode", "mac", "firmware"}, "module.");
     s.model = r.text(module, "model", "module.");
     s.modelCode = r.number(module, "modelCode", 0, 255, "module.");
     s.mac = r.text(module, "mac", "module.");
     s.firmware = r.text(module, "firmware", "module.");
 
     const QJsonObject ap = r.object(root, "ap");
+    r.onlyKnown(ap, {"ssid", "keyType"}, "ap.");
     s.apSsid = r.moduleText(ap, "ssid", "ap.");
     s.apSecured = r.choice(ap, "keyType", {"open", "wpa"}, "ap.") == 1;
     const QJsonObject sta = r.object(root, "station");
+    r.onlyKnown(sta, {"ssid", "keyType"}, "station.");
     s.staSsid = r.moduleText(sta, "ssid", "station.");
     s.staKeyType = r.choice(sta, "keyType", {"open", "wep", "wpa"}, "station.");
     const QJsonObject ip = r.object(root, "staticIp");
+    r.onlyKnown(ip, {"enabled", "ip", "mask", "gateway"}, "staticIp.");
     s.staticIp = r.flag(ip, "enabled", "staticIp.");
     s.staIp = r.address(ip, "ip", "staticIp.");
     s.staNetmask = r.address(ip, "mask", "staticIp.");
     s.staGateway = r.address(ip, "gateway", "staticIp.");
     s.location = r.moduleText(root, "location");
     const QJsonObject modbus = r.object(root, "modbus");
+    r.onlyKnown(modbus, {"port", "idleTimeout"}, "modbus.");
     s.modbusPort = r.number(modbus, "port", 1, 65535, "modbus.");
     if (s.modbusPort == 80 || s.modbusPort == 13577) r.fault("modbus.port", QStringLiteral("a port other than 80 and 13577"));
     s.modbusIdleTimeout = r.number(modbus, "idleTimeout", 1, 65000, "modbus.");

@@ -7,6 +7,7 @@
 // group is restored only with its key given.
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <optional>
@@ -39,10 +40,13 @@ struct SavedSettings {
 SavedSettings SettingsOf(const DeviceInfo& info, const QString& model, int modelCode, const QString& mac,
                          const QString& firmware);
 
-// Indented JSON with the format version.
+// Indented JSON with the format version: the module's part, the groups' part and the format.
 QByteArray SettingsFileText(const SavedSettings& settings);
+// The two parts of the file, under the file's names; rzlctl's results name the same facts so.
+QJsonObject ModuleAboutJson(const SavedSettings& settings);     // model, modelCode, mac, firmware
+QJsonObject SettingsGroupsJson(const SavedSettings& settings);  // ap, station, staticIp, location, ...
 // The settings of a file; nothing, with the reason, when it is not JSON, is of another format
-// version, or lacks a field or holds one the module could not take.
+// version, lacks a field, holds one the module could not take or one the format does not have.
 std::optional<SavedSettings> ReadSettingsFile(const QByteArray& text, QString* error);
 
 enum class SettingsGroup { Ap, Station, StaticIp, Location, Modbus, WifiMode };
