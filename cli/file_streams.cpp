@@ -7,6 +7,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+// Windows has no FIFOs that could block an open, and its descriptors are not inherited by
+// the programs this one starts (it starts none).
+#define O_NONBLOCK 0
+#define O_CLOEXEC 0
+#endif
 
 namespace rzl::cli {
 
@@ -91,7 +97,9 @@ bool WriteFile(const QString& path, const QByteArray& bytes, QString* problem) {
         *problem = errno == ENXIO ? QStringLiteral("nothing reads from it") : systemError(errno);
         return false;
     }
+#ifndef _WIN32
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+#endif
     const bool written = writeAll(fd, bytes, problem);
     if (::close(fd) != 0 && written) {
         *problem = systemError(errno);

@@ -5,12 +5,19 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 
 namespace rzl::cli {
 
 namespace {
 
+#ifdef _WIN32
+bool IsOpen(int fd) { return _get_osfhandle(fd) != -1; }
+#else
 bool IsOpen(int fd) { return fcntl(fd, F_GETFD) != -1 || errno != EBADF; }
+#endif
 
 }  // namespace
 
@@ -18,7 +25,12 @@ std::optional<QString> GuardStandardStreams() {
     for (const int fd : {STDIN_FILENO, STDERR_FILENO}) {
         if (IsOpen(fd)) continue;
         // open() takes the lowest free number, which is this one.
-        const int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+#ifdef _WIN32
+        const char* nothing = "NUL";
+#else
+        const char* nothing = "/dev/null";
+#endif
+        const int opened = open(nothing, fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
         if (opened != -1 && opened != fd) {
             dup2(opened, fd);
             close(opened);

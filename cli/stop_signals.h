@@ -1,11 +1,12 @@
 #pragma once
 // SIGINT (Ctrl+C) and SIGTERM as events of the one thread: the handler only writes the signal's
-// number into a pipe that a socket notifier watches, so what a stop does (flushing the last
+// number into a pipe that a socket notifier watches (on Windows, the console's Ctrl+C and close
+// set an event that an event notifier watches), so what a stop does (flushing the last
 // row, printing what was found) runs between two steps of the program, never inside one. A
 // command that wants to stop cleanly holds a StopSignals while it runs; elsewhere the signals
 // end the program as usual.
 
-#include <QSocketNotifier>
+#include <QObject>
 #include <functional>
 #include <memory>
 
@@ -26,7 +27,7 @@ public:
 
 private:
     std::function<void(int)> onStop_;
-    std::unique_ptr<QSocketNotifier> notifier_;
+    std::unique_ptr<QObject> notifier_;  // wakes the event loop: a pipe (POSIX) or an event (Windows)
     int received_ = 0;
 };
 

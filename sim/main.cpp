@@ -7,8 +7,12 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include "core/usage.h"
 #include "sim/module_server.h"
@@ -137,12 +141,20 @@ rzl::Usage SimUsage() {
     return usage;
 }
 
+#ifdef _WIN32
+// The console calls this on a thread of its own; a queued quit is safe from any thread.
+BOOL WINAPI OnConsoleEvent(DWORD) {
+    QMetaObject::invokeMethod(QCoreApplication::instance(), "quit", Qt::QueuedConnection);
+    return TRUE;
+}
+#else
 int g_signalPipe[2] = {-1, -1};
 
 void OnSignal(int) {
     const char byte = 1;
     [[maybe_unused]] auto n = ::write(g_signalPipe[1], &byte, 1);
 }
+#endif
 
 }  // namespace
 
@@ -164,12 +176,16 @@ int main(int argc, char** argv) {
     }
 
     // SIGINT and SIGTERM end the event loop, so the state file is written before exit.
+#ifdef _WIN32
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+#else
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
         auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
         QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
         std::signal(SIGINT, OnSignal);
         std::signal(SIGTERM, OnSignal);
     }
+#endif
 
     std::printf("rzl-sim listening on %s:%u\n", options.listenAddress.toString().toLocal8Bit().constData(),
                 unsigned(server.port()));

@@ -1,5 +1,6 @@
 #include "cli/stop_signals.h"
 
+#include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -28,8 +29,9 @@ StopSignals::StopSignals(std::function<void(int)> onStop) : onStop_(std::move(on
     if (::pipe2(ends, O_NONBLOCK | O_CLOEXEC) != 0) return;  // then the signals end the program as usual
     wakeRead = ends[0];
     wakeWrite = ends[1];
-    notifier_ = std::make_unique<QSocketNotifier>(wakeRead, QSocketNotifier::Read);
-    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+    auto* notifier = new QSocketNotifier(wakeRead, QSocketNotifier::Read);
+    notifier_.reset(notifier);
+    QObject::connect(notifier, &QSocketNotifier::activated, [this] {
         char number = 0;
         while (::read(wakeRead, &number, 1) == 1) {
             if (received_ != 0) continue;  // a second Ctrl+C while the first is handled changes nothing
