@@ -77,6 +77,10 @@ std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes, 
 
 bool IsStandardOutput(const QString& path) {
     if (path == QLatin1String("-")) return true;
+#ifdef _WIN32
+    // Windows reports no file identity through stat (st_ino is always 0): only "-" is known.
+    return false;
+#endif
     struct stat file {}, out {};
     return ::stat(QFile::encodeName(path).constData(), &file) == 0 && ::fstat(STDOUT_FILENO, &out) == 0 &&
            file.st_dev == out.st_dev && file.st_ino == out.st_ino;
