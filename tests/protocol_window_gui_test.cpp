@@ -73,7 +73,7 @@ TEST_F(ProtocolWindowTest, CtrlLOpensItBesideTheMainWindowWhoseFaceStaysAsItWas)
     ASSERT_TRUE(WaitUntil([this] { return protocol()->isVisible(); }));
     EXPECT_TRUE(protocol()->isWindow());
     EXPECT_EQ(protocol()->windowTitle(), QStringLiteral("Protocol"));
-    const QRect main = window.frameGeometry(), beside = protocol()->frameGeometry();
+    const QRect beside = protocol()->frameGeometry();
     const QRect room = window.screen()->availableGeometry();
     EXPECT_TRUE(room.contains(beside)) << "view at " << beside.x() << "," << beside.y() << " size " << beside.width()
                                        << "x" << beside.height() << " on " << room.width() << "x" << room.height();
