@@ -49,6 +49,10 @@ Usage DesktopUsage() {
         "that this PC's Wi-Fi is on that network, identifies the module and polls it about every "
         "three seconds. An empty file rzl_dacr.cfg in the current directory turns the Wi-Fi check "
         "off.\n\n"
+        "Ctrl+F (or Find modules in the address field's context menu) opens the search window, "
+        "which sweeps this PC's networks for modules and makes the chosen one the target; it "
+        "never sweeps unless asked. Ctrl+L opens the protocol view. Tab reaches every field and "
+        "button; Space and Enter press them; Escape closes the child windows.\n\n"
         "Qt's own options, such as -platform and -style, are taken as well.");
     usage.options = UsageOptions(DesktopOptionRows());
     usage.exitCodes = {{0, "the main window was closed"}, {1, "the demo module could not start"}, {2, "usage error"}};
