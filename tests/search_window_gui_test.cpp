@@ -97,8 +97,9 @@ TEST_F(SearchWindowTest, CtrlFSweepsAndListsTheModulesWithTheSummary) {
     EXPECT_TRUE(summary.contains("127.0.0.5 accepted, no reply within 500 ms")) << summary.toStdString();
     EXPECT_EQ(face(), before) << "the main window's face changed";
     // scripts/screenshots.sh takes the README's picture of the window from here.
-    if (const QString dir = qEnvironmentVariable("RZL_SEARCH_PICTURE_DIR"); !dir.isEmpty())
+    if (const QString dir = qEnvironmentVariable("RZL_SEARCH_PICTURE_DIR"); !dir.isEmpty()) {
         EXPECT_TRUE(window->grab().save(dir + "/search.png"));
+    }
 
     // Escape closes it.
     window->findChild<QTableWidget*>(QStringLiteral("Modules"))->setFocus();
