@@ -29,12 +29,10 @@ for svg in "$root"/ui/resources/*.svg; do
         "$pictures/$(basename "$svg" .svg).png" 4
 done
 
-cmake -G Ninja -S "$root" -B "$build" \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release \
+# shellcheck source=cross_env.sh
+source "$root/scripts/windows/cross_env.sh"
+cmake "${cross_cmake_args[@]}" -S "$root" -B "$build" \
     -DCMAKE_PREFIX_PATH="$qt" \
-    -DQT_HOST_PATH=/usr \
-    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     -DRZL_BUILD_TESTS=OFF \
     -DRZL_PICTURES_PNG_DIR="$pictures" \
     ${CCACHE:+-DCMAKE_CXX_COMPILER_LAUNCHER=ccache}

@@ -26,14 +26,29 @@ if [[ -z $srcdir ]]; then
     srcdir=$(ls -d qt6-base-*/ | head -n1)
 fi
 srcdir=$cache/src/${srcdir%/}
+
+# Debian's source leaves out the tablet interface's headers that the Windows platform plugin
+# includes; Wine's development package has them (they then need two of Wine's own macros).
+wintab=$srcdir/src/3rdparty/wintab
+if [[ ! -f $wintab/wintab.h ]]; then
+    mkdir -p "$cache/wine-dev" "$wintab"
+    (cd "$cache/wine-dev" && { ls libwine-dev_*.deb >/dev/null 2>&1 || apt-get download libwine-dev; } &&
+        dpkg -x libwine-dev_*.deb unpacked)
+    cp "$cache"/wine-dev/unpacked/usr/include/wine/wine/windows/pktdef.h "$wintab/"
+    {
+        printf '#ifndef API\n# define API WINAPI\n#endif\n'
+        printf '#ifndef DECL_WINELIB_TYPE_AW\n# ifdef UNICODE\n#  define DECL_WINELIB_TYPE_AW(type) typedef type##W type;\n'
+        printf '# else\n#  define DECL_WINELIB_TYPE_AW(type) typedef type##A type;\n# endif\n#endif\n'
+        cat "$cache"/wine-dev/unpacked/usr/include/wine/wine/windows/wintab.h
+    } >"$wintab/wintab.h"
+fi
+
 build=$cache/build-qtbase
 mkdir -p "$build"
-cmake -G Ninja -S "$srcdir" -B "$build" \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release \
+# shellcheck source=cross_env.sh
+source "$root/scripts/windows/cross_env.sh"
+cmake "${cross_cmake_args[@]}" -S "$srcdir" -B "$build" \
     -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DQT_HOST_PATH=/usr \
-    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     -DBUILD_SHARED_LIBS=ON \
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
     -DFEATURE_sql=OFF -DFEATURE_printsupport=OFF -DFEATURE_dbus=OFF \
