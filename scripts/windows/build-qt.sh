@@ -43,6 +43,11 @@ if [[ ! -f $wintab/wintab.h ]]; then
     } >"$wintab/wintab.h"
 fi
 
+# Built without OpenGL, the Windows platform plugin must not reach for the dynamic OpenGL
+# context either (Qt 6.4 asks only for dynamicgl there).
+sed -i 's/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' \
+    "$srcdir/src/plugins/platforms/windows/qwindowswindow.cpp"
+
 build=$cache/build-qtbase
 mkdir -p "$build"
 # shellcheck source=cross_env.sh
