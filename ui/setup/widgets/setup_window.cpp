@@ -280,7 +280,7 @@ void SetupWindow::wire() {
     });
     for (const Action& action : kActions) {
         connect(findChild<PictureButton*>(QLatin1String(action.name)), &PictureButton::clicked, this,
-                [this, handler = action.handler] { (form_.*handler)(); });
+                [form = &form_, handler = action.handler] { (form->*handler)(); });
     }
 }
 
