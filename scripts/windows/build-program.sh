@@ -33,6 +33,7 @@ done
 source "$root/scripts/windows/cross_env.sh"
 cmake "${cross_cmake_args[@]}" -S "$root" -B "$build" \
     -DCMAKE_PREFIX_PATH="$qt" \
+    -DCMAKE_FIND_ROOT_PATH="/usr/x86_64-w64-mingw32;$qt" \
     -DRZL_BUILD_TESTS=OFF \
     -DRZL_PICTURES_PNG_DIR="$pictures" \
     ${CCACHE:+-DCMAKE_CXX_COMPILER_LAUNCHER=ccache}
