@@ -25,7 +25,7 @@ while [ $# -gt 0 ]; do
   shift
 done
 
-"$root/scripts/install-deps.sh" clang libclang-rt-14-dev
+"$root/scripts/install-deps.sh" fuzz
 launcher=()
 if command -v ccache >/dev/null; then
   export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1

@@ -3,7 +3,7 @@
 # Extra arguments go to rzl-ctrl (without any, it runs with --demo).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" run
 "$root/scripts/build.sh"
 build=${RZL_BUILD_DIR:-$root/build}
 if [ $# -eq 0 ]; then set -- --demo; fi

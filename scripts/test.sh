@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs every test through CTest.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" test
 "$root/scripts/build.sh"
 build=${RZL_BUILD_DIR:-$root/build}
 export QT_QPA_PLATFORM=offscreen

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the platform layer and its tests for Windows with MinGW-w64 (no Qt needed) into
 # .exe files, then runs them under Wine (a fresh prefix in a temporary folder) against the Linux
-# rzl-sim on loopback. Skips (exit 77) only when the cross compiler, Wine or script(1) is not
-# installed; scripts/install-deps.sh installs the first two, the last is part of every Debian.
+# rzl-sim on loopback. Installs the cross compiler and Wine first (scripts/install-deps.sh
+# windows); skips (exit 77) only when they still cannot be had, or script(1) is missing.
 # Build folder: build-windows-platform (or $RZL_WINDOWS_PLATFORM_BUILD); rzl-sim comes from the
 # Linux build (build, or $RZL_BUILD_DIR), built first when missing.
 set -euo pipefail
@@ -15,6 +15,7 @@ skip() {
     echo "test-platform: skipped: $*"
     exit 77
 }
+"$root/scripts/install-deps.sh" windows || echo "test-platform: the cross compiler and Wine could not be installed" >&2
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || skip "no MinGW-w64 cross compiler (g++-mingw-w64-x86-64)"
 wine=""
 for candidate in /usr/lib/wine/wine64 wine64 wine; do
