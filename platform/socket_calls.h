@@ -40,12 +40,13 @@ int RefusedCode();
 Transfer Send(Handle socket, const char* data, std::int64_t size);
 Transfer Receive(Handle socket, char* into, std::int64_t capacity);
 // Bytes of the `written` ones that the peer has not acknowledged yet (still queued here or on
-// the way); nothing when this system cannot tell.
+// the way); nothing when this system cannot tell. A connection that is gone (reset) never
+// reads as all acknowledged: PendingError then names the reason.
 std::optional<std::int64_t> Unacknowledged(Handle socket, std::int64_t written);
 // Sleeps one slice; true when it passed whole (false when a signal cut it short).
 bool Pause(int milliseconds);
 void Close(Handle socket);
-// The system's text for an error code, in its 8-bit encoding, without a closing full stop.
+// The system's text for an error code, in UTF-8, without a closing full stop.
 std::string ErrorText(int code);
 
 }  // namespace rzl::platform::sockets

@@ -5,7 +5,7 @@
 // 10 ms; a slice that passes without the socket becoming ready calls `idle` (the program's
 // event pump), so the one thread keeps running while it waits. A wait that ends because the
 // socket is ready calls nothing.
-// Error texts are in the system's 8-bit encoding.
+// Error texts are in UTF-8.
 
 #include <cstdint>
 #include <functional>
