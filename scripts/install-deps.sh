@@ -4,7 +4,7 @@
 #
 #   run      build the programs and run them (scripts/run.sh)
 #   test     run + what the tests use: GoogleTest, namespaces and tc, the package checks (scripts/test.sh)
-#   windows  the MinGW-w64 cross compiler and Wine (scripts/windows/*)
+#   windows  the MinGW-w64 cross compiler, Wine and Python (scripts/windows/*)
 #   fuzz     clang with its sanitizer runtimes (scripts/fuzz.sh)
 #   all      every group (.ci/run)
 #
@@ -27,7 +27,7 @@ test=(
   iproute2 util-linux tzdata
   dpkg-dev desktop-file-utils appstream lintian
 )
-windows=(g++-mingw-w64-x86-64 wine wine64)
+windows=(g++-mingw-w64-x86-64 wine wine64 python3)
 fuzz=(clang libclang-rt-14-dev)
 
 list=0
