@@ -198,9 +198,13 @@ start_sim linux-sim.log "$linux_build/rzl-sim" --state linux-sim-state.json || e
 linux_port=$port
 to_linux_sim=(--no-link-check --device "127.0.0.1:$linux_port")
 
-# Without its manifest, the UTF-8 code page does not apply (Windows 10 before 1903 ignores it):
-# the programs must write UTF-8 by themselves.
-SOURCE_DATE_EPOCH=0 x86_64-w64-mingw32-objcopy --remove-section .rsrc "$z/rzlctl.exe" "$z/rzlctl-without-manifest.exe"
+# Copies without their resources, so without the manifest's UTF-8 code page (which Windows 10
+# before 1903 ignores, and under which even the ANSI calls would pass here): the programs must
+# write UTF-8, read their arguments and open their files by themselves.
+for program in rzlctl rzl-ctrl; do
+    SOURCE_DATE_EPOCH=0 x86_64-w64-mingw32-objcopy --remove-section .rsrc "$z/$program.exe" \
+        "$z/$program-without-manifest.exe"
+done
 
 json_results() {  # json_results PROGRAM
     local command
@@ -251,32 +255,35 @@ windows_sim() {
 }
 check "the Linux rzlctl against rzl-sim.exe; Ctrl+C writes its state file \"state-Łódź.json\"" windows_sim
 
-restore_from_file() {
+restore_from_file() {  # restore_from_file PROGRAM LOCATION
     "$linux_build/rzlctl" "${to_linux_sim[@]}" backup backup.json >/dev/null || return 1
-    python3 - <<'PY' || return 1
-import json
+    python3 - "$2" <<'PY' || return 1
+import json, sys
 settings = json.load(open("backup.json", encoding="utf-8"))
-for name, location in (("settings-Łódź.json", "Küche 2"), ("settings-Lodz.json", "the look-alike")):
+for name, location in (("settings-Łódź.json", sys.argv[1]), ("settings-Lodz.json", "the look-alike")):
     settings["location"] = location
     json.dump(settings, open(name, "w", encoding="utf-8"), ensure_ascii=False)
 PY
-    "$wine" "$z/rzlctl.exe" "${to_linux_sim[@]}" --yes --reboot restore "settings-Łódź.json" >restore.log 2>&1 ||
+    "$wine" "$z/$1" "${to_linux_sim[@]}" --yes --reboot restore "settings-Łódź.json" >restore.log 2>&1 ||
         { echo "exit $?"; cat restore.log; return 1; }
     "$linux_build/rzlctl" --json "${to_linux_sim[@]}" identify >restored.json || return 1
-    [[ $(json_field restored.json details.settings.location) == "Küche 2" ]] ||
+    [[ $(json_field restored.json details.settings.location) == "$2" ]] ||
         { echo "the module's location: $(json_field restored.json details.settings.location)"; return 1; }
 }
-check "rzlctl.exe restore from \"settings-Łódź.json\" (not \"settings-Lodz.json\")" restore_from_file
+check "rzlctl.exe restore from \"settings-Łódź.json\" (not \"settings-Lodz.json\")" \
+    restore_from_file rzlctl.exe "Küche 2"
+check "the same without the manifest's UTF-8 code page" restore_from_file rzlctl-without-manifest.exe "Küche 3"
 
-same_picture() {
-    local shot="picture-Łódź.png"
-    xvfb-run -a -s "-screen 0 1280x1024x24" "$wine" "$z/rzl-ctrl.exe" --demo --screenshot "$shot" >picture.log 2>&1 ||
+QT_QPA_PLATFORM=offscreen "$linux_build/rzl-ctrl" --demo --screenshot linux.png >/dev/null 2>&1
+same_picture() {  # same_picture PROGRAM
+    local shot="picture-Łódź-$1.png"  # a name its arguments must carry whole
+    xvfb-run -a -s "-screen 0 1280x1024x24" "$wine" "$z/$1" --demo --screenshot "$shot" >picture.log 2>&1 ||
         { echo "exit $?"; cat picture.log; return 1; }
-    QT_QPA_PLATFORM=offscreen "$linux_build/rzl-ctrl" --demo --screenshot linux.png >/dev/null 2>&1 || return 1
-    [[ -s $shot ]] || { echo "no picture $shot"; cat picture.log; return 1; }
+    [[ -s $shot ]] || { echo "no picture $shot"; ls; cat picture.log; return 1; }
     python3 "$root/scripts/windows/compare_pictures.py" "$shot" linux.png 0.5
 }
-check "rzl-ctrl.exe --demo --screenshot: the Linux program's picture but for the fonts" same_picture
+check "rzl-ctrl.exe --demo --screenshot: the Linux program's picture but for the fonts" same_picture rzl-ctrl.exe
+check "the same without the manifest's UTF-8 code page" same_picture rzl-ctrl-without-manifest.exe
 
 say "$(du -h "$zip" | cut -f1) $zip"
 say "SHA-256 $(cut -d' ' -f1 "$zip.sha256")"
