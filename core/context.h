@@ -39,7 +39,6 @@ public:
     HostValues host;
     NetworkSnapshot probe;
     TransferBuffer transfer;
-    QByteArray webKey;  // the last accepted web login key, sent by SendWebKey
     TrafficRecord traffic;  // every frame and hidden-log line, for the protocol view and --trace
 
     Screen& screen;

@@ -62,11 +62,12 @@ TransferOutcome SendFile(Context& ctx, const QString& name, qint64 length) {
     GaugeView& gauge = ctx.screen.setup.gauge;
     gauge.position = 0;  // an earlier write's full bar must not stand beside this one's error
     const std::uint64_t sum = ContentByteSum(ctx.transfer.data(), length);
-    WriteFileHeader(s, kCmdFileHeader, kFileHeaderLength, static_cast<std::uint32_t>(length), sum, name);
+    const Request request =
+        Request::FileHeader(kCmdFileHeader, kFileHeaderLength, static_cast<std::uint32_t>(length), sum, name);
     ctx.screen.showStatus(kSendPrefix + name);
     // No command awaits the header's reply; a missing one starts no re-send.
     s.pendingCommand = 0;
-    const ExchangeOutcome header = TcpExchangeUnderGuard(ctx, kFileHeaderLength);
+    const ExchangeOutcome header = ExchangeUnderGuard(ctx, request);
     s.retryPending = false;
     // A header met by silence went out and the content follows; one that never got there ends the write.
     if (!header.delivered())
@@ -74,8 +75,8 @@ TransferOutcome SendFile(Context& ctx, const QString& name, qint64 length) {
     // A module that answers no (its store full, too many files open) will not take the content.
     if (header.refused()) {
         TransferOutcome refused = failed(TransferStep::Header, kSendPrefix, name,
-                                         QStringLiteral("File header refused by the module (status %1)").arg(header.status));
-        refused.refusedStatus = header.status;
+                                         QStringLiteral("File header refused by the module (status %1)").arg(header.verdict.status));
+        refused.refusedStatus = header.verdict.status;
         return refused;
     }
 
@@ -103,9 +104,8 @@ TransferOutcome KillFile(Context& ctx, const QString& name) {
     if (!guard.acquired()) return busy(kDeletePrefix, name);
 
     ctx.screen.showStatus(kDeletePrefix + name);
-    WriteDeleteFrame(ctx.session, name);
     ctx.session.pendingCommand = kCmdDeleteFile;  // its reply: "Kill file in Flash Done!"
-    const ExchangeOutcome sent = TcpExchangeUnderGuard(ctx, kDeleteFrameLength);
+    const ExchangeOutcome sent = ExchangeUnderGuard(ctx, Request::DeleteFile(name));
     if (!sent.delivered())
         return failed(TransferStep::Delete, kDeletePrefix, name, QStringLiteral("Delete not sent"), sent.reason);
     return {TransferStep::None, name, {}, {}};

@@ -72,10 +72,10 @@ std::optional<FirmwareOutcome> sendImage(Context& ctx, const Variant& variant, q
     std::optional<FirmwareOutcome> outcome;
     {
         TransferGuard guard(ctx);
-        WriteFileHeader(s, variant.headerCommand, kFirmwareHeaderLength, static_cast<std::uint32_t>(length), sum,
-                        variant.imageName);
+        const Request request = Request::FileHeader(variant.headerCommand, kFirmwareHeaderLength,
+                                                    static_cast<std::uint32_t>(length), sum, variant.imageName);
         s.pendingCommand = 0;
-        const ExchangeOutcome header = guard.acquired() ? TcpSendOnlyUnderGuard(ctx, kFirmwareHeaderLength)
+        const ExchangeOutcome header = guard.acquired() ? SendOnlyUnderGuard(ctx, request)
                                                         : ExchangeOutcome{ExchangeResult::Busy, {}};
         s.retryPending = false;
         if (!header.delivered()) {

@@ -21,23 +21,6 @@ constexpr int kChecksum = 6;
 constexpr int kFirstCounter = 6;
 constexpr int kCounters = 8;
 
-constexpr int kReplyHeaderLength = 6;  // signature, command, status
-
-// The length of an accepted reply to `command`: up to the last field its handling below reads.
-int acceptedReplyLength(std::uint8_t command, std::uint8_t replyCommand) {
-    switch (command) {
-    case kCmdIdentify: return identify::kReplyLength;                  // 198
-    case kCmdPoll: return kPollRssi + 2;                               // 10
-    case kCmdSetOutput: return kStateDiBits + 1;                       // 8
-    case kCmdCounterRead: return kFirstCounter + 4 * kCounters;        // 38
-    case kCmdChecksumQuery:                                            // 10, when it is one
-        return replyCommand == kCmdChecksumQuery ? kChecksum + 4 : kReplyHeaderLength;
-    case 0:  // no command: only a state reply is read
-        return replyCommand == kCmdPoll ? kStateDiBits + 1 : kReplyHeaderLength;
-    default: return kReplyHeaderLength;
-    }
-}
-
 const QString kChecksumMatchText = QStringLiteral("F/W update Complete! Reboot to take effect");
 const QString kChecksumMismatchText = QStringLiteral("Update F/W fail with Error! Please retry again.");
 
@@ -69,8 +52,7 @@ void takeState(Context& ctx, const ReplyReader& reply) {
 }
 
 // A raw value of 0 means the module did not report one; the caption then stays.
-void showRssi(Context& ctx, const ReplyReader& reply, int offset) {
-    const int raw = reply.u16(offset);
+void showRssi(Context& ctx, int raw) {
     if (raw == 0) return;
     ctx.screen.main.label12.caption = QStringLiteral("RSSI: %1dBm").arg(raw - 65536);
 }
@@ -93,41 +75,27 @@ void compareChecksum(Context& ctx, const ReplyReader& reply) {
     if (equal) SendReboot(ctx);
 }
 
-void takeIdentify(Context& ctx, const ReplyReader& reply) {
+void takeIdentify(Context& ctx, const ReplyReader& bytes) {
     DeviceSession& s = ctx.session;
-    DeviceInfo& info = ctx.info;
     MainView& main = ctx.screen.main;
+    const IdentifyReply reply = IdentifyOf(bytes);
 
     finish(s, kCmdIdentify);
     main.label4.font = colours::kNavy;
     ctx.screen.setStatusPanel(1, 0, QStringLiteral("Get Device Linked!!"));
-    main.label4.caption = ApplyModel(ctx, reply.byte(identify::kModel));
+    main.label4.caption = ApplyModel(ctx, reply.model);
 
     // A reply from another module names its model but changes nothing else.
-    if (reply.moduleAddressText() != s.deviceIp) return;
+    if (reply.address != s.deviceIp) return;
 
-    ctx.screen.setStatusPanel(1, 0, QStringLiteral("Dev MAC: ") + reply.macText());
-    info.location = reply.text(identify::kLocation, identify::kTextWidth);
+    ctx.screen.setStatusPanel(1, 0, QStringLiteral("Dev MAC: ") + reply.mac);
+    ctx.info = reply.settings;
     main.label5.font = colours::kLocation;
-    main.label5.caption = QStringLiteral("Locate: ") + fromAnsi(info.location);
-    ctx.screen.setStatusPanel(2, 1, QStringLiteral("FW: ") + reply.firmwareText());
-
-    info.apSsid = reply.text(identify::kApSsid, identify::kTextWidth);
-    info.apSecured = reply.byte(identify::kApKeyType) != 0;
-    info.staSsid = reply.text(identify::kStaSsid, identify::kTextWidth);
-    info.staKeyType = reply.byte(identify::kStaKeyType);
-    info.wifiModeAp = reply.byte(identify::kWifiMode) != 0;
-
-    s.doState = reply.byte(identify::kDoBits);
-    s.diState = reply.byte(identify::kDiBits);
-
-    info.modbusPort = reply.u16(identify::kModbusPort);
-    info.staticIpEnabled = reply.byte(identify::kStaticIpOn) != 0;
-    info.staIp = reply.ipv4(identify::kStaIp);
-    info.staNetmask = reply.ipv4(identify::kStaNetmask);
-    info.staGateway = reply.ipv4(identify::kStaGateway);
-    showRssi(ctx, reply, identify::kRssi);
-    info.modbusIdleTimeout = reply.u16(identify::kIdleTimeout);
+    main.label5.caption = QStringLiteral("Locate: ") + fromAnsi(ctx.info.location);
+    ctx.screen.setStatusPanel(2, 1, QStringLiteral("FW: V") + reply.firmware);
+    s.doState = reply.doBits;
+    s.diState = reply.diBits;
+    showRssi(ctx, reply.rssiRaw);
 
     UpdateIoPanel(ctx);
     s.deviceIdentified = true;
@@ -183,7 +151,7 @@ void dispatchAnswer(Context& ctx, const ReplyReader& reply, std::uint8_t command
     case kCmdPoll:
         if (!accepted) return;
         takeState(ctx, reply);
-        showRssi(ctx, reply, kPollRssi);
+        showRssi(ctx, reply.u16(kPollRssi));
         finish(s, command);
         return;
     default:
@@ -205,15 +173,6 @@ void DispatchReply(Context& ctx, int count) {
     }
     dispatchAnswer(ctx, reply, s.exchangeCommand, reply.byte(kStatusByte) == kStatusAccepted);
     ctx.screen.changed();
-}
-
-bool ReplyIsComplete(const DeviceSession& session, std::uint8_t command, const QByteArray& received) {
-    const int count = static_cast<int>(std::min<qsizetype>(received.size(), kRxFrameSize));
-    const ReplyReader reply(reinterpret_cast<const std::uint8_t*>(received.constData()), count);
-    if (!signatureMatches(session, reply, count)) return true;
-    if (count < kReplyHeaderLength) return false;
-    if (reply.byte(kStatusByte) != kStatusAccepted) return true;
-    return count >= acceptedReplyLength(command, reply.byte(kCommandByte));
 }
 
 }  // namespace rzl

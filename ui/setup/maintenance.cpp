@@ -50,7 +50,7 @@ MaintenanceOutcome SwitchWifiMode(Context& ctx) {
                             QStringLiteral(".\n    . Device will Reboot immediately!"),
                         QStringLiteral("Wi-Fi Mode write"),
                         QStringLiteral("Wi-Fi Mode write complete,\n    . Reboot complete.")};
-    return run(ctx, action, [&] { return SendWifiMode(ctx); });
+    return run(ctx, action, [&] { return SendWifiMode(ctx, ctx.screen.setup.radioButton6); });
 }
 
 MaintenanceOutcome ResetToDefault(Context& ctx) {

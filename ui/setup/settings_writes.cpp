@@ -279,9 +279,8 @@ WriteResult WebKeyWrite(Context& ctx) {
     if (!run.confirmedAndLinked(QStringLiteral("Modify WEB Key, execute?\n    . WEB Key: ") + text + QStringLiteral(".\n")))
         return run.result();
 
-    ctx.webKey = *key;
     run.plan({QStringLiteral("command 50")});
-    if (!run.command(SendWebKey(ctx), QStringLiteral("Send WEB Key (command 50)"))) return run.result();
+    if (!run.command(SendWebKey(ctx, *key), QStringLiteral("Send WEB Key (command 50)"))) return run.result();
     run.log(QStringLiteral("WEB Key =") + text);
     return run.done(QStringLiteral("WEB Key write complete,\n    .Take effect immediately."));
 }
