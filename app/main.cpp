@@ -12,7 +12,7 @@
 #include <optional>
 
 #include "app/desktop_arguments.h"
-#include "app/program.h"
+#include "ui/program.h"
 #include "sim/simulator.h"
 #include "ui/counter/widgets/counter_window.h"
 #include "ui/main/widgets/main_window.h"

@@ -14,7 +14,7 @@
 #include <cstdio>
 
 #include "app/options.h"
-#include "app/program.h"
+#include "ui/program.h"
 #include "protocol/tcp_exchange.h"
 #include "sim/simulator.h"
 

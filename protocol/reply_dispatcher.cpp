@@ -21,9 +21,6 @@ constexpr int kChecksum = 6;
 constexpr int kFirstCounter = 6;
 constexpr int kCounters = 8;
 
-const QString kChecksumMatchText = QStringLiteral("F/W update Complete! Reboot to take effect");
-const QString kChecksumMismatchText = QStringLiteral("Update F/W fail with Error! Please retry again.");
-
 bool signatureMatches(const DeviceSession& s, const ReplyReader& reply, int count = 4) {
     for (int i = 0; i < std::min(count, 4); ++i)
         if (reply.byte(i) != s.signature[i]) return false;
@@ -54,45 +51,36 @@ void takeState(Context& ctx, const ReplyReader& reply) {
 // A raw value of 0 means the module did not report one; the caption then stays.
 void showRssi(Context& ctx, int raw) {
     if (raw == 0) return;
-    ctx.screen.main.label12.caption = QStringLiteral("RSSI: %1dBm").arg(raw - 65536);
+    ctx.display.rssi(raw - 65536);
 }
 
 void takeCounters(Context& ctx, const ReplyReader& reply) {
-    for (int i = 0; i < kCounters; ++i) {
-        const std::uint32_t value = reply.u32(kFirstCounter + 4 * i);
-        ctx.session.diCounters[i] = value;
-        ctx.screen.counter.values[i] = QString::number(value);
-    }
+    for (int i = 0; i < kCounters; ++i) ctx.session.diCounters[i] = reply.u32(kFirstCounter + 4 * i);
+    ctx.display.counters(ctx.session.diCounters);
 }
 
 void compareChecksum(Context& ctx, const ReplyReader& reply) {
-    const std::uint64_t imageSum = ctx.transfer.imageByteSum;
-    const bool equal = (imageSum >> 32) == 0 && static_cast<std::uint32_t>(imageSum) == reply.u32(kChecksum);
-    const QString& text = equal ? kChecksumMatchText : kChecksumMismatchText;
-    ctx.screen.showStatus(text);
-    ctx.dialogs.message(text, text, equal ? BoxIcon::None : BoxIcon::Error);
+    const bool equal = ChecksumMatches(ctx.transfer.imageByteSum, reply.u32(kChecksum));
+    ctx.display.checksumCompared(equal);
     // Still inside the exchange that carried this reply: the reboot is refused by the busy guard.
     if (equal) SendReboot(ctx);
 }
 
 void takeIdentify(Context& ctx, const ReplyReader& bytes) {
     DeviceSession& s = ctx.session;
-    MainView& main = ctx.screen.main;
     const IdentifyReply reply = IdentifyOf(bytes);
 
     finish(s, kCmdIdentify);
-    main.label4.font = colours::kNavy;
-    ctx.screen.setStatusPanel(1, 0, QStringLiteral("Get Device Linked!!"));
-    main.label4.caption = ApplyModel(ctx, reply.model);
-
+    Identity identity{ApplyModel(ctx, reply.model)};
     // A reply from another module names its model but changes nothing else.
-    if (reply.address != s.deviceIp) return;
+    identity.ofTarget = reply.address == s.deviceIp;
+    if (!identity.ofTarget) return ctx.display.identified(identity);
 
-    ctx.screen.setStatusPanel(1, 0, QStringLiteral("Dev MAC: ") + reply.mac);
+    identity.mac = reply.mac;
+    identity.firmware = reply.firmware;
+    identity.location = fromAnsi(reply.settings.location);
+    ctx.display.identified(identity);
     ctx.info = reply.settings;
-    main.label5.font = colours::kLocation;
-    main.label5.caption = QStringLiteral("Locate: ") + fromAnsi(ctx.info.location);
-    ctx.screen.setStatusPanel(2, 1, QStringLiteral("FW: V") + reply.firmware);
     s.doState = reply.doBits;
     s.diState = reply.diBits;
     showRssi(ctx, reply.rssiRaw);
@@ -112,7 +100,7 @@ void dispatchAnswer(Context& ctx, const ReplyReader& reply, std::uint8_t command
     case kCmdLocate:
         if (!accepted) return requeue(ctx, command);
         finish(s, command);
-        ctx.screen.showStatus(QStringLiteral("Set Locator done!"));
+        ctx.display.notice({Notice::Kind::LocatorDone});
         return;
     case kCmdIdentify:
         if (!accepted) return requeue(ctx, command);
@@ -128,25 +116,24 @@ void dispatchAnswer(Context& ctx, const ReplyReader& reply, std::uint8_t command
     case kCmdDeleteFile:
         if (!accepted) return;
         finish(s, command);
-        ctx.screen.showStatus(QStringLiteral("Kill file in Flash Done!"));
+        ctx.display.notice({Notice::Kind::FileDeleted});
         return;
     case kCmdResetDefaults:
         if (!accepted) return;
         finish(s, command);
-        ctx.screen.showStatus(QStringLiteral("Flash Config been kill!"));
+        ctx.display.notice({Notice::Kind::SettingsReset});
         return;
     case kCmdCounterRead:
-        if (!accepted) return ctx.screen.log(QStringLiteral("Get DI Counter fail!!"));
+        if (!accepted) return ctx.log(QStringLiteral("Get DI Counter fail!!"));
         finish(s, command);
         takeCounters(ctx, reply);
-        ctx.screen.log(QStringLiteral("Get DI Counter done!!"));
+        ctx.log(QStringLiteral("Get DI Counter done!!"));
         return;
     case kCmdSetOutput:
         if (!accepted) return;
         takeState(ctx, reply);
         finish(s, command);
-        ctx.screen.showStatus(QStringLiteral("Set DO Done! DI:") +
-                              QStringLiteral("%1").arg(s.diState, 2, 16, QLatin1Char('0')).toUpper());
+        ctx.display.notice({Notice::Kind::OutputSet, {}, s.diState});
         return;
     case kCmdPoll:
         if (!accepted) return;
@@ -168,11 +155,14 @@ void DispatchReply(Context& ctx, int count) {
     // Only the bytes that arrived are read; fields beyond them read as zero.
     const ReplyReader reply(s.rxFrame.data(), std::clamp(count, 0, kRxFrameSize));
     if (!signatureMatches(s, reply)) {
-        ctx.screen.showStatus(QStringLiteral("InValid Header package!"));
+        ctx.display.notice({Notice::Kind::InvalidHeader});
         return;
     }
     dispatchAnswer(ctx, reply, s.exchangeCommand, reply.byte(kStatusByte) == kStatusAccepted);
-    ctx.screen.changed();
+}
+
+bool ChecksumMatches(std::uint64_t imageSum, std::uint32_t moduleSum) {
+    return (imageSum >> 32) == 0 && static_cast<std::uint32_t>(imageSum) == moduleSum;
 }
 
 }  // namespace rzl

@@ -69,7 +69,7 @@ ExchangeOutcome SendWebKey(Context& ctx, const QByteArray& key) {
     if (!ctx.linkCheck()) return {ExchangeResult::NotLinked, {}};
     if (key.size() > kMaxWebKeyBytes) {
         const QString reason = QStringLiteral("WEB Key too long to send: %1 bytes").arg(key.size());
-        ctx.screen.log(reason);
+        ctx.log(reason);
         return {ExchangeResult::NotSent, reason};
     }
     return send(ctx, Request::WebKey(key));
@@ -91,7 +91,7 @@ void QueueSetOutput(Context& ctx, std::uint8_t output, std::uint8_t state) {
     s.txFrame[6] = state;
     s.queuedParam1 = output;
     s.queuedParam2 = state;
-    ctx.screen.log(QStringLiteral("Loop:%1,Val:%2").arg(output).arg(state));
+    ctx.log(QStringLiteral("Loop:%1,Val:%2").arg(output).arg(state));
 }
 
 ExchangeOutcome SendPoll(Context& ctx) { return send(ctx, Request::Poll()); }
@@ -101,13 +101,14 @@ ExchangeOutcome SendModbusNotice(Context& ctx) {
     return send(ctx, Request::ModbusNotice());
 }
 
-void ReissuePending(Context& ctx) {
+std::optional<ExchangeOutcome> ReissuePending(Context& ctx) {
     switch (ctx.session.pendingCommand) {
     case kCmdLocate: QueueLocate(ctx); break;
     case kCmdIdentify: QueueIdentify(ctx); break;
-    case kCmdChecksumQuery: SendChecksumQuery(ctx); break;
+    case kCmdChecksumQuery: return SendChecksumQuery(ctx);
     default: break;
     }
+    return std::nullopt;
 }
 
 std::optional<ExchangeOutcome> SendQueued(Context& ctx) {

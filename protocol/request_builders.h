@@ -30,7 +30,9 @@ ExchangeOutcome SendCounterClear(Context& ctx, std::uint8_t input);  // 97, imme
 void QueueSetOutput(Context& ctx, std::uint8_t output, std::uint8_t state);  // 208, queued
 ExchangeOutcome SendPoll(Context& ctx);                 // 216, immediate, 5 bytes
 ExchangeOutcome SendModbusNotice(Context& ctx);         // 220, link check, 5 bytes
-void ReissuePending(Context& ctx);                      // repeats 29, 33 or 37
+// Repeats 29, 33 or 37: the checksum query is sent at once (its outcome returned), the
+// others queued.
+std::optional<ExchangeOutcome> ReissuePending(Context& ctx);
 
 // The identify request as SendIdentify puts it on the wire: the signature, 33, 0, 0. For
 // exchanges that do not go through the session (the network scan).

@@ -35,7 +35,7 @@ void release(Context& ctx, Guard guard) {
 ExchangeOutcome abandon(Context& ctx, TcpClient& client, const QString& what, Guard guard, ExchangeResult result) {
     const QString reason = client.error();
     client.disconnect();
-    ctx.screen.log(what + reason);
+    ctx.log(what + reason);
     release(ctx, guard);
     return {result, reason};
 }
@@ -60,13 +60,13 @@ std::optional<QByteArray> openAndWrite(Context& ctx, TcpClient& client, const Re
     if (wait == Wait::None) s.retryPending = false;
 
     if (!client.connectTo(s.deviceIp, s.tcpPort, ctx.connectTimeoutMs)) {
-        ctx.screen.showStatus(QString::fromLatin1(kConnectTimeoutText));
+        ctx.display.notice({Notice::Kind::ConnectTimeout});
         if (s.pendingCommand == request.command) s.pendingCommand = 0;  // a request made meanwhile stays
         ended = {ExchangeResult::NoConnection, client.error()};
         release(ctx, guard);
         return std::nullopt;
     }
-    if (ctx.screen.main.statusBar2[0] == QLatin1String(kConnectTimeoutText)) ctx.screen.showStatus(QString());
+    ctx.display.connected();
 
     if (wait == Wait::ForReply) std::fill_n(s.rxFrame.begin(), kRxClearedBytes, std::uint8_t{0});
     std::copy(s.signature.begin(), s.signature.end(), s.txFrame.begin());
@@ -114,7 +114,7 @@ ExchangeOutcome runExchange(Context& ctx, const Request& request, Guard guard) {
     if (arrival != Arrival::Whole) {
         // Nothing, or only part of a reply: read as missing, and sent again. Part of one that
         // the module ended by closing is no valid reply; part of one still coming is none yet.
-        ctx.screen.log(QString::fromLatin1(kWaitRxTimeoutText));
+        ctx.log(QString::fromLatin1(kWaitRxTimeoutText));
         s.retryPending = true;
         release(ctx, guard);
         ExchangeOutcome missing{ExchangeResult::NoReply, {}, reply};
@@ -133,7 +133,12 @@ ExchangeOutcome runExchange(Context& ctx, const Request& request, Guard guard) {
 ExchangeOutcome runSendOnly(Context& ctx, const Request& request, Guard guard) {
     TcpClient client(ctx.clock);
     ExchangeOutcome ended;
-    if (!openAndWrite(ctx, client, request, Wait::None, guard, ended)) return ended;
+    const std::optional<QByteArray> frame = openAndWrite(ctx, client, request, Wait::None, guard, ended);
+    if (!frame) return ended;
+    // Sent once the module's TCP stack has acknowledged every byte: a module that resets the
+    // connection first may not have the frame.
+    if (!client.waitUntilAcknowledged(frame->size(), {}))
+        return abandon(ctx, client, QStringLiteral("TX Error: "), guard, ExchangeResult::NotSent);
     client.disconnect();
     release(ctx, guard);
     return {ExchangeResult::Sent, {}};

@@ -50,7 +50,8 @@ struct ExchangeOutcome {
 // it to the dispatcher as the answer to that command. A reply still short at the end is read as
 // missing. The request's bytes are written into txFrame after byte 4, as a builder would.
 ExchangeOutcome Exchange(Context& ctx, const Request& request);
-// Connects, writes `request` and disconnects; reads nothing (verdict None).
+// Connects, writes `request`, waits until the module's TCP stack has acknowledged it, and
+// disconnects; reads nothing (verdict None).
 ExchangeOutcome SendOnly(Context& ctx, const Request& request);
 
 // The same for the first `length` bytes of txFrame, whose byte 4 and parameters the caller wrote.

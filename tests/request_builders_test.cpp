@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "core/context.h"
+#include "ui/screen_display.h"
 #include "filestore/retry_timer.h"
 #include "protocol/request_builders.h"
 #include "tests/support/fakes.h"
@@ -26,7 +27,8 @@ struct World {
     Screen screen;
     RecordingDialogs dialogs;
     ManualClock clock;
-    Context ctx{screen, dialogs, clock};
+    ScreenDisplay display{screen, dialogs};
+    Context ctx{display, clock};
     QList<QByteArray> sent;
     int dispatched = 0;
     int linkChecks = 0;
