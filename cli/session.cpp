@@ -138,7 +138,8 @@ std::optional<Module> Session::identify(ExitCode* ended) {
         *ended = *failed;
         return std::nullopt;
     }
-    const Module module{IdentifyOf(sent.reply), ModelCatalogue::Lookup(IdentifyOf(sent.reply).model).displayName};
+    const IdentifyReply reply = IdentifyOf(sent.reply);
+    const Module module{reply, ModelCatalogue::Lookup(reply.model).displayName};
     if (module.reply.address != ctx_.session.deviceIp) {
         *ended = fail(Outcome::ForeignModule, QStringLiteral("the identify reply came from a module at %1, not %2")
                                                   .arg(module.reply.address, ctx_.session.deviceIp));

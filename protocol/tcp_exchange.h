@@ -80,7 +80,6 @@ ExchangeOutcome TcpExchangeUnderGuard(Context& ctx, std::uint8_t length);
 ExchangeOutcome ExchangeUnderGuard(Context& ctx, const Request& request);
 ExchangeOutcome SendOnlyUnderGuard(Context& ctx, const Request& request);
 
-inline const char* const kConnectTimeoutText = "Connect Timeout";
 inline const char* const kWaitRxTimeoutText = "Wait RX Timeout!";
 
 }  // namespace rzl

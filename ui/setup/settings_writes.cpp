@@ -29,7 +29,6 @@ public:
         const Box box = SettingsWriteBox(write, result);
         show(box);
         WriteResult shown{outcomeOf(result), box.text};
-        shown.operation = result;
         if (result.done()) {
             shown.warning = SettingsWarnings(result).join(QStringLiteral("\n"));
         } else if (result.failedStep()) {

@@ -14,7 +14,6 @@
 #include <QString>
 #include <QStringList>
 
-#include "protocol/operation.h"
 
 namespace rzl {
 
@@ -35,7 +34,6 @@ struct WriteResult {
     QStringList changed;  // Failed, Refused: the steps that reached the module ("write /local/sta_key.cfg")
     QStringList notSent;  // Failed, Refused: the steps from the failed one on
     QString warning;  // Done: the lines the information box adds (unconfirmed steps, a missed notice)
-    OperationResult operation;  // what the core's write did (Done, NotLinked, Failed, Refused)
 };
 
 WriteResult ApSsidWrite(Program& program);       // Image2: "/local/ap_key.cfg", "/local/ap_ssid.cfg"
