@@ -97,7 +97,7 @@ ExitCode RunFirmware(Session& session, const QString& file) {
         if (const std::optional<ExitCode> failed = session.judged(*answer, Role::Read)) return *failed;
         const ReplyReader reply(reinterpret_cast<const std::uint8_t*>(answer->reply.constData()),
                                 static_cast<int>(answer->reply.size()));
-        if (!ChecksumMatches(result.sum, reply.u32(6)))
+        if (!ChecksumMatches(result.sum, reply.u32(shortReply::kChecksum)))
             return session.fail(Outcome::Mismatch, QStringLiteral("the module's checksum differs from the image's"));
         session.details().insert("verified", true);
         lines.append(QStringLiteral("Image sent; the module's checksum matches"));

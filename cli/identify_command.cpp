@@ -59,7 +59,7 @@ ExitCode RunStatus(Session& session) {
     const DeviceSession& s = session.ctx().session;
     const int rssiRaw = ReplyReader(reinterpret_cast<const std::uint8_t*>(poll.reply.constData()),
                                     static_cast<int>(poll.reply.size()))
-                            .u16(8);
+                            .u16(shortReply::kPollRssi);
     QJsonObject details{{"rssi", RssiJson(rssiRaw)}};
     Merge(details, IoJson(s));
     return session.done(details, {QStringLiteral("DO: %1  DI: %2  RSSI: %3").arg(Hex2(s.doState), Hex2(s.diState), RssiText(rssiRaw))});

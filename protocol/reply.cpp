@@ -6,13 +6,6 @@ namespace rzl {
 
 namespace {
 
-// Offsets of the short replies' last fields (state, poll, checksum, counters).
-constexpr int kStateDiBits = 7;
-constexpr int kPollRssi = 8;
-constexpr int kChecksum = 6;
-constexpr int kFirstCounter = 6;
-constexpr int kCounters = 8;
-
 std::uint8_t byteAt(const QByteArray& bytes, int offset) {
     return offset < bytes.size() ? static_cast<std::uint8_t>(bytes[offset]) : 0;
 }
@@ -20,14 +13,14 @@ std::uint8_t byteAt(const QByteArray& bytes, int offset) {
 // The length of an accepted reply to `command`: up to the last field its handling reads.
 int acceptedReplyLength(std::uint8_t command, std::uint8_t replyCommand) {
     switch (command) {
-    case kCmdIdentify: return identify::kReplyLength;                  // 198
-    case kCmdPoll: return kPollRssi + 2;                               // 10
-    case kCmdSetOutput: return kStateDiBits + 1;                       // 8
-    case kCmdCounterRead: return kFirstCounter + 4 * kCounters;        // 38
-    case kCmdChecksumQuery:                                            // 10, when it is one
-        return replyCommand == kCmdChecksumQuery ? kChecksum + 4 : kReplyHeaderLength;
+    case kCmdIdentify: return identify::kReplyLength;                                     // 198
+    case kCmdPoll: return shortReply::kPollRssi + 2;                                      // 10
+    case kCmdSetOutput: return shortReply::kDiBits + 1;                                   // 8
+    case kCmdCounterRead: return shortReply::kFirstCounter + 4 * shortReply::kCounters;  // 38
+    case kCmdChecksumQuery:                                                               // 10, when it is one
+        return replyCommand == kCmdChecksumQuery ? shortReply::kChecksum + 4 : kReplyHeaderLength;
     case 0:  // no command: only a state reply is read
-        return replyCommand == kCmdPoll ? kStateDiBits + 1 : kReplyHeaderLength;
+        return replyCommand == kCmdPoll ? shortReply::kDiBits + 1 : kReplyHeaderLength;
     default: return kReplyHeaderLength;
     }
 }

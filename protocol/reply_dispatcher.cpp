@@ -13,14 +13,6 @@ namespace rzl {
 
 namespace {
 
-// Offsets of the short replies (state, poll, checksum, counters).
-constexpr int kStateDoBits = 6;
-constexpr int kStateDiBits = 7;
-constexpr int kPollRssi = 8;
-constexpr int kChecksum = 6;
-constexpr int kFirstCounter = 6;
-constexpr int kCounters = 8;
-
 bool signatureMatches(const DeviceSession& s, const ReplyReader& reply, int count = 4) {
     for (int i = 0; i < std::min(count, 4); ++i)
         if (reply.byte(i) != s.signature[i]) return false;
@@ -43,8 +35,8 @@ void requeue(Context& ctx, std::uint8_t command) {
 }
 
 void takeState(Context& ctx, const ReplyReader& reply) {
-    ctx.session.doState = reply.byte(kStateDoBits);
-    ctx.session.diState = reply.byte(kStateDiBits);
+    ctx.session.doState = reply.byte(shortReply::kDoBits);
+    ctx.session.diState = reply.byte(shortReply::kDiBits);
     UpdateIoPanel(ctx);
 }
 
@@ -55,12 +47,12 @@ void showRssi(Context& ctx, int raw) {
 }
 
 void takeCounters(Context& ctx, const ReplyReader& reply) {
-    for (int i = 0; i < kCounters; ++i) ctx.session.diCounters[i] = reply.u32(kFirstCounter + 4 * i);
+    for (int i = 0; i < shortReply::kCounters; ++i) ctx.session.diCounters[i] = reply.u32(shortReply::kFirstCounter + 4 * i);
     ctx.display.counters(ctx.session.diCounters);
 }
 
 void compareChecksum(Context& ctx, const ReplyReader& reply) {
-    const bool equal = ChecksumMatches(ctx.transfer.imageByteSum, reply.u32(kChecksum));
+    const bool equal = ChecksumMatches(ctx.transfer.imageByteSum, reply.u32(shortReply::kChecksum));
     ctx.display.checksumCompared(equal);
     // Still inside the exchange that carried this reply: the reboot is refused by the busy guard.
     if (equal) SendReboot(ctx);
@@ -138,7 +130,7 @@ void dispatchAnswer(Context& ctx, const ReplyReader& reply, std::uint8_t command
     case kCmdPoll:
         if (!accepted) return;
         takeState(ctx, reply);
-        showRssi(ctx, reply.u16(kPollRssi));
+        showRssi(ctx, reply.u16(shortReply::kPollRssi));
         finish(s, command);
         return;
     default:
