@@ -11,9 +11,9 @@
 #include <optional>
 
 #include "app/desktop_arguments.h"
-#include "app/program.h"
 #include "core/standard_text.h"
 #include "platform/standard_streams.h"
+#include "ui/program.h"
 #include "sim/simulator.h"
 #include "ui/counter/widgets/counter_window.h"
 #include "ui/main/widgets/main_window.h"

@@ -4,7 +4,7 @@
 
 #include "core/context.h"
 #include "link/target_address.h"
-#include "ui/setup/tform2.h"
+#include "ui/setup/settings_fields.h"
 
 namespace rzl {
 
@@ -28,7 +28,7 @@ std::optional<std::uint16_t> portNumber(const QString& text) {
 void setTarget(Context& ctx, const QString& host) {
     ctx.host.typedIp = host;
     ctx.session.deviceIp = host;
-    ctx.screen.main.edit2 = host;
+    ctx.display.target(host);
     if (const auto prefix = TargetSubnetPrefix(host)) {
         ctx.host.subnetPrefix = *prefix;
         ctx.host.subnetPrefix8 = prefix->toLatin1();

@@ -27,6 +27,7 @@
 
 #include "bench/raw_socket.h"
 #include "core/context.h"
+#include "ui/screen_display.h"
 #include "filestore/file_header.h"
 #include "filestore/file_transfer.h"
 #include "filestore/firmware_update.h"
@@ -121,7 +122,8 @@ qint64 fileStream(Context& ctx, Sink& sink, qint64 length) {
 
 // The update reads the image back into the transfer buffer; the sink takes three connections.
 qint64 firmwareUpdate(Context& ctx, Sink& sink, const QString& image) {
-    const bool ok = UpdateFirmwareFrom(ctx, image) == FirmwareOutcome::Activated;
+    const FirmwareResult result = UpdateFirmwareImage(ctx, image);
+    const bool ok = result.stoppedAt == FirmwareResult::Stop::None && !result.controllerFamily;
     const qint64 header = sink.waitForStream();
     const qint64 content = sink.waitForStream();
     const qint64 activation = sink.waitForStream();
@@ -149,7 +151,8 @@ int main(int argc, char** argv) {
     Screen screen;
     test::RecordingDialogs dialogs;
     test::ManualClock clock;
-    Context ctx(screen, dialogs, clock);
+    ScreenDisplay display{screen, dialogs};
+    Context ctx(display, clock);
     ctx.session.deviceIp = QStringLiteral("127.0.0.1");
     ctx.session.tcpPort = sink.port();
     ctx.dispatchReply = [](int) {};

@@ -19,7 +19,7 @@
 
 #include "bench/bench_stats.h"
 #include "bench/sim_process.h"
-#include "cli/controller.h"
+#include "cli/session.h"
 #include "core/frame.h"
 
 namespace {
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    cli::Controller controller(cli::ControllerOptions{});
+    cli::Session controller(cli::ControllerOptions{});
     controller.ctx().session.deviceIp = QStringLiteral("127.0.0.1");
     controller.ctx().session.tcpPort = port;
 
@@ -62,7 +62,8 @@ int main(int argc, char** argv) {
         QElapsedTimer t;
         for (int i = 0; i < rounds + 10; ++i) {  // the first ten warm up both sides
             t.start();
-            failures += controller.identify(false) == cli::kExitDone ? 0 : 1;
+            cli::ExitCode identified = cli::kExitDone;
+            failures += controller.identify(&identified) ? 0 : 1;
             const double e = static_cast<double>(t.nsecsElapsed()) / 1000.0;
             t.start();
             failures += rawIdentify(port) ? 0 : 1;

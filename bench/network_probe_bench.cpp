@@ -9,7 +9,7 @@
 #include <ifaddrs.h>
 
 #include "bench/bench_stats.h"
-#include "cli/controller.h"
+#include "cli/session.h"
 #include "link/network_probe.h"
 
 int main(int argc, char** argv) {
@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
     const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-    cli::Controller controller(cli::ControllerOptions{});
+    cli::Session controller(cli::ControllerOptions{});
 
     std::printf("host network probe: %d repeats of %d rounds\n", repeats, rounds);
     std::printf("  repeat   probe us (p10-p90)        getifaddrs us (p10-p90)   ratio\n");

@@ -14,7 +14,7 @@
 #include <cstdio>
 
 #include "app/options.h"
-#include "app/program.h"
+#include "ui/program.h"
 #include "protocol/tcp_exchange.h"
 #include "sim/simulator.h"
 
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
     long requests = 0, replies = 0, failures = 0, clicks = 0;
     ctx.frameTap = [&](bool outgoing, const QByteArray&) { ++(outgoing ? requests : replies); };
     QObject::connect(&program.screen, &Screen::statusShown, [&](int, int, const QString& text) {
-        if (text == QLatin1String(kConnectTimeoutText)) ++failures;
+        if (text == NoticeText({Notice::Kind::ConnectTimeout})) ++failures;
     });
     QObject::connect(&program.screen, &Screen::logged, [&](const QString& line) {
         if (line.startsWith(QLatin1String("RX Error")) || line.startsWith(QLatin1String("TX Error")) ||

@@ -11,14 +11,12 @@
 #include <tuple>
 #include <utility>
 
-#include "cli/controller.h"
+#include "cli/commands.h"
 #include "cli/file_streams.h"
+#include "cli/session.h"
 #include "core/standard_text.h"
 #include "cli/settings_commands.h"
-#include "protocol/identify_reply.h"
-#include "protocol/model_catalogue.h"
-#include "protocol/request_builders.h"
-#include "ui/setup/maintenance.h"
+#include "protocol/module_commands.h"
 #include "ui/setup/settings_backup.h"
 
 namespace rzl::cli {
@@ -28,37 +26,27 @@ namespace {
 constexpr qint64 kMaxSettingsFileBytes = 64 * 1024;  // a settings file is well under 1 KiB
 constexpr int kRestartPollMs = 1000;
 
-// The module's settings from the identify reply just received.
-SavedSettings ModuleSettings(const Context& c) {
-    const ReplyReader reply(c.session.rxFrame.data(), kRxFrameSize);
-    return SettingsOf(c.info, c.screen.main.label4.caption, reply.byte(identify::kModel), reply.macText(),
-                      reply.firmwareText().mid(1));
+// The module's settings from its identify reply.
+SavedSettings ModuleSettings(const Module& m) {
+    return SettingsOf(m.reply.settings, m.modelName, m.reply.model, m.reply.mac, m.reply.firmware);
 }
 
-// An identify of the module at the target address: true when it answered.
-bool IdentifyAgain(Context& c) {
-    c.session.deviceIdentified = false;
-    return SendIdentify(c).result == ExchangeResult::Replied && c.session.deviceIdentified;
-}
-
-// The rzlctl settings command that writes a group as the file has it.
-QStringList WriteArguments(SettingsGroup group, const SavedSettings& file, const RestoreKeys& options,
-                           QString* keyType) {
-    const auto withKey = [](QStringList args, const std::optional<QString>& key) {
-        return key ? args << *key : args;
-    };
+// The write of a group as the file has it: the setup window's checks on the file's values, then
+// the core's operation with them. Nothing, with the error box, when a value does not pass.
+Checked<PreparedWrite> GroupWrite(SettingsGroup group, const SavedSettings& file, const RestoreKeys& keys,
+                                  const LengthLog& log) {
     switch (group) {
     case SettingsGroup::Ap:
-        return withKey({"set-ap", file.apSsid}, file.apSecured ? options.ap : std::nullopt);
+        return PrepareWifi(true, file.apSsid, file.apSecured ? keys.ap.value_or(QString()) : QString(),
+                           file.apSecured ? KeyType::Wpa : KeyType::Open, log);
     case SettingsGroup::Station:
-        *keyType = QStringList{"open", "wep", "wpa"}.value(file.staKeyType);
-        return withKey({"set-station", file.staSsid}, file.staKeyType != 0 ? options.station : std::nullopt);
+        return PrepareWifi(false, file.staSsid, file.staKeyType != 0 ? keys.station.value_or(QString()) : QString(),
+                           static_cast<KeyType>(file.staKeyType), log);
     case SettingsGroup::StaticIp:
-        return file.staticIp ? QStringList{"set-static-ip", file.staIp, file.staNetmask, file.staGateway}
-                             : QStringList{"clear-static-ip"};
-    case SettingsGroup::Location: return {"set-location", file.location};
+        return file.staticIp ? PrepareStaticIp(file.staIp, file.staNetmask, file.staGateway) : PrepareClearStaticIp();
+    case SettingsGroup::Location: return PrepareLocation(file.location, log);
     case SettingsGroup::Modbus:
-        return {"set-modbus", QString::number(file.modbusPort), QString::number(file.modbusIdleTimeout)};
+        return PrepareModbus({static_cast<std::uint16_t>(file.modbusPort), static_cast<std::uint16_t>(file.modbusIdleTimeout)});
     case SettingsGroup::WifiMode: break;  // not a file: the switch restarts the module
     }
     return {};
@@ -111,39 +99,50 @@ QList<OptionRow<RestoreOptions>> RestoreOptionRows() {
     };
 }
 
-ExitCode Controller::backup(const QString& path) {
+ExitCode RunBackup(Session& session, const QString& path) {
     const bool toStandardOutput = IsStandardOutput(path);
     const QString shownPath = toStandardOutput ? QStringLiteral("standard output") : path;
-    report_.details.insert("file", path);
-    if (toStandardOutput && options_.json)
-        return fail(Outcome::Invalid, QStringLiteral("backup to standard output leaves no room for --json there; "
-                                                     "nothing was sent"));
-    if (const ExitCode code = identify(false); code != kExitDone) return code;
-    const SavedSettings settings = ModuleSettings(ctx());
+    session.details().insert("file", path);
+    if (toStandardOutput && session.options().json)
+        return session.fail(Outcome::Invalid, QStringLiteral("backup to standard output leaves no room for --json there; "
+                                                             "nothing was sent"));
+    ExitCode ended = kExitDone;
+    const std::optional<Module> module = session.identify(&ended);
+    if (!module) return ended;
+    const SavedSettings settings = ModuleSettings(*module);
     const QByteArray text = SettingsFileText(settings);
-    report_.details.insert("settings", SettingsGroupsJson(settings));
+    session.details().insert("settings", SettingsGroupsJson(settings));
     QString problem;
     if (toStandardOutput) {
         // Written like any result: a write that fails is found when standard output is closed (exit 6).
         WriteStandardText(stdout, text);
     } else if (!WriteFile(path, text, &problem)) {
-        return fail(Outcome::Invalid, QStringLiteral("cannot write %1: %2").arg(path, problem));
+        return session.fail(Outcome::Invalid, QStringLiteral("cannot write %1: %2").arg(path, problem));
     }
     const QString saved = QStringLiteral("Saved the settings of %1 %2 to %3 (the AP and Station keys are not saved)")
                               .arg(settings.model, settings.mac, shownPath);
     if (toStandardOutput) {
-        printMessage(saved);  // standard output holds the file alone
-        return finish(Outcome::Done);
+        session.message(saved);  // standard output holds the file alone
+        return session.finish(Outcome::Done);
     }
-    return finish(Outcome::Done, {saved});
+    return session.finish(Outcome::Done, {saved});
+}
+
+namespace {
+
+// A key read, and kept out of what is printed.
+std::optional<Key> readKey(Session& session, const KeySource& source, bool required, QString* problem) {
+    std::optional<Key> key = session.keys().read(source, required, problem);
+    if (key && key->given()) session.hideKey(key->text);
+    return key;
 }
 
 // The restore's keys as given: typed, on standard input or in a file.
-std::optional<RestoreKeys> Controller::givenRestoreKeys(const RestoreOptions& options, QString* problem) {
+std::optional<RestoreKeys> givenRestoreKeys(Session& session, const RestoreOptions& options, QString* problem) {
     RestoreKeys keys;
     for (auto [source, into] : {std::pair{options.apKey, &keys.ap}, std::pair{options.stationKey, &keys.station}}) {
         source.variable.clear();
-        const std::optional<Key> key = readKey(source, false, problem);
+        const std::optional<Key> key = readKey(session, source, false, problem);
         if (!key) return std::nullopt;
         if (key->given()) *into = key->text;
     }
@@ -152,20 +151,20 @@ std::optional<RestoreKeys> Controller::givenRestoreKeys(const RestoreOptions& op
 
 // The environment's keys, for the groups the file has secured and no key was given for: an
 // exported RZL_AP_KEY says nothing about a file with an open access point.
-void Controller::environmentRestoreKeys(const SavedSettings& file, const RestoreOptions& options, RestoreKeys& keys) {
+void environmentRestoreKeys(Session& session, const SavedSettings& file, const RestoreOptions& options, RestoreKeys& keys) {
     QString unused;
     for (auto [source, into, secured] : {std::tuple{options.apKey, &keys.ap, file.apSecured},
                                          std::tuple{options.stationKey, &keys.station, file.staKeyType != 0}}) {
         if (*into || !secured) continue;
         source.value.reset();
         source.file.reset();
-        if (const std::optional<Key> key = readKey(source, false, &unused); key && key->given()) *into = key->text;
+        if (const std::optional<Key> key = readKey(session, source, false, &unused); key && key->given()) *into = key->text;
     }
 }
 
 // Asks a terminal user for the keys of the secured groups the plan skips for want of them.
-bool Controller::askSkippedKeys(const RestorePlan& plan, const RestoreOptions& options, RestoreKeys& keys,
-                                QString* problem) {
+bool askSkippedKeys(Session& session, const RestorePlan& plan, const RestoreOptions& options, RestoreKeys& keys,
+                    QString* problem) {
     bool asked = false;
     for (const GroupChange& change : plan.changes) {
         const bool ap = change.group == SettingsGroup::Ap;
@@ -174,8 +173,8 @@ bool Controller::askSkippedKeys(const RestorePlan& plan, const RestoreOptions& o
         if (key) continue;  // skipped for another reason (an empty SSID)
         KeySource source = ap ? options.apKey : options.stationKey;
         source.variable.clear();
-        if (!keys_.canAsk()) return asked;
-        const std::optional<Key> typed = readKey(source, true, problem);
+        if (!session.keys().canAsk()) return asked;
+        const std::optional<Key> typed = readKey(session, source, true, problem);
         if (!typed) return false;
         key = typed->text;
         asked = true;
@@ -183,13 +182,36 @@ bool Controller::askSkippedKeys(const RestorePlan& plan, const RestoreOptions& o
     return asked;
 }
 
-ExitCode Controller::restore(const QString& path, const RestoreOptions& options) {
+// Writes one group as the file has it, its box printed. Nothing when it was done; otherwise the
+// outcome it ended the restore with.
+std::optional<Outcome> writeGroup(Session& session, SettingsGroup group, const SavedSettings& file, const RestoreKeys& keys) {
+    const Checked<PreparedWrite> write =
+        GroupWrite(group, file, keys, [&session](const QString& line) { session.ctx().log(line); });
+    if (!write.ok()) {
+        session.show(write.problem);
+        return Outcome::Invalid;
+    }
+    const OperationResult result = write.value->run(session.ctx(), session.stop());
+    session.show(SettingsWriteBox(write.value->group, result));
+    session.warn(SettingsWarnings(result));
+    switch (result.end) {
+    case OperationResult::End::Done: return std::nullopt;
+    case OperationResult::End::NotLinked: return Outcome::NotLinked;
+    case OperationResult::End::Stopped: return Outcome::Interrupted;
+    case OperationResult::End::Failed: break;
+    }
+    return Judge(*result.failedStep(), Role::Step).outcome;
+}
+
+}  // namespace
+
+ExitCode RunRestore(Session& session, const QString& path, const RestoreOptions& options) {
     // The keys and the file first: what cannot be used sends nothing.
-    report_.details.insert("file", path);
+    session.details().insert("file", path);
     QString why;
-    if (path == QLatin1String("-")) keys_.takeStandardInput(QStringLiteral("restore -"));
-    std::optional<RestoreKeys> keys = givenRestoreKeys(options, &why);
-    if (!keys) return fail(Outcome::Invalid, why + QStringLiteral("; nothing was sent"));
+    if (path == QLatin1String("-")) session.keys().takeStandardInput(QStringLiteral("restore -"));
+    std::optional<RestoreKeys> keys = givenRestoreKeys(session, options, &why);
+    if (!keys) return session.fail(Outcome::Invalid, why + QStringLiteral("; nothing was sent"));
     std::optional<QByteArray> text;
     if (path == QLatin1String("-")) {
         text = ReadStandardInput(kMaxSettingsFileBytes, &why);
@@ -197,24 +219,26 @@ ExitCode Controller::restore(const QString& path, const RestoreOptions& options)
         text = ReadRegularFile(path, kMaxSettingsFileBytes, &why);
     }
     const QString shownPath = path == QLatin1String("-") ? QStringLiteral("standard input") : path;
-    if (!text) return fail(Outcome::Invalid, QStringLiteral("%1: %2; nothing was sent").arg(shownPath, why));
+    if (!text) return session.fail(Outcome::Invalid, QStringLiteral("%1: %2; nothing was sent").arg(shownPath, why));
     const std::optional<SavedSettings> file =
         text->size() > kMaxSettingsFileBytes ? std::nullopt : ReadSettingsFile(*text, &why);
     if (!file) {
         if (why.isEmpty()) why = QStringLiteral("not a settings file: larger than %1 bytes").arg(kMaxSettingsFileBytes);
-        return fail(Outcome::Invalid, QStringLiteral("%1: %2; nothing was sent").arg(shownPath, why));
+        return session.fail(Outcome::Invalid, QStringLiteral("%1: %2; nothing was sent").arg(shownPath, why));
     }
-    environmentRestoreKeys(*file, options, *keys);
+    environmentRestoreKeys(session, *file, options, *keys);
 
-    if (const ExitCode code = identify(false); code != kExitDone) return code;
-    Context& c = ctx();
-    const bool reboot = options_.rebootAfter;
-    RestorePlan plan = PlanRestore(ModuleSettings(c), *file, *keys, reboot);
+    ExitCode ended = kExitDone;
+    const std::optional<Module> module = session.identify(&ended);
+    if (!module) return ended;
+    Context& c = session.ctx();
+    const bool reboot = session.options().rebootAfter;
+    RestorePlan plan = PlanRestore(ModuleSettings(*module), *file, *keys, reboot);
     QString notTyped;
-    if (plan.error.isEmpty() && askSkippedKeys(plan, options, *keys, &notTyped))
-        plan = PlanRestore(ModuleSettings(c), *file, *keys, reboot);
-    if (!notTyped.isEmpty()) return fail(Outcome::Invalid, notTyped + QStringLiteral("; nothing was written"));
-    if (!plan.error.isEmpty()) return fail(Outcome::Invalid, plan.error + QStringLiteral("; nothing was written"));
+    if (plan.error.isEmpty() && askSkippedKeys(session, plan, options, *keys, &notTyped))
+        plan = PlanRestore(ModuleSettings(*module), *file, *keys, reboot);
+    if (!notTyped.isEmpty()) return session.fail(Outcome::Invalid, notTyped + QStringLiteral("; nothing was written"));
+    if (!plan.error.isEmpty()) return session.fail(Outcome::Invalid, plan.error + QStringLiteral("; nothing was written"));
 
     QJsonArray changes;
     QStringList lines{QStringLiteral("Restore %1 onto the module at %2:").arg(shownPath, c.session.deviceIp)};
@@ -226,21 +250,20 @@ ExitCode Controller::restore(const QString& path, const RestoreOptions& options)
                                    {"action", ActionWord(change.action)}, {"why", change.why}});
     }
     if (plan.nothingToDo()) lines.append(QStringLiteral("Nothing to do: the module has the file's settings."));
-    report_.details.insert("about", QJsonArray::fromStringList(plan.about));
-    report_.details.insert("changes", changes);
-    report_.details.insert("written", QJsonArray());
-    printLines(lines);
+    session.details().insert("about", QJsonArray::fromStringList(plan.about));
+    session.details().insert("changes", changes);
+    session.details().insert("written", QJsonArray());
+    session.out().lines(lines);
     // A group left for want of its key makes the restore "skipped", however well the rest went.
     const Outcome verdict = plan.skips() ? Outcome::Skipped : Outcome::Done;
     const QString skipped = QStringLiteral("groups were skipped: their keys were not given");
     const bool writes = std::any_of(plan.changes.begin(), plan.changes.end(),
                                     [](const GroupChange& g) { return g.action == GroupChange::Apply; });
-    if (!writes) return finish(verdict, {}, skipped);
+    if (!writes) return session.finish(verdict, {}, skipped);
 
-    if (!confirm(reboot ? QStringLiteral("Write these settings and restart the module?")
-                        : QStringLiteral("Write these settings?")))
-        return refusedConfirmation();
-    dialogs_.answerYes();  // the operations' own confirmations were just answered
+    if (!session.confirm(reboot ? QStringLiteral("Write these settings and restart the module?")
+                                : QStringLiteral("Write these settings?")))
+        return session.refusedConfirmation();
 
     bool switchMode = false;
     QJsonArray written;
@@ -250,68 +273,56 @@ ExitCode Controller::restore(const QString& path, const RestoreOptions& options)
             switchMode = true;
             continue;
         }
-        QString keyType, problem;
-        SettingsCommand command;
-        if (!ParseSettingsCommand(WriteArguments(change.group, *file, *keys, &keyType), keyType, &command, &problem))
-            return fail(Outcome::Invalid, GroupName(change.group) + QStringLiteral(": ") + problem);
-        const WriteResult result = runSetting(command);
-        if (result.outcome != WriteOutcome::Done) {
-            report_.details.insert("stoppedAt", GroupName(change.group));
-            return fail(result.outcome == WriteOutcome::Refused ? Outcome::Refused
-                        : result.outcome == WriteOutcome::NotLinked ? Outcome::NotLinked
-                                                                     : Outcome::NotSent,
-                        QStringLiteral("the restore stopped at %1: the groups after it were not written")
-                            .arg(GroupName(change.group)));
+        if (const std::optional<Outcome> stopped = writeGroup(session, change.group, *file, *keys)) {
+            session.details().insert("stoppedAt", GroupName(change.group));
+            return session.fail(*stopped, QStringLiteral("the restore stopped at %1: the groups after it were not written")
+                                              .arg(GroupName(change.group)));
         }
         written.append(GroupName(change.group));
-        report_.details.insert("written", written);
+        session.details().insert("written", written);
     }
     if (!reboot) {
-        printMessage(QStringLiteral("The module takes the written settings when it restarts (restore --reboot restarts it)."));
-        return finish(verdict, {}, skipped);
+        session.message(QStringLiteral("The module takes the written settings when it restarts (restore --reboot restarts it)."));
+        return session.finish(verdict, {}, skipped);
     }
 
-    // One restart, through the setup window's action: the Wi-Fi mode switch is one by itself.
-    c.screen.setup.radioButton6 = file->wifiModeAp;
-    c.screen.setup.radioButton7 = !file->wifiModeAp;
-    if ((switchMode ? SwitchWifiMode(c) : RebootDevice(c)) != MaintenanceOutcome::Done) {
-        lastMessage_.clear();
-        return fail(Outcome::NotSent, QStringLiteral("the settings were written, but the module was not restarted"));
+    // One restart, as the setup window's action makes it: the Wi-Fi mode switch is one by itself.
+    const OperationResult restart = switchMode ? SetWifiMode(c, file->wifiModeAp, session.stop()) : Reboot(c, session.stop());
+    session.show(MaintenanceBox(switchMode ? Maintenance::WifiMode : Maintenance::Reboot, restart));
+    if (!restart.done()) {
+        session.out().lastMessage.clear();
+        return session.fail(Outcome::NotSent, QStringLiteral("the settings were written, but the module was not restarted"));
     }
-    report_.details.insert("rebooted", true);
-    const int waitS = options_.rebootWaitS;
-    printMessage(QStringLiteral("Waiting up to %1 s for the module to come back with the file's settings").arg(waitS));
+    session.details().insert("rebooted", true);
+    const int waitS = session.options().rebootWaitS;
+    session.message(QStringLiteral("Waiting up to %1 s for the module to come back with the file's settings").arg(waitS));
     const QDeadlineTimer deadline(std::chrono::seconds{waitS});
-    bool answered = false;
+    std::optional<Module> back;
     QStringList differing;
     do {
         // A module that has not gone down yet still answers with its old settings: ask again.
         c.clock.pause(static_cast<int>(std::min<qint64>(kRestartPollMs, deadline.remainingTime())));
-        bool back = false;
-        {
-            const QSignalBlocker quiet(&c.screen);  // the attempts while it is down say nothing
-            back = IdentifyAgain(c);
-        }
-        if (!back) continue;
-        answered = true;
-        differing = StillDiffering(ModuleSettings(c), *file, plan);
-    } while ((!answered || !differing.isEmpty()) && !deadline.hasExpired());
+        const std::optional<Module> answer = session.tryIdentify();  // quietly: it may be down
+        if (!answer) continue;
+        back = answer;
+        differing = StillDiffering(ModuleSettings(*back), *file, plan);
+    } while ((!back || !differing.isEmpty()) && !deadline.hasExpired());
 
-    if (!answered)
-        return fail(Outcome::Unreachable, QStringLiteral("the module did not answer at %1 within %2 s of the restart")
-                                              .arg(c.session.deviceIp)
-                                              .arg(waitS));
-    noteModule();
-    report_.details.insert("verified", differing.isEmpty());
+    if (!back)
+        return session.fail(Outcome::Unreachable, QStringLiteral("the module did not answer at %1 within %2 s of the restart")
+                                                      .arg(c.session.deviceIp)
+                                                      .arg(waitS));
+    session.noteModule(*back);
+    session.details().insert("verified", differing.isEmpty());
     if (!differing.isEmpty()) {
-        report_.details.insert("differing", QJsonArray::fromStringList(differing));
-        for (const QString& line : differing) printMessage(line);
-        return fail(Outcome::Mismatch, QStringLiteral("after the restart the module does not report the file's settings"));
+        session.details().insert("differing", QJsonArray::fromStringList(differing));
+        for (const QString& line : differing) session.message(line);
+        return session.fail(Outcome::Mismatch, QStringLiteral("after the restart the module does not report the file's settings"));
     }
-    return finish(verdict,
-                  {QStringLiteral("Verified: after the restart the module reports the file's settings%1.")
-                       .arg(plan.skips() ? QStringLiteral(" (but for the skipped groups)") : QString())},
-                  skipped);
+    return session.finish(verdict,
+                          {QStringLiteral("Verified: after the restart the module reports the file's settings%1.")
+                               .arg(plan.skips() ? QStringLiteral(" (but for the skipped groups)") : QString())},
+                          skipped);
 }
 
 }  // namespace rzl::cli

@@ -12,9 +12,10 @@
 #include "app/options.h"
 #include "cli/backup_commands.h"
 #include "cli/command_result.h"
-#include "cli/controller.h"
+#include "cli/commands.h"
 #include "cli/device_name.h"
 #include "cli/output_lines.h"
+#include "cli/session.h"
 #include "cli/settings_commands.h"
 #include "cli/standard_output.h"
 #include "filestore/firmware_update.h"
@@ -33,7 +34,7 @@ struct Settings {
 };
 
 // A command with its arguments checked, ready to run after the link check.
-using Call = std::function<ExitCode(Controller&)>;
+using Call = std::function<ExitCode(Session&)>;
 
 struct Command {
     rzl::UsageCommand usage;
@@ -67,14 +68,14 @@ std::function<Call(const QStringList&, QString&)> Setting(const char* name, cons
         const QStringList typed = QStringList{QString::fromLatin1(name)} + args;
         SettingsCommand command;
         if (!ParseSettingsCommand(typed, keyType, &command, &takes)) return {};
-        return [typed, keyType, keyFile](Controller& c) { return c.writeSetting(typed, keyType, keyFile); };
+        return [typed, keyType, keyFile](Session& c) { return RunSetting(c, typed, keyType, keyFile); };
     };
 }
 
 // A command that takes one file name.
-std::function<Call(const QStringList&, QString&)> OneFile(std::function<ExitCode(Controller&, const QString&)> call) {
+std::function<Call(const QStringList&, QString&)> OneFile(std::function<ExitCode(Session&, const QString&)> call) {
     return [call](const QStringList& args, QString& takes) -> Call {
-        if (args.size() == 1) return [call, file = args[0]](Controller& c) { return call(c, file); };
+        if (args.size() == 1) return [call, file = args[0]](Session& c) { return call(c, file); };
         takes = QStringLiteral("one file name");
         return {};
     };
@@ -83,8 +84,8 @@ std::function<Call(const QStringList&, QString&)> OneFile(std::function<ExitCode
 QList<Command> Commands(const Settings& settings = {}) {
     return {
         {{"identify", "", "model, address, MAC, firmware, RSSI, location, I/O and settings"},
-         Plain([](Controller& c) { return c.identify(); })},
-        {{"status", "", "output and input bits and RSSI"}, Plain([](Controller& c) { return c.status(); })},
+         Plain([](Session& c) { return RunIdentify(c); })},
+        {{"status", "", "output and input bits and RSSI"}, Plain([](Session& c) { return RunStatus(c); })},
         {{"set-do", "N on|off", "switch output DO N (0-5)"},
          [](const QStringList& args, QString& takes) -> Call {
              int output = 0;
@@ -92,10 +93,10 @@ QList<Command> Commands(const Settings& settings = {}) {
                  takes = QStringLiteral("an output number 0-5 and on or off");
                  return {};
              }
-             return [output, on = args[1] == "on"](Controller& c) { return c.setOutput(output, on); };
+             return [output, on = args[1] == "on"](Session& c) { return RunSetOutput(c, output, on); };
          }},
-        {{"locate", "", "make the module signal its location"}, Plain([](Controller& c) { return c.locate(); })},
-        {{"counters", "", "read the eight input counters"}, Plain([](Controller& c) { return c.counters(); })},
+        {{"locate", "", "make the module signal its location"}, Plain([](Session& c) { return RunLocate(c); })},
+        {{"counters", "", "read the eight input counters"}, Plain([](Session& c) { return RunCounters(c); })},
         {{"clear-counter", "N", "clear the counter of input DI N (0-7), then read them all"},
          [](const QStringList& args, QString& takes) -> Call {
              int input = 0;
@@ -103,11 +104,11 @@ QList<Command> Commands(const Settings& settings = {}) {
                  takes = QStringLiteral("an input number 0-7");
                  return {};
              }
-             return [input](Controller& c) { return c.clearCounter(input); };
+             return [input](Session& c) { return RunClearCounter(c, input); };
          }},
         {{"watch", "", "poll; print each I/O change; ride through outages (a row each);\n"
                        "end after --max-failures failed polls in a row"},
-         Plain([](Controller& c) { return c.watch(); })},
+         Plain([](Session& c) { return RunWatch(c); })},
         {{"scan", "[A.B.C.D/N]",
           "list the modules in the range (at most a /16), or on this PC's\n"
           "networks (each at most a /22); sends only the identify request"},
@@ -116,7 +117,7 @@ QList<Command> Commands(const Settings& settings = {}) {
                  takes = QStringLiteral("at most one range, such as 10.0.0.0/24");
                  return {};
              }
-             return [range = args.value(0)](Controller& c) { return c.scan(range); };
+             return [range = args.value(0)](Session& c) { return RunScan(c, range); };
          },
          false},
         {{"set-ap", "SSID [KEY]", "write the access point's SSID and WPA/WPA2 key (no key: open;\n"
@@ -142,11 +143,11 @@ QList<Command> Commands(const Settings& settings = {}) {
                  takes = QStringLiteral("ap or station");
                  return {};
              }
-             return [ap = args[0] == "ap"](Controller& c) { return c.wifiMode(ap); };
+             return [ap = args[0] == "ap"](Session& c) { return RunWifiMode(c, ap); };
          }},
         {{"reset-defaults", "", "reset the module's settings to their defaults (it restarts)"},
-         Plain([](Controller& c) { return c.resetDefaults(); })},
-        {{"reboot", "", "restart the module"}, Plain([](Controller& c) { return c.reboot(); })},
+         Plain([](Session& c) { return RunResetDefaults(c); })},
+        {{"reboot", "", "restart the module"}, Plain([](Session& c) { return RunReboot(c); })},
         {{"firmware", "FILE", "write the firmware image FILE (at most 2 MiB) and check the module's "
                               "checksum of it; exit 3 when it differs or never comes"},
          [](const QStringList& args, QString& takes) -> Call {
@@ -161,16 +162,16 @@ QList<Command> Commands(const Settings& settings = {}) {
                              .arg(problem);
                  return {};
              }
-             return [file = args[0]](Controller& c) { return c.firmware(file); };
+             return [file = args[0]](Session& c) { return RunFirmware(c, file); };
          }},
         {{"backup", "FILE.json", "save the module's settings to a JSON file (without the keys);\n"
                                  "- writes it to standard output"},
-         OneFile([](Controller& c, const QString& file) { return c.backup(file); })},
+         OneFile([](Session& c, const QString& file) { return RunBackup(c, file); })},
         {{"restore", "FILE.json",
           "show what differs from the file's settings, then write those groups\n"
           "(--ap-key, --station-key for secured ones; --reboot to restart and check);\n"
           "- reads the file from standard input"},
-         OneFile([restore = settings.restore](Controller& c, const QString& file) { return c.restore(file, restore); })},
+         OneFile([restore = settings.restore](Session& c, const QString& file) { return RunRestore(c, file, restore); })},
     };
 }
 
@@ -366,7 +367,7 @@ int Run(const QCoreApplication& app) {
     const Call call = command->bind(parsed.positional.mid(1), problem);
     if (!call) return usageError(name + QStringLiteral(" takes ") + problem);
 
-    Controller controller(settings.controller);
+    Session controller(settings.controller);
     const QString hostName = settings.launch.deviceName.value_or(QString());
     if (!hostName.isEmpty()) {
         if (!LookUpDeviceName(settings.launch, &problem)) {

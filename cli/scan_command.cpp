@@ -6,8 +6,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "cli/controller.h"
+#include "cli/commands.h"
 #include "cli/output_lines.h"
+#include "cli/session.h"
 #include "cli/stop_signals.h"
 #include "platform/terminal.h"
 #include "protocol/scan_range.h"
@@ -94,7 +95,7 @@ QString HostOutcomeKey(HostOutcome outcome) {
 
 // The closing summary on standard error, as sweep tools print it: what was tried, found, and
 // every host that answered but not as a module.
-void Controller::printSummary(const ScanSummary& summary, int timeoutMs) {
+static void printSummary(Session& session, const ScanSummary& summary, int timeoutMs) {
     QString line = QStringLiteral("scan: %1 addresses tried in %2 s, %3 %4 found")
                        .arg(summary.tried)
                        .arg(QString::number(summary.elapsedMs / 1000.0, 'f', 1))
@@ -104,26 +105,26 @@ void Controller::printSummary(const ScanSummary& summary, int timeoutMs) {
     if (summary.connectionsRefused > 0) line += QStringLiteral(", %1 refused the connection").arg(summary.connectionsRefused);
     if (!summary.oddHosts.isEmpty())
         line += QStringLiteral(", %1 other %2:").arg(summary.oddHosts.size()).arg(summary.oddHosts.size() == 1 ? "host" : "hosts");
-    printMessage(line);
+    session.message(line);
     for (const HostResult& host : summary.oddHosts)
-        printMessage(QStringLiteral("  %1  %2").arg(AddressText(host.address), -15).arg(HostOutcomeText(host.outcome, timeoutMs)));
+        session.message(QStringLiteral("  %1  %2").arg(AddressText(host.address), -15).arg(HostOutcomeText(host.outcome, timeoutMs)));
 }
 
-ExitCode Controller::scan(const QString& rangeText) {
-    const ScanOptions& scanOptions = options_.scan;
+ExitCode RunScan(Session& session, const QString& rangeText) {
+    const ScanOptions& scanOptions = session.options().scan;
     QList<ScanRange> ranges;
     QString why;
     if (!rangeText.isEmpty()) {
         const auto range = ParseScanRange(rangeText, &why);
-        if (!range) return fail(kExitUsage, why);
+        if (!range) return session.fail(Outcome::Invalid, why);
         ranges.append(*range);
     } else {
-        Context& c = ctx();
+        Context& c = session.ctx();
         if (!c.hostNetwork || !c.hostNetwork->readAdapters(c.probe, &why))
-            return fail(kExitNoReply, QStringLiteral("cannot read this PC's network adapters: ") + why);
+            return session.fail(Outcome::NoReply, QStringLiteral("cannot read this PC's network adapters: ") + why);
         for (const AdapterRange& a : AdapterScanRanges(c.probe)) {
             if (a.range.prefix > a.adapterPrefix)
-                printMessage(QStringLiteral("%1: its network /%2 is wider than /%3; scanning %4, the part around this PC's address")
+                session.message(QStringLiteral("%1: its network /%2 is wider than /%3; scanning %4, the part around this PC's address")
                                  .arg(QString::fromUtf8(a.adapter))
                                  .arg(a.adapterPrefix)
                                  .arg(kWidestAdapterPrefix)
@@ -131,7 +132,7 @@ ExitCode Controller::scan(const QString& rangeText) {
             ranges.append(a.range);
         }
         if (ranges.isEmpty())
-            return fail(kExitNoReply, QStringLiteral("no IPv4 network to scan on this PC's adapters (loopback is left "
+            return session.fail(Outcome::NoReply, QStringLiteral("no IPv4 network to scan on this PC's adapters (loopback is left "
                                                          "out); give a range such as 10.0.0.0/24"));
     }
 
@@ -143,7 +144,7 @@ ExitCode Controller::scan(const QString& rangeText) {
     }
     std::sort(addresses.begin(), addresses.end());
     addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
-    if (rangeText.isEmpty()) printMessage(QStringLiteral("scanning ") + rangeTexts.join(QStringLiteral(", ")));
+    if (rangeText.isEmpty()) session.message(QStringLiteral("scanning ") + rangeTexts.join(QStringLiteral(", ")));
 
     NetworkScanner scanner(scanOptions);
     // Ctrl+C or SIGTERM end the sweep; what was found so far and the summary are still printed.
@@ -152,7 +153,7 @@ ExitCode Controller::scan(const QString& rangeText) {
     {
         ProgressLine progress;
         scanner.onProgress = [&progress](int done, int total, int found) { progress.update(done, total, found); };
-        if (options_.trace) {
+        if (session.options().trace) {
             scanner.tap = [](std::uint32_t address, bool outgoing, const QByteArray& bytes) {
                 PrintLine(stderr, QStringLiteral("%1 %2 %3").arg(AddressText(address), outgoing ? ">>" : "<<",
                                                                  QString::fromLatin1(bytes.toHex(' ').toUpper())));
@@ -162,8 +163,8 @@ ExitCode Controller::scan(const QString& rangeText) {
     }
     const ScanSummary& summary = scanner.summary();
     if (scanner.untried() > 0)
-        printMessage(QStringLiteral("rzlctl: %1 addresses could not be tried: %2").arg(scanner.untried()).arg(scanner.untriedReason()));
-    printSummary(summary, scanOptions.timeoutMs);
+        session.message(QStringLiteral("rzlctl: %1 addresses could not be tried: %2").arg(scanner.untried()).arg(scanner.untriedReason()));
+    printSummary(session, summary, scanOptions.timeoutMs);
 
     QJsonArray modules;
     QStringList lines;
@@ -178,7 +179,7 @@ ExitCode Controller::scan(const QString& rangeText) {
         odd.append(QJsonObject{{"address", AddressText(host.address)},
                                {"outcome", HostOutcomeKey(host.outcome)},
                                {"replyBytes", host.replyBytes}});
-    report_.details = {{"ranges", QJsonArray::fromStringList(rangeTexts)},
+    session.details() = {{"ranges", QJsonArray::fromStringList(rangeTexts)},
                        {"port", scanOptions.port},
                        {"rangeSize", static_cast<int>(addresses.size())},
                        {"tried", summary.tried},
@@ -188,15 +189,15 @@ ExitCode Controller::scan(const QString& rangeText) {
                        {"modules", modules},
                        {"otherHosts", odd}};
     if (stop.received() != 0)
-        return finish(OutcomeOfStop(stop.received()), lines,
+        return session.finish(OutcomeOfStop(stop.received()), lines,
                       QStringLiteral("stopped after %1 of %2 addresses").arg(summary.tried).arg(addresses.size()));
     // A partial sweep is no clean result, whatever it found.
     if (summary.untried > 0)
-        return finish(Outcome::NoReply, lines, QStringLiteral("%1 of %2 addresses could not be tried")
+        return session.finish(Outcome::NoReply, lines, QStringLiteral("%1 of %2 addresses could not be tried")
                                                    .arg(summary.untried)
                                                    .arg(addresses.size()));
-    if (!answers.isEmpty()) return finish(Outcome::Done, lines);
-    return finish(Outcome::NoReply, lines,
+    if (!answers.isEmpty()) return session.finish(Outcome::Done, lines);
+    return session.finish(Outcome::NoReply, lines,
                   QStringLiteral("no module answered on port %1 of %2 addresses").arg(scanOptions.port).arg(addresses.size()));
 }
 

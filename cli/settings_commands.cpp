@@ -5,10 +5,9 @@
 #include <algorithm>
 #include <iterator>
 
-#include "cli/controller.h"
+#include "cli/commands.h"
 #include "cli/key_sources.h"
-#include "ui/setup/settings_writes.h"
-#include "core/context.h"
+#include "cli/session.h"
 
 namespace rzl::cli {
 
@@ -38,16 +37,18 @@ const Shape* shapeOf(const QString& command) {
     return nullptr;
 }
 
-Outcome outcomeOf(WriteOutcome outcome) {
-    switch (outcome) {
-    case WriteOutcome::Done: return Outcome::Done;
-    case WriteOutcome::InvalidInput: return Outcome::Invalid;
-    case WriteOutcome::Cancelled: return Outcome::Cancelled;
-    case WriteOutcome::NotLinked: return Outcome::NotLinked;
-    case WriteOutcome::Failed: return Outcome::NotSent;
-    case WriteOutcome::Refused: return Outcome::Refused;
+bool is(const SettingsCommand& command, const char* name) { return command.name == QLatin1String(name); }
+
+// The write ended: the role of its steps' replies in the outcome table.
+Judgement judged(const OperationResult& result) {
+    switch (result.end) {
+    case OperationResult::End::Done: return {Outcome::Done, result.confirmed(), {}};
+    case OperationResult::End::NotLinked:
+        return {Outcome::NotLinked, true, QStringLiteral("the link check failed: nothing more was sent")};
+    case OperationResult::End::Stopped: return {Outcome::Interrupted, true, QStringLiteral("stopped")};
+    case OperationResult::End::Failed: break;
     }
-    return Outcome::Invalid;
+    return Judge(*result.failedStep(), Role::Step);
 }
 
 }  // namespace
@@ -95,101 +96,124 @@ bool ParseSettingsCommand(const QStringList& args, const QString& keyType, Setti
         *problem = QStringLiteral("no --type (only set-station does)");
         return false;
     }
-    out->name = command;
-
+    *out = {command, a, KeyType::Open};
     if (command == QLatin1String("set-ap")) {
-        const bool open = a.size() == 1;  // no key: an open access point
-        out->operation = &ApSsidWrite;
-        out->fill = [a, open](SetupView& v) {
-            v.edit1 = a[0];
-            v.edit2 = a.value(1);
-            v.radioButton1 = open;
-            v.radioButton2 = !open;
-        };
+        out->keyType = a.size() == 2 ? KeyType::Wpa : KeyType::Open;  // no key: an open access point
     } else if (command == QLatin1String("set-station")) {
         const QString type = keyType.isEmpty() ? (a.size() == 2 ? QStringLiteral("wpa") : QStringLiteral("open")) : keyType;
-        if (type != QLatin1String("open") && type != QLatin1String("wep") && type != QLatin1String("wpa")) {
+        if (type == QLatin1String("open")) out->keyType = KeyType::Open;
+        else if (type == QLatin1String("wep")) out->keyType = KeyType::Wep;
+        else if (type == QLatin1String("wpa")) out->keyType = KeyType::Wpa;
+        else {
             *problem = QStringLiteral("--type open, wep or wpa");
             return false;
         }
-        out->operation = &StationSsidWrite;
-        out->fill = [a, type](SetupView& v) {
-            v.edit3 = a[0];
-            v.edit4 = a.value(1);
-            v.radioButton3 = type == QLatin1String("open");
-            v.radioButton4 = type == QLatin1String("wep");
-            v.radioButton5 = type == QLatin1String("wpa");
-        };
-    } else if (command == QLatin1String("set-static-ip")) {
-        out->operation = &StaticIpWrite;
-        out->fill = [a](SetupView& v) {
-            v.checkBox1 = true;
-            v.edit8 = a[0];
-            v.edit9 = a[1];
-            v.edit10 = a[2];
-        };
-    } else if (command == QLatin1String("clear-static-ip")) {
-        out->operation = &StaticIpWrite;
-        out->fill = [](SetupView& v) { v.checkBox1 = false; };
-    } else if (command == QLatin1String("set-web-key")) {
-        out->operation = &WebKeyWrite;
-        out->fill = [a](SetupView& v) { v.edit6 = a[0]; };
-    } else if (command == QLatin1String("set-location")) {
-        out->operation = &LocationWrite;
-        out->fill = [a](SetupView& v) { v.edit5 = a[0]; };
-    } else {
-        out->operation = &ModbusWrite;
-        out->fill = [a](SetupView& v) {
-            v.edit7 = a[0];
-            v.edit11 = a[1];
-        };
     }
     return true;
 }
 
-WriteResult Controller::runSetting(const SettingsCommand& command) {
-    command.fill(ctx().screen.setup);
-    return command.operation(ctx());
+namespace {
+
+Checked<PreparedWrite> prepared(PreparedWrite write) { return {std::move(write), {}}; }
+
+}  // namespace
+
+Checked<PreparedWrite> PrepareWifi(bool ap, const QString& ssid, const QString& key, KeyType type, const LengthLog& log) {
+    const Checked<WifiValues> values = CheckWifi(ssid, key, type, log);
+    if (!values.ok()) return {std::nullopt, values.problem};
+    const WifiValues v = *values.value;
+    return prepared({WifiConfirmation(ap, ssid, type, key), ap ? SettingsWrite::Ap : SettingsWrite::Station,
+                     [ap, v](Context& ctx, const StopRequested& stop) {
+                         return ap ? WriteAp(ctx, v.ssid, v.type != KeyType::Open, v.key, stop)
+                                   : WriteStation(ctx, v.ssid, v.type, v.key, stop);
+                     }});
 }
 
-std::optional<Key> Controller::readKey(const KeySource& source, bool required, QString* problem) {
-    std::optional<Key> key = keys_.read(source, required, problem);
-    if (key && key->given()) hideKey(key->text);
-    return key;
+Checked<PreparedWrite> PrepareStaticIp(const QString& ip, const QString& mask, const QString& gateway) {
+    const Checked<StaticIpValues> values = CheckStaticIp(ip, mask, gateway);
+    if (!values.ok()) return {std::nullopt, values.problem};
+    const StaticIpValues v = *values.value;
+    return prepared({StaticIpConfirmation(ip, mask, gateway), SettingsWrite::StaticIp,
+                     [v](Context& ctx, const StopRequested& stop) { return WriteStaticIp(ctx, v.ip, v.mask, v.gateway, stop); }});
 }
 
-ExitCode Controller::writeSetting(QStringList args, const QString& keyType, const std::optional<QString>& keyFile) {
+Checked<PreparedWrite> PrepareClearStaticIp() {
+    return prepared({ClearStaticIpConfirmation(), SettingsWrite::ClearStaticIp,
+                     [](Context& ctx, const StopRequested& stop) { return ClearStaticIp(ctx, stop); }});
+}
+
+Checked<PreparedWrite> PrepareWebKey(const QString& text, const LengthLog& log) {
+    const Checked<QByteArray> key = CheckWebKey(text, log);
+    if (!key.ok()) return {std::nullopt, key.problem};
+    return prepared({WebKeyConfirmation(text), SettingsWrite::WebKey,
+                     [k = *key.value](Context& ctx, const StopRequested& stop) { return WriteWebKey(ctx, k, stop); }});
+}
+
+Checked<PreparedWrite> PrepareLocation(const QString& text, const LengthLog& log) {
+    const Checked<QByteArray> location = CheckLocation(text, log);
+    if (!location.ok()) return {std::nullopt, location.problem};
+    return prepared({LocationConfirmation(text), SettingsWrite::Location,
+                     [t = *location.value](Context& ctx, const StopRequested& stop) { return WriteLocation(ctx, t, stop); }});
+}
+
+Checked<PreparedWrite> PrepareModbus(const ModbusValues& v) {
+    return prepared({ModbusConfirmation(v), SettingsWrite::Modbus,
+                     [v](Context& ctx, const StopRequested& stop) { return WriteModbus(ctx, v.port, v.idleTimeout, stop); }});
+}
+
+Checked<PreparedWrite> PrepareSettingsWrite(const SettingsCommand& command, const LengthLog& log) {
+    const QStringList& a = command.args;
+    if (is(command, "set-ap") || is(command, "set-station"))
+        return PrepareWifi(is(command, "set-ap"), a[0], a.value(1), command.keyType, log);
+    if (is(command, "set-static-ip")) return PrepareStaticIp(a[0], a[1], a[2]);
+    if (is(command, "clear-static-ip")) return PrepareClearStaticIp();
+    if (is(command, "set-web-key")) return PrepareWebKey(a.value(0), log);
+    if (is(command, "set-location")) return PrepareLocation(a[0], log);
+    const Checked<ModbusValues> values = CheckModbus(a[0], a[1]);
+    if (!values.ok()) return {std::nullopt, values.problem};
+    return PrepareModbus(*values.value);
+}
+
+ExitCode RunPreparedWrite(Session& session, const PreparedWrite& write) {
+    if (!session.confirm(write.confirmation)) {
+        session.details().insert("message", session.refusalText());
+        return session.refusedConfirmation();
+    }
+    const OperationResult result = write.run(session.ctx(), session.stop());
+    const Box box = SettingsWriteBox(write.group, result);
+    session.show(box);
+    const Judgement judgement = judged(result);
+    const QString message = box.shown() ? box.text : judgement.error;
+    session.details().insert("message", message);
+    session.details().insert("confirmed", judgement.confirmed);
+    // A write that stopped part way says what the module got and what it did not.
+    if (result.end == OperationResult::End::Failed || result.end == OperationResult::End::Stopped) {
+        session.details().insert("changed", QJsonArray::fromStringList(result.changed()));
+        session.details().insert("notSent", QJsonArray::fromStringList(result.notDone()));
+    }
+    session.warn(SettingsWarnings(result));
+    if (judgement.outcome == Outcome::Done) return session.finish(Outcome::Done, {message});
+    // The box said it already; its text is not repeated.
+    session.out().lastMessage = box.shown() ? message : QString();
+    return session.finish(judgement.outcome, {}, message);
+}
+
+ExitCode RunSetting(Session& session, QStringList args, const QString& keyType, const std::optional<QString>& keyFile) {
     QString problem;
-    if (!TakeSettingKey(args, keyType, keyFile, keys_, &problem)) return fail(Outcome::Invalid, problem);
-    for (const QString& key : keys_.keysRead()) hideKey(key);
+    if (!TakeSettingKey(args, keyType, keyFile, session.keys(), &problem)) return session.fail(Outcome::Invalid, problem);
+    for (const QString& key : session.keys().keysRead()) session.hideKey(key);
     SettingsCommand command;
     if (!ParseSettingsCommand(args, keyType, &command, &problem))
-        return fail(Outcome::Invalid, args.value(0) + QStringLiteral(" takes ") + problem);
-    const WriteResult result = runSetting(command);
-    const Outcome outcome = outcomeOf(result.outcome);
-
-    // The operation's boxes have reached standard error already; a refusal or cancellation
-    // without a box of its own gets its line here.
-    QString message = result.message;
-    if (result.outcome == WriteOutcome::Cancelled)
-        message = refusalText();
-    else if (result.outcome == WriteOutcome::NotLinked)
-        message = QStringLiteral("the link check failed: nothing more was sent");
-
-    report_.details = {{"message", message}};
-    // A write that stopped part way says what the module got and what it did not.
-    if (!result.changed.isEmpty() || !result.notSent.isEmpty()) {
-        report_.details.insert("changed", QJsonArray::fromStringList(result.changed));
-        report_.details.insert("notSent", QJsonArray::fromStringList(result.notSent));
+        return session.fail(Outcome::Invalid, args.value(0) + QStringLiteral(" takes ") + problem);
+    const Checked<PreparedWrite> write =
+        PrepareSettingsWrite(command, [&session](const QString& line) { session.ctx().log(line); });
+    if (!write.ok()) {
+        session.show(write.problem);
+        session.details().insert("message", write.problem.text);
+        session.out().lastMessage = write.problem.text;
+        return session.fail(Outcome::Invalid, write.problem.text);
     }
-    if (!result.warning.isEmpty()) {
-        report_.details.insert("warning", result.warning);
-        if (!options_.json) printMessage(QStringLiteral("rzlctl: warning: ") + result.warning);
-    }
-    if (outcome == Outcome::Done) return finish(outcome, {message});
-    // The operation's error box said it already; its text is not repeated.
-    lastMessage_ = result.message.isEmpty() ? QString() : message;
-    return finish(outcome, {}, message);
+    return RunPreparedWrite(session, *write.value);
 }
 
 }  // namespace rzl::cli

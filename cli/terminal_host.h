@@ -8,7 +8,8 @@
 #include <optional>
 
 #include "cli/key_mask.h"
-#include "core/screen.h"
+#include "core/clock.h"
+#include "ui/screen.h"
 
 namespace rzl::cli {
 

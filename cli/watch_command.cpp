@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QJsonArray>
 #include <QTimer>
 #include <algorithm>
 #include <array>
@@ -13,11 +14,12 @@
 #include <cstdio>
 #include <optional>
 
-#include "cli/controller.h"
+#include "cli/commands.h"
 #include "cli/output_lines.h"
-#include "cli/request_outcome.h"
+#include "cli/session.h"
 #include "cli/stop_signals.h"
 #include "core/time_text.h"
+#include "protocol/module_commands.h"
 #include "protocol/request_builders.h"
 
 namespace rzl::cli {
@@ -57,25 +59,21 @@ struct Outage {
 
 }  // namespace
 
-ExitCode Controller::watch() {
-    if (const ExitCode code = identify(false); code != kExitDone) return code;
-    Context& c = ctx();
-    const int maxFailures = options_.watchMaxFailures > 0 ? options_.watchMaxFailures
-                                                          : DefaultMaxFailures(options_.watchIntervalMs);
-    report_.details = {};
+ExitCode RunWatch(Session& session) {
+    ExitCode identified = kExitDone;
+    if (!session.identify(&identified)) return identified;
+    Context& c = session.ctx();
+    const ControllerOptions& options = session.options();
+    const int maxFailures = options.watchMaxFailures > 0 ? options.watchMaxFailures
+                                                         : DefaultMaxFailures(options.watchIntervalMs);
+    session.details() = {};
 
     // A row in the one result shape (JSON), as a line of text, or comma-separated.
-    const auto writeRow = [this](Outcome outcome, const QJsonObject& details, const QString& text, const QString& csv,
-                                 const QString& error = {}) {
-        if (options_.json) {
-            CommandReport row = report_;
-            row.details = details;
-            PrintLine(stdout, QString::fromUtf8(ResultLine(row, outcome, error)));
-        } else {
-            PrintLine(stdout, options_.csv ? csv : text);
-        }
+    const auto writeRow = [&session](Outcome outcome, const QJsonObject& details, const QString& text,
+                                     const QString& csv, const QString& error = {}) {
+        session.out().row(outcome, details, text, csv, error);
     };
-    const int csvValues = options_.watchCounters ? 10 : 2;
+    const int csvValues = options.watchCounters ? 10 : 2;
     const auto writeOutage = [&](const Outage& o, bool recovered, const QDateTime& end, const QString& error) {
         writeRow(o.outcome,
                  {{"event", "outage"}, {"start", IsoTimeWithOffset(o.start)}, {"end", IsoTimeWithOffset(end)},
@@ -89,21 +87,24 @@ ExitCode Controller::watch() {
                  error.isEmpty() ? o.reason : error);
     };
 
+    // A request judged as the outcome table reads a reply that carries what was asked for.
+    const auto judged = [](const ExchangeOutcome& sent, QString* why) {
+        const Judgement judgement = Judge(sent, Role::Read);
+        *why = judgement.error;
+        return judgement.outcome;
+    };
     // The counters travel through the queue, as the counter window reads them.
     const auto readCounters = [&](QString* why) {
-        RequestOutcome outcome(c);
-        QueueCounterRead(c);
-        c.session.superviseTicks = 0;
-        quietLog_ = true;
-        program_.form1.Timer3Timer();
-        quietLog_ = false;
-        return outcome.verdict(why);
+        session.setQuietLog(true);
+        const ExchangeOutcome read = ReadCounters(c);
+        session.setQuietLog(false);
+        return judged(read, why);
     };
-    if (options_.csv) {
+    if (options.csv) {
         QString header = QStringLiteral("time,do,di");
-        if (options_.watchCounters)
+        if (options.watchCounters)
             for (int i = 0; i < 8; ++i) header += QStringLiteral(",counter%1").arg(i);
-        PrintLine(stdout, header);
+        session.out().header(header);
     }
 
     int changes = 0;
@@ -118,13 +119,8 @@ ExitCode Controller::watch() {
 
     const auto poll = [&] {
         QString why;
-        Outcome result;
-        {
-            RequestOutcome outcome(c);
-            SendPoll(c);
-            result = outcome.verdict(&why);
-        }
-        if (result == Outcome::Done && options_.watchCounters) result = readCounters(&why);
+        Outcome result = judged(SendPoll(c), &why);
+        if (result == Outcome::Done && options.watchCounters) result = readCounters(&why);
         const QDateTime now = QDateTime::currentDateTime();
         if (result != Outcome::Done) {
             PrintLine(stderr, QStringLiteral("rzlctl: poll failed: ") + why);
@@ -139,7 +135,7 @@ ExitCode Controller::watch() {
                 outage.reset();
                 return QCoreApplication::exit();
             }
-            return next.start(PauseAfter(outage->polls, options_.watchIntervalMs));
+            return next.start(PauseAfter(outage->polls, options.watchIntervalMs));
         }
         if (outage) {
             // The module is back: the outage has its row, and the state it came back with its own.
@@ -147,26 +143,28 @@ ExitCode Controller::watch() {
             outage.reset();
             lastDo = -1;
         }
-        next.start(options_.watchIntervalMs);
-        const auto counters = options_.watchCounters ? std::optional(c.session.diCounters) : std::nullopt;
+        next.start(options.watchIntervalMs);
+        const auto counters = options.watchCounters ? std::optional(c.session.diCounters) : std::nullopt;
         if (c.session.doState == lastDo && c.session.diState == lastDi && counters == lastCounters) return;
         lastDo = c.session.doState;
         lastDi = c.session.diState;
         lastCounters = counters;
-        QJsonObject details = ioJson();
+        QJsonObject details = IoJson(c.session);
         details.insert("event", "change");
         details.insert("time", IsoTimeWithOffset(now));
         QString text = QStringLiteral("%1  DO: %2  DI: %3").arg(clockText(now), Hex2(lastDo), Hex2(lastDi));
         QString csv = QStringLiteral("%1,%2,%3").arg(IsoTimeWithOffset(now)).arg(lastDo).arg(lastDi);
         if (counters) {
-            details.insert("counters", countersJson());
+            QJsonArray counted;
+            for (std::uint32_t value : *counters) counted.append(static_cast<qint64>(value));
+            details.insert("counters", counted);
             QStringList values;
             for (std::uint32_t value : *counters) values.append(QString::number(value));
             text += QStringLiteral("  counters: ") + values.join(u' ');
             csv += u',' + values.join(u',');
         }
         writeRow(Outcome::Done, details, text, csv);
-        if (options_.watchMaxChanges > 0 && ++changes >= options_.watchMaxChanges) QCoreApplication::exit();
+        if (options.watchMaxChanges > 0 && ++changes >= options.watchMaxChanges) QCoreApplication::exit();
     };
     QObject::connect(&next, &QTimer::timeout, poll);
     next.start(0);
@@ -175,8 +173,8 @@ ExitCode Controller::watch() {
     if (stop.received() != 0) {
         // An outage under way is written as it stands, so the log shows it.
         if (outage) writeOutage(*outage, false, outage->last, {});
-        report_.details = {{"event", "stop"}, {"signal", stop.received() == SIGTERM ? "SIGTERM" : "SIGINT"}};
-        return fail(OutcomeOfStop(stop.received()),
+        session.details() = {{"event", "stop"}, {"signal", stop.received() == SIGTERM ? "SIGTERM" : "SIGINT"}};
+        return session.fail(OutcomeOfStop(stop.received()),
                     stop.received() == SIGTERM ? QStringLiteral("terminated") : QStringLiteral("interrupted"));
     }
     if (ended) {

@@ -2,11 +2,13 @@
 
 namespace rzl {
 
-Context::Context(Screen& screen_, DialogHost& dialogs_, Clock& clock_)
-    : screen(screen_), dialogs(dialogs_), clock(clock_) {
-    QObject::connect(&screen, &Screen::logged, &traffic, &TrafficRecord::log);
-}
+Context::Context(Display& display_, Clock& clock_) : display(display_), clock(clock_) {}
 
 Context::~Context() = default;
+
+void Context::log(const QString& line) {
+    display.log(line);
+    traffic.log(line);
+}
 
 }  // namespace rzl

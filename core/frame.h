@@ -38,6 +38,17 @@ enum Command : std::uint8_t {
     kCmdModbusNotice = 220,
 };
 
+// Offsets inside the short replies: state (to 208, 216, and with no command pending), poll's
+// RSSI, the firmware checksum, the eight input counters.
+namespace shortReply {
+inline constexpr int kDoBits = 6;
+inline constexpr int kDiBits = 7;
+inline constexpr int kPollRssi = 8;       // 2 bytes, big-endian, 0 = not reported
+inline constexpr int kChecksum = 6;       // 4 bytes, big-endian
+inline constexpr int kFirstCounter = 6;   // 8 counters of 4 bytes, big-endian, DI0 first
+inline constexpr int kCounters = 8;
+}  // namespace shortReply
+
 // Offsets inside the identify reply.
 namespace identify {
 inline constexpr int kModel = 6;

@@ -2,14 +2,12 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <optional>
 
 #include "core/context.h"
 #include "core/frame.h"
 #include "filestore/file_header.h"
 #include "filestore/file_transfer.h"
 #include "protocol/request_builders.h"
-#include "protocol/tcp_exchange.h"
 
 namespace rzl {
 
@@ -29,81 +27,64 @@ Variant variantFor(bool controllerFamily) {
 
 constexpr int kAfterStreamPauseMs = 2000;
 
-void errorBox(Context& ctx, const QString& text) {
-    ctx.dialogs.message(text, QStringLiteral("Error found!"), BoxIcon::Error);
-}
+using Stop = FirmwareResult::Stop;
 
-QString headerFailure(ExchangeResult result) {
-    switch (result) {
-    case ExchangeResult::Busy: return QStringLiteral("another request to the device is still running");
-    case ExchangeResult::NoConnection: return QString::fromLatin1(kConnectTimeoutText);
-    default: return QStringLiteral("the header could not be written");
-    }
-}
-
-// Reads the whole image into the transfer buffer. False, with the error box shown, when the
-// file cannot be opened or read; true with a length above the limit means "refuse, unread".
-bool readImage(Context& ctx, const QString& path, qint64* length) {
+// Reads the whole image into the transfer buffer. A length above the limit is left unread.
+bool readImage(Context& ctx, const QString& path, FirmwareResult& result) {
     QFile file(path);
     const auto unreadable = [&](const QString& reason) {
-        errorBox(ctx, QStringLiteral("Cannot read F/W image file,\n    . %1\n    . %2").arg(path, reason));
+        result.stoppedAt = Stop::Unreadable;
+        result.reason = reason;
         return false;
     };
     if (!file.open(QIODevice::ReadOnly)) return unreadable(file.errorString());
-    *length = file.size();
-    ctx.screen.showStatus(QStringLiteral("MCUImg FileLength => ") + QString::number(*length));
+    result.length = file.size();
+    ctx.display.notice({Notice::Kind::ImageLength, {}, result.length});
     // An empty image would be stored as the module's firmware and reported complete.
-    if (*length == 0) return unreadable(QStringLiteral("The file is empty."));
-    if (*length > kMaxImageBytes) return true;
-    const qint64 read = file.read(ctx.transfer.data(), *length);
+    if (result.length == 0) return unreadable(QStringLiteral("The file is empty."));
+    if (result.length > kMaxImageBytes) {
+        ctx.display.notice({Notice::Kind::ImageTooLarge});
+        result.stoppedAt = Stop::TooLarge;
+        return false;
+    }
+    const qint64 read = file.read(ctx.transfer.data(), result.length);
     if (read < 0) return unreadable(file.errorString());
-    if (read != *length) return unreadable(QStringLiteral("%1 of %2 bytes read").arg(read).arg(*length));
+    if (read != result.length) return unreadable(QStringLiteral("%1 of %2 bytes read").arg(read).arg(result.length));
     return true;
 }
 
 // Header, pause and image stream, all under one guard so that no poll, click or re-send opens
-// a connection in between. The image stream never goes out without its header. Empty when
-// the whole image went out; otherwise the failure, with its error box shown.
-std::optional<FirmwareOutcome> sendImage(Context& ctx, const Variant& variant, qint64 length, std::uint64_t sum,
-                          const FirmwareProgress& progress) {
+// a connection in between. The image stream never goes out without its header.
+void sendImage(Context& ctx, const Variant& variant, const FirmwareProgress& progress, FirmwareResult& result) {
     DeviceSession& s = ctx.session;
-    GaugeView& gauge = ctx.screen.setup.gauge;
-    QString failure;
-    std::optional<FirmwareOutcome> outcome;
-    {
-        TransferGuard guard(ctx);
-        WriteFileHeader(s, variant.headerCommand, kFirmwareHeaderLength, static_cast<std::uint32_t>(length), sum,
-                        variant.imageName);
-        s.pendingCommand = 0;
-        const ExchangeOutcome header = guard.acquired() ? TcpSendOnlyUnderGuard(ctx, kFirmwareHeaderLength)
-                                                        : ExchangeOutcome{ExchangeResult::Busy, {}};
-        s.retryPending = false;
-        if (!header.delivered()) {
-            failure = QStringLiteral("F/W update stopped, header not sent,\n    . %1.").arg(headerFailure(header.result));
-            outcome = FirmwareOutcome::HeaderFailed;
-        } else {
-            // The bar runs from 0 to the image length and stands full when the stream closes.
-            gauge.position = 0;
-            gauge.maximum = static_cast<int>(length);
-            gauge.bar = colours::kRed;
-            ctx.screen.changed();
-            ctx.clock.pause(variant.headerPauseMs);
-
-            const auto onPiece = [&](qint64 written) {
-                if (progress) progress(written, length);
-            };
-            QString error;
-            if (StreamFileContent(ctx, length, &error, onPiece)) {
-                gauge.position = gauge.maximum;
-            } else {
-                failure = QStringLiteral("F/W image stream fail,\n    . %1").arg(error);
-                outcome = FirmwareOutcome::StreamFailed;
-            }
-            ctx.screen.changed();
-        }
+    TransferGuard guard(ctx);
+    const Request request = Request::FileHeader(variant.headerCommand, kFirmwareHeaderLength,
+                                                static_cast<std::uint32_t>(result.length), result.sum, variant.imageName);
+    s.pendingCommand = 0;
+    result.header = guard.acquired() ? SendOnlyUnderGuard(ctx, request) : ExchangeOutcome{ExchangeResult::Busy, {}};
+    s.retryPending = false;
+    if (!result.header.delivered()) {
+        result.stoppedAt = Stop::Header;
+        result.reason = result.header.reason;
+        return;
     }
-    if (!failure.isEmpty()) errorBox(ctx, failure);  // after the guard, so the box holds nothing up
-    return outcome;
+    // The bar runs from 0 to the image length and stands full when the stream closes.
+    ctx.display.transfer({TransferProgress::Phase::Started, result.length});
+    ctx.display.refresh();
+    ctx.clock.pause(variant.headerPauseMs);
+
+    const qint64 length = result.length;
+    const auto onPiece = [&](qint64 written) {
+        if (progress) progress(written, length);
+    };
+    QString error;
+    if (StreamFileContent(ctx, length, &error, onPiece)) {
+        ctx.display.transfer({TransferProgress::Phase::Moved, length});
+    } else {
+        result.stoppedAt = Stop::Stream;
+        result.reason = error;
+    }
+    ctx.display.refresh();
 }
 
 }  // namespace
@@ -120,34 +101,34 @@ QString ImageFileProblem(const QString& path) {
     return {};
 }
 
-FirmwareOutcome UpdateFirmware(Context& ctx, const FirmwareProgress& progress) {
-    const std::optional<QString> path =
-        ctx.dialogs.openFile(QString::fromLatin1(kImageFilter), QString::fromLatin1(kImageDefaultExtension));
-    if (!path) return FirmwareOutcome::Cancelled;
-    return UpdateFirmwareFrom(ctx, *path, progress);
-}
-
-FirmwareOutcome UpdateFirmwareFrom(Context& ctx, const QString& path, const FirmwareProgress& progress) {
-    qint64 length = 0;
-    if (!readImage(ctx, path, &length)) return FirmwareOutcome::Refused;
-    if (length > kMaxImageBytes) {
-        ctx.screen.showStatus(QStringLiteral("File Lengths > Buffer Size, Abort!"));
-        return FirmwareOutcome::Refused;
-    }
+FirmwareResult UpdateFirmwareImage(Context& ctx, const QString& path, const FirmwareProgress& progress,
+                                   const StopRequested& stop) {
+    FirmwareResult result;
+    result.controllerFamily = ctx.session.controllerFamily;
+    if (!readImage(ctx, path, result)) return result;
 
     // Kept for the checksum query, its re-sends and the comparison with the module's reply.
-    const std::uint64_t sum = ContentByteSum(ctx.transfer.data(), length);
-    ctx.transfer.imageByteSum = sum;
-    ctx.screen.showStatus(QStringLiteral("Send MCUImg CheckSum => ") +
-                          QStringLiteral("%1").arg(sum, 8, 16, QLatin1Char('0')).toUpper());
+    result.sum = ContentByteSum(ctx.transfer.data(), result.length);
+    ctx.transfer.imageByteSum = result.sum;
+    ctx.display.notice({Notice::Kind::ImageSum, {}, static_cast<qint64>(result.sum)});
 
-    const bool family = ctx.session.controllerFamily;
-    if (const auto failed = sendImage(ctx, variantFor(family), length, sum, progress)) return *failed;
+    const auto stopped = [&] {
+        if (!stop || !stop()) return false;
+        result.stoppedAt = Stop::Stopped;
+        return true;
+    };
+    if (stopped()) return result;
+    sendImage(ctx, variantFor(result.controllerFamily), progress, result);
+    if (result.stoppedAt != Stop::None) return result;
 
     ctx.clock.pause(kAfterStreamPauseMs);
-    if (family)
-        return SendChecksumQuery(ctx).delivered() ? FirmwareOutcome::Queried : FirmwareOutcome::ClosingFailed;
-    return SendImageActivate(ctx).delivered() ? FirmwareOutcome::Activated : FirmwareOutcome::ClosingFailed;
+    if (stopped()) return result;
+    result.closing = result.controllerFamily ? SendChecksumQuery(ctx) : SendImageActivate(ctx);
+    if (!result.closing.delivered()) {
+        result.stoppedAt = Stop::Closing;
+        result.reason = result.closing.reason;
+    }
+    return result;
 }
 
 }  // namespace rzl

@@ -5,7 +5,11 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <cstdint>
 #include <functional>
+
+#include "protocol/operation.h"
+#include "protocol/tcp_exchange.h"
 
 namespace rzl {
 
@@ -20,24 +24,34 @@ inline const char* const kImageDefaultExtension = "*.bin";
 // larger than the module takes), or empty when it can: checked before the module is contacted.
 QString ImageFileProblem(const QString& path);
 
-enum class FirmwareOutcome {
-    Cancelled,        // No in the confirmation, or no file chosen
-    NotLinked,        // the link check before the update failed and has said why
-    Refused,          // too large, unreadable, or another exchange in flight: nothing sent
-    HeaderFailed,     // the header could not be sent: nothing streamed
-    StreamFailed,     // the image stream could not be opened or broke off: no closing step
-    Queried,          // the checksum query went out; its reply (or its re-send) decides
-    Activated,        // the activation command went out
-    ClosingFailed,    // the query or the activation found no connection ("Connect Timeout")
-};
-
 // Called after every piece of the image with the bytes written so far and the image length.
 using FirmwareProgress = std::function<void(qint64 written, qint64 length)>;
 
-// Asks for the image in the main window's file dialog (OpenDialog2), then updates from it.
-FirmwareOutcome UpdateFirmware(Context& ctx, const FirmwareProgress& progress = {});
+struct FirmwareResult {
+    enum class Stop {
+        None,        // the image went out and the closing step was sent
+        Unreadable,  // the file could not be opened or read, or is empty: nothing sent
+        TooLarge,    // more than kMaxImageBytes: nothing sent
+        Stopped,     // a stop was asked for between two steps
+        Header,      // the header could not be sent (busy, no connection): nothing streamed
+        Stream,      // the image stream could not be opened or broke off: no closing step
+        Closing,     // the checksum query or the activation found no connection
+    };
+    Stop stoppedAt = Stop::None;
+    QString reason;             // the file's problem, or the socket's words
+    bool controllerFamily = false;
+    qint64 length = 0;
+    std::uint64_t sum = 0;      // the image's byte sum
+    ExchangeOutcome header;     // send-only
+    // The checksum query (with the module's reply and its verdict; its comparison is the
+    // dispatcher's) or the activation (send-only).
+    ExchangeOutcome closing;
+};
 
-// The update from the image file at `path`.
-FirmwareOutcome UpdateFirmwareFrom(Context& ctx, const QString& path, const FirmwareProgress& progress = {});
+// Reads the image at `path` into the transfer buffer and sends it: header, pause, stream, pause,
+// closing step. The variant follows the identified model's family. `stop` is asked before the
+// header and before the closing step.
+FirmwareResult UpdateFirmwareImage(Context& ctx, const QString& path, const FirmwareProgress& progress = {},
+                                   const StopRequested& stop = {});
 
 }  // namespace rzl

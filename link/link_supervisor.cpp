@@ -16,7 +16,7 @@ void LinkSupervisorTick(Context& ctx) {
     if (session.superviseTicks >= kTicksPerCycle) {
         if (ctx.linkCheck()) {  // a failed check has shown why and cleared deviceIdentified
             if (!session.deviceIdentified) {
-                ctx.screen.log(QStringLiteral("Re-Get Device.."));
+                ctx.log(QStringLiteral("Re-Get Device.."));
                 SendIdentify(ctx);
             } else if (session.pollingEnabled) {
                 if (session.pendingCommand != 0) {

@@ -14,7 +14,7 @@ void noteFailure(Context& ctx, QString& lastError, const QString& source, const 
     const QString text = reason.isEmpty() ? QStringLiteral("unknown reason") : reason;
     if (text == lastError) return;
     lastError = text;
-    ctx.screen.log(QStringLiteral("%1: %2").arg(source, text));
+    ctx.log(QStringLiteral("%1: %2").arg(source, text));
 }
 
 }  // namespace

@@ -27,29 +27,21 @@ std::optional<QString> TargetSubnetPrefix(const QString& text, QString* reason) 
     return text.left(text.lastIndexOf(QLatin1Char('.')) + 1);
 }
 
-bool ChangeTargetAddress(Context& ctx) {
-    const QString text = ctx.screen.main.edit2;
+std::optional<QString> ChangeTargetAddress(Context& ctx, const QString& text) {
     ctx.host.typedIp = text;
 
     QString reason;
     const auto prefix = TargetSubnetPrefix(text, &reason);
-    if (!prefix) {
-        ctx.dialogs.message(QStringLiteral("'%1' is not a valid device address: %2.").arg(text, reason),
-                            QStringLiteral("Error found!"), BoxIcon::Error);
-        return false;
-    }
+    if (!prefix) return reason;
     ctx.host.subnetPrefix8 = prefix->toLatin1();
     ctx.session.deviceIp = ctx.host.typedIp;
     ctx.host.subnetPrefix = *prefix;
-    ctx.screen.showStatus(QStringLiteral("Change IP => ") + ctx.session.deviceIp);
     // Whatever answers at the new address is a module not met yet: the next supervision
     // cycle identifies it, and the old module's MAC, address and firmware stop showing.
     ctx.session.deviceIdentified = false;
-    ctx.screen.setStatusPanel(1, 0, QString());
-    ctx.screen.setStatusPanel(1, 1, QString());
-    ctx.screen.setStatusPanel(2, 1, QString());
+    ctx.display.targetChanged(ctx.session.deviceIp);
     ctx.linkCheck();  // shows what it finds on the new subnet; the target stays set either way
-    return true;
+    return std::nullopt;
 }
 
 }  // namespace rzl

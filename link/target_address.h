@@ -7,10 +7,10 @@ namespace rzl {
 
 class Context;
 
-// Takes the main window's address field as the new target and forgets the module that was
-// identified (so the next cycle identifies anew). False, with the reason shown to the user,
-// when the text is not four decimal groups; the target and the module shown are then unchanged.
-bool ChangeTargetAddress(Context& ctx);
+// Takes `text` (what the address field holds) as the new target and forgets the module that
+// was identified (so the next cycle identifies anew), then runs the link check. Nothing, or
+// when the text is not four decimal groups the reason; the target is then unchanged.
+std::optional<QString> ChangeTargetAddress(Context& ctx, const QString& text);
 
 // A target text split as the address change needs it: exactly four groups of plain
 // decimal digits separated by "." (values not range-limited). On success, the subnet

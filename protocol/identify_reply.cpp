@@ -70,4 +70,38 @@ QString dottedText(const Ipv4Bytes& address) {
     return text;
 }
 
+std::optional<int> IdentifyReply::rssiDbm() const {
+    if (rssiRaw == 0) return std::nullopt;
+    return rssiRaw - 65536;
+}
+
+IdentifyReply IdentifyOf(const ReplyReader& r) {
+    IdentifyReply reply;
+    reply.model = r.byte(identify::kModel);
+    reply.address = r.moduleAddressText();
+    reply.mac = r.macText();
+    reply.firmware = r.firmwareText().mid(1);
+    DeviceInfo& info = reply.settings;
+    info.location = r.text(identify::kLocation, identify::kTextWidth);
+    info.apSsid = r.text(identify::kApSsid, identify::kTextWidth);
+    info.apSecured = r.byte(identify::kApKeyType) != 0;
+    info.staSsid = r.text(identify::kStaSsid, identify::kTextWidth);
+    info.staKeyType = r.byte(identify::kStaKeyType);
+    info.wifiModeAp = r.byte(identify::kWifiMode) != 0;
+    info.modbusPort = r.u16(identify::kModbusPort);
+    info.staticIpEnabled = r.byte(identify::kStaticIpOn) != 0;
+    info.staIp = r.ipv4(identify::kStaIp);
+    info.staNetmask = r.ipv4(identify::kStaNetmask);
+    info.staGateway = r.ipv4(identify::kStaGateway);
+    info.modbusIdleTimeout = r.u16(identify::kIdleTimeout);
+    reply.doBits = r.byte(identify::kDoBits);
+    reply.diBits = r.byte(identify::kDiBits);
+    reply.rssiRaw = r.u16(identify::kRssi);
+    return reply;
+}
+
+IdentifyReply IdentifyOf(const QByteArray& reply) {
+    return IdentifyOf(ReplyReader(reinterpret_cast<const std::uint8_t*>(reply.constData()), static_cast<int>(reply.size())));
+}
+
 }  // namespace rzl

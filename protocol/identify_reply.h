@@ -1,9 +1,12 @@
 #pragma once
-// Readers for the fixed fields of a reply held in rxFrame.
+// Readers for the fixed fields of a reply, and the one decoder of the identify reply: the
+// windows, the network scan and rzlctl all read a module's identity through IdentifyOf.
 
 #include <QByteArray>
 #include <QString>
+#include <array>
 #include <cstdint>
+#include <optional>
 
 #include "core/device_info.h"
 
@@ -29,5 +32,22 @@ private:
 };
 
 QString dottedText(const Ipv4Bytes& address);  // 192.168.1.10
+
+// What an identify reply says about the module. A field beyond the bytes there reads as zero.
+struct IdentifyReply {
+    std::uint8_t model = 0;
+    QString address;   // the address it reports for itself, dotted
+    QString mac;       // "AA:BB:CC:DD:EE:FF"
+    QString firmware;  // "01.0A"
+    DeviceInfo settings;  // location, SSIDs, key types, Wi-Fi mode, static IP, Modbus
+    std::uint8_t doBits = 0;
+    std::uint8_t diBits = 0;
+    std::uint16_t rssiRaw = 0;  // 0: not reported
+
+    std::optional<int> rssiDbm() const;  // raw - 65536, nothing when not reported
+};
+
+IdentifyReply IdentifyOf(const ReplyReader& reply);
+IdentifyReply IdentifyOf(const QByteArray& reply);
 
 }  // namespace rzl

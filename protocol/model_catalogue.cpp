@@ -39,34 +39,6 @@ const std::array<CatalogueRow, 15> kRows{{
     {208, "DRQ-500 Controller", 0x1F, 0x00, true, {}},
 }};
 
-// What a layout makes of the I/O panel.
-struct LayoutLook {
-    const char* moduleText;
-    const char* inputText;
-    const char* outputText;
-    std::uint8_t usableInputs;   // bit k: DIk caption label enabled
-    std::uint8_t usableOutputs;  // bit k: DOk button enabled
-    bool dimDoTitle;
-    bool dimDiTitle;
-    bool counterImage;
-};
-
-LayoutLook lookOf(PanelLayout layout) {
-    switch (layout) {
-    case PanelLayout::A:
-        return {"4DI + 3DO Module", "4 Digital Input", "3 Relay Output", 0x0F, 0x07, false, false, true};
-    case PanelLayout::B:
-        return {"4DI + 2DO Module", "4 Digital Input", "2 AC SSR Output", 0x0F, 0x03, false, false, true};
-    case PanelLayout::C:
-        return {"4DI + 2DO Module", "4 Digital Input", "2 DC SSR Output", 0x0F, 0x03, false, false, true};
-    case PanelLayout::D:
-        return {"8DI Module", "8 Digital Input", "No Relay Output", 0xFF, 0x00, true, false, true};
-    case PanelLayout::E:
-        break;
-    }
-    return {"8DO Module", "No Digital Input", "6 Relay Output", 0x00, 0x3F, false, true, false};
-}
-
 }  // namespace
 
 ModelEntry ModelCatalogue::Lookup(std::uint8_t code) {
@@ -82,29 +54,15 @@ ModelEntry ModelCatalogue::Lookup(std::uint8_t code) {
     return {kUnknownDevice};
 }
 
-void ApplyModelLayout(Context& ctx, std::uint8_t code) {
-    const ModelEntry entry = ModelCatalogue::Lookup(code);
-    if (!entry.layout) return;
-    const LayoutLook look = lookOf(*entry.layout);
-    MainView& main = ctx.screen.main;
-
-    main.label4.hint = QString::fromUtf8(look.moduleText);
-    main.groupBox1Hint = QString::fromUtf8(look.inputText);
-    main.groupBox2Hint = QString::fromUtf8(look.outputText);
-    for (int k = 0; k < 8; ++k) main.diLabelEnabled[k] = (look.usableInputs >> k) & 1;
-    for (int k = 0; k < 6; ++k) main.doButtons[k].enabled = (look.usableOutputs >> k) & 1;
-    main.label13.font = look.dimDoTitle ? colours::kDimmedTitle : colours::kBlack;
-    main.label14.font = look.dimDiTitle ? colours::kDimmedTitle : colours::kBlack;
-    main.image1Enabled = true;
-    main.image3Enabled = true;
-    main.image4Enabled = look.counterImage;
+bool OutputUsable(const ModelEntry& entry, int output) {
+    return entry.layout && entry.doMask && output >= 0 && output < 8 && ((*entry.doMask >> output) & 1);
 }
 
 QString ApplyModel(Context& ctx, std::uint8_t code) {
     // A code outside the catalogue names the unknown device and clears the family flag;
     // masks are only ever replaced, never cleared.
     const ModelEntry entry = ModelCatalogue::Lookup(code);
-    if (code >= 176 && code <= 180) ApplyModelLayout(ctx, code);
+    if (entry.layout) ctx.display.layout(*entry.layout);
     if (entry.doMask) ctx.session.doMask = *entry.doMask;
     if (entry.diMask) ctx.session.diMask = *entry.diMask;
     ctx.session.controllerFamily = entry.controllerFamily;

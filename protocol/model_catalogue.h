@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/display.h"
+
 namespace rzl {
 
 class Context;
-
-enum class PanelLayout { A, B, C, D, E };
 
 struct ModelEntry {
     QString displayName;
@@ -23,10 +23,12 @@ namespace ModelCatalogue {
 ModelEntry Lookup(std::uint8_t code);  // unknown codes get "Unknow Device??"
 }
 
-// Applies the layout of codes 176..180 to the main window's record; other codes: nothing.
-void ApplyModelLayout(Context& ctx, std::uint8_t code);
+// Whether output DO`output` of the model can be switched: the I/O modules with a panel layout
+// have the outputs of their DO mask; other models none.
+bool OutputUsable(const ModelEntry& entry, int output);
 
-// The whole of applying an identification: family, masks, layout; returns the display name.
+// The whole of applying an identification: family, masks, the layout of codes 176..180 (to the
+// display); returns the display name.
 QString ApplyModel(Context& ctx, std::uint8_t code);
 
 }  // namespace rzl

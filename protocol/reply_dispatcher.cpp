@@ -13,34 +13,6 @@ namespace rzl {
 
 namespace {
 
-// Offsets of the short replies (state, poll, checksum, counters).
-constexpr int kStateDoBits = 6;
-constexpr int kStateDiBits = 7;
-constexpr int kPollRssi = 8;
-constexpr int kChecksum = 6;
-constexpr int kFirstCounter = 6;
-constexpr int kCounters = 8;
-
-constexpr int kReplyHeaderLength = 6;  // signature, command, status
-
-// The length of an accepted reply to `command`: up to the last field its handling below reads.
-int acceptedReplyLength(std::uint8_t command, std::uint8_t replyCommand) {
-    switch (command) {
-    case kCmdIdentify: return identify::kReplyLength;                  // 198
-    case kCmdPoll: return kPollRssi + 2;                               // 10
-    case kCmdSetOutput: return kStateDiBits + 1;                       // 8
-    case kCmdCounterRead: return kFirstCounter + 4 * kCounters;        // 38
-    case kCmdChecksumQuery:                                            // 10, when it is one
-        return replyCommand == kCmdChecksumQuery ? kChecksum + 4 : kReplyHeaderLength;
-    case 0:  // no command: only a state reply is read
-        return replyCommand == kCmdPoll ? kStateDiBits + 1 : kReplyHeaderLength;
-    default: return kReplyHeaderLength;
-    }
-}
-
-const QString kChecksumMatchText = QStringLiteral("F/W update Complete! Reboot to take effect");
-const QString kChecksumMismatchText = QStringLiteral("Update F/W fail with Error! Please retry again.");
-
 bool signatureMatches(const DeviceSession& s, const ReplyReader& reply, int count = 4) {
     for (int i = 0; i < std::min(count, 4); ++i)
         if (reply.byte(i) != s.signature[i]) return false;
@@ -63,71 +35,47 @@ void requeue(Context& ctx, std::uint8_t command) {
 }
 
 void takeState(Context& ctx, const ReplyReader& reply) {
-    ctx.session.doState = reply.byte(kStateDoBits);
-    ctx.session.diState = reply.byte(kStateDiBits);
+    ctx.session.doState = reply.byte(shortReply::kDoBits);
+    ctx.session.diState = reply.byte(shortReply::kDiBits);
     UpdateIoPanel(ctx);
 }
 
 // A raw value of 0 means the module did not report one; the caption then stays.
-void showRssi(Context& ctx, const ReplyReader& reply, int offset) {
-    const int raw = reply.u16(offset);
+void showRssi(Context& ctx, int raw) {
     if (raw == 0) return;
-    ctx.screen.main.label12.caption = QStringLiteral("RSSI: %1dBm").arg(raw - 65536);
+    ctx.display.rssi(raw - 65536);
 }
 
 void takeCounters(Context& ctx, const ReplyReader& reply) {
-    for (int i = 0; i < kCounters; ++i) {
-        const std::uint32_t value = reply.u32(kFirstCounter + 4 * i);
-        ctx.session.diCounters[i] = value;
-        ctx.screen.counter.values[i] = QString::number(value);
-    }
+    for (int i = 0; i < shortReply::kCounters; ++i) ctx.session.diCounters[i] = reply.u32(shortReply::kFirstCounter + 4 * i);
+    ctx.display.counters(ctx.session.diCounters);
 }
 
 void compareChecksum(Context& ctx, const ReplyReader& reply) {
-    const std::uint64_t imageSum = ctx.transfer.imageByteSum;
-    const bool equal = (imageSum >> 32) == 0 && static_cast<std::uint32_t>(imageSum) == reply.u32(kChecksum);
-    const QString& text = equal ? kChecksumMatchText : kChecksumMismatchText;
-    ctx.screen.showStatus(text);
-    ctx.dialogs.message(text, text, equal ? BoxIcon::None : BoxIcon::Error);
+    const bool equal = ChecksumMatches(ctx.transfer.imageByteSum, reply.u32(shortReply::kChecksum));
+    ctx.display.checksumCompared(equal);
     // Still inside the exchange that carried this reply: the reboot is refused by the busy guard.
     if (equal) SendReboot(ctx);
 }
 
-void takeIdentify(Context& ctx, const ReplyReader& reply) {
+void takeIdentify(Context& ctx, const ReplyReader& bytes) {
     DeviceSession& s = ctx.session;
-    DeviceInfo& info = ctx.info;
-    MainView& main = ctx.screen.main;
+    const IdentifyReply reply = IdentifyOf(bytes);
 
     finish(s, kCmdIdentify);
-    main.label4.font = colours::kNavy;
-    ctx.screen.setStatusPanel(1, 0, QStringLiteral("Get Device Linked!!"));
-    main.label4.caption = ApplyModel(ctx, reply.byte(identify::kModel));
-
+    Identity identity{ApplyModel(ctx, reply.model)};
     // A reply from another module names its model but changes nothing else.
-    if (reply.moduleAddressText() != s.deviceIp) return;
+    identity.ofTarget = reply.address == s.deviceIp;
+    if (!identity.ofTarget) return ctx.display.identified(identity);
 
-    ctx.screen.setStatusPanel(1, 0, QStringLiteral("Dev MAC: ") + reply.macText());
-    info.location = reply.text(identify::kLocation, identify::kTextWidth);
-    main.label5.font = colours::kLocation;
-    main.label5.caption = QStringLiteral("Locate: ") + fromAnsi(info.location);
-    ctx.screen.setStatusPanel(2, 1, QStringLiteral("FW: ") + reply.firmwareText());
-
-    info.apSsid = reply.text(identify::kApSsid, identify::kTextWidth);
-    info.apSecured = reply.byte(identify::kApKeyType) != 0;
-    info.staSsid = reply.text(identify::kStaSsid, identify::kTextWidth);
-    info.staKeyType = reply.byte(identify::kStaKeyType);
-    info.wifiModeAp = reply.byte(identify::kWifiMode) != 0;
-
-    s.doState = reply.byte(identify::kDoBits);
-    s.diState = reply.byte(identify::kDiBits);
-
-    info.modbusPort = reply.u16(identify::kModbusPort);
-    info.staticIpEnabled = reply.byte(identify::kStaticIpOn) != 0;
-    info.staIp = reply.ipv4(identify::kStaIp);
-    info.staNetmask = reply.ipv4(identify::kStaNetmask);
-    info.staGateway = reply.ipv4(identify::kStaGateway);
-    showRssi(ctx, reply, identify::kRssi);
-    info.modbusIdleTimeout = reply.u16(identify::kIdleTimeout);
+    identity.mac = reply.mac;
+    identity.firmware = reply.firmware;
+    identity.location = fromAnsi(reply.settings.location);
+    ctx.display.identified(identity);
+    ctx.info = reply.settings;
+    s.doState = reply.doBits;
+    s.diState = reply.diBits;
+    showRssi(ctx, reply.rssiRaw);
 
     UpdateIoPanel(ctx);
     s.deviceIdentified = true;
@@ -144,7 +92,7 @@ void dispatchAnswer(Context& ctx, const ReplyReader& reply, std::uint8_t command
     case kCmdLocate:
         if (!accepted) return requeue(ctx, command);
         finish(s, command);
-        ctx.screen.showStatus(QStringLiteral("Set Locator done!"));
+        ctx.display.notice({Notice::Kind::LocatorDone});
         return;
     case kCmdIdentify:
         if (!accepted) return requeue(ctx, command);
@@ -160,30 +108,29 @@ void dispatchAnswer(Context& ctx, const ReplyReader& reply, std::uint8_t command
     case kCmdDeleteFile:
         if (!accepted) return;
         finish(s, command);
-        ctx.screen.showStatus(QStringLiteral("Kill file in Flash Done!"));
+        ctx.display.notice({Notice::Kind::FileDeleted});
         return;
     case kCmdResetDefaults:
         if (!accepted) return;
         finish(s, command);
-        ctx.screen.showStatus(QStringLiteral("Flash Config been kill!"));
+        ctx.display.notice({Notice::Kind::SettingsReset});
         return;
     case kCmdCounterRead:
-        if (!accepted) return ctx.screen.log(QStringLiteral("Get DI Counter fail!!"));
+        if (!accepted) return ctx.log(QStringLiteral("Get DI Counter fail!!"));
         finish(s, command);
         takeCounters(ctx, reply);
-        ctx.screen.log(QStringLiteral("Get DI Counter done!!"));
+        ctx.log(QStringLiteral("Get DI Counter done!!"));
         return;
     case kCmdSetOutput:
         if (!accepted) return;
         takeState(ctx, reply);
         finish(s, command);
-        ctx.screen.showStatus(QStringLiteral("Set DO Done! DI:") +
-                              QStringLiteral("%1").arg(s.diState, 2, 16, QLatin1Char('0')).toUpper());
+        ctx.display.notice({Notice::Kind::OutputSet, {}, s.diState});
         return;
     case kCmdPoll:
         if (!accepted) return;
         takeState(ctx, reply);
-        showRssi(ctx, reply, kPollRssi);
+        showRssi(ctx, reply.u16(shortReply::kPollRssi));
         finish(s, command);
         return;
     default:
@@ -200,20 +147,14 @@ void DispatchReply(Context& ctx, int count) {
     // Only the bytes that arrived are read; fields beyond them read as zero.
     const ReplyReader reply(s.rxFrame.data(), std::clamp(count, 0, kRxFrameSize));
     if (!signatureMatches(s, reply)) {
-        ctx.screen.showStatus(QStringLiteral("InValid Header package!"));
+        ctx.display.notice({Notice::Kind::InvalidHeader});
         return;
     }
     dispatchAnswer(ctx, reply, s.exchangeCommand, reply.byte(kStatusByte) == kStatusAccepted);
-    ctx.screen.changed();
 }
 
-bool ReplyIsComplete(const DeviceSession& session, std::uint8_t command, const QByteArray& received) {
-    const int count = static_cast<int>(std::min<qsizetype>(received.size(), kRxFrameSize));
-    const ReplyReader reply(reinterpret_cast<const std::uint8_t*>(received.constData()), count);
-    if (!signatureMatches(session, reply, count)) return true;
-    if (count < kReplyHeaderLength) return false;
-    if (reply.byte(kStatusByte) != kStatusAccepted) return true;
-    return count >= acceptedReplyLength(command, reply.byte(kCommandByte));
+bool ChecksumMatches(std::uint64_t imageSum, std::uint32_t moduleSum) {
+    return (imageSum >> 32) == 0 && static_cast<std::uint32_t>(imageSum) == moduleSum;
 }
 
 }  // namespace rzl

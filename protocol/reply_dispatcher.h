@@ -1,21 +1,18 @@
 #pragma once
 
-#include <QByteArray>
 #include <cstdint>
 
 namespace rzl {
 
 class Context;
-struct DeviceSession;
 
 // Interprets the `count` reply bytes in rxFrame as the answer to exchangeCommand, the command
 // the exchange that read them wrote. pendingCommand is cleared on a handled reply only while it
 // still names that command: a request made during the exchange's wait stays pending.
 void DispatchReply(Context& ctx, int count);
 
-// Whether `received` holds everything a reply to `command` needs before it is handled: the
-// header (signature, command, status) always, and for an accepted reply every field its
-// handling reads. A reply whose signature is already wrong is complete as it is: it is refused.
-bool ReplyIsComplete(const DeviceSession& session, std::uint8_t command, const QByteArray& received);
+// The image byte sum (64 bits) and the module's sum of what it stored (32 bits) agree: the
+// upper half is zero and the lower half equal.
+bool ChecksumMatches(std::uint64_t imageSum, std::uint32_t moduleSum);
 
 }  // namespace rzl

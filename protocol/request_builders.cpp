@@ -8,7 +8,6 @@ namespace rzl {
 
 namespace {
 
-constexpr std::uint8_t kQueuedFrameLength = 7;
 // The exchange takes an 8-bit length: 6 header bytes leave room for a key of 249 bytes.
 constexpr int kMaxWebKeyBytes = 255 - 6;
 
@@ -23,14 +22,18 @@ void queue(DeviceSession& s, std::uint8_t code) {
     s.queuedCommand = code;
 }
 
-void putU32(DeviceSession& s, int offset, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) s.txFrame[offset + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+// Sent at once as the answer-awaiting (Exchange) or send-only request it is, with
+// pendingCommand naming it.
+ExchangeOutcome send(Context& ctx, const Request& request) {
+    ctx.session.pendingCommand = request.command;
+    return Exchange(ctx, request);
+}
+ExchangeOutcome sendOnly(Context& ctx, const Request& request) {
+    ctx.session.pendingCommand = request.command;
+    return SendOnly(ctx, request);
 }
 
-void setImageSumFrame(Context& ctx, std::uint8_t code) {
-    setCommand(ctx.session, code);
-    putU32(ctx.session, 5, static_cast<std::uint32_t>(ctx.transfer.imageByteSum));
-}
+std::uint32_t imageSum(const Context& ctx) { return static_cast<std::uint32_t>(ctx.transfer.imageByteSum); }
 
 }  // namespace
 
@@ -43,76 +46,43 @@ void QueueIdentify(Context& ctx) {
     s.queuedParam1 = s.queuedParam2 = 0;
 }
 
-ExchangeOutcome SendIdentify(Context& ctx) {
-    DeviceSession& s = ctx.session;
-    setCommand(s, kCmdIdentify);
-    s.txFrame[5] = s.txFrame[6] = 0;
-    return TcpExchange(ctx, 7);
-}
+ExchangeOutcome SendIdentify(Context& ctx) { return send(ctx, Request::Identify()); }
 
-QByteArray IdentifyRequestFrame(const std::array<std::uint8_t, 4>& signature) {
-    QByteArray frame(reinterpret_cast<const char*>(signature.data()), static_cast<qsizetype>(signature.size()));
-    frame.append(static_cast<char>(kCmdIdentify));
-    frame.append(2, '\0');
-    return frame;
-}
+QByteArray IdentifyRequestFrame(const Signature& signature) { return Request::Identify().encode(signature); }
 
-ExchangeOutcome SendChecksumQuery(Context& ctx) {
-    setImageSumFrame(ctx, kCmdChecksumQuery);
-    return TcpExchange(ctx, 9);
-}
+ExchangeOutcome SendChecksumQuery(Context& ctx) { return send(ctx, Request::ChecksumQuery(imageSum(ctx))); }
 
-ExchangeOutcome SendImageActivate(Context& ctx) {
-    setImageSumFrame(ctx, kCmdImageActivate);
-    return TcpSendOnly(ctx, 9);
-}
+ExchangeOutcome SendImageActivate(Context& ctx) { return sendOnly(ctx, Request::ImageActivate(imageSum(ctx))); }
 
 ExchangeOutcome SendReboot(Context& ctx) {
     if (!ctx.linkCheck()) return {ExchangeResult::NotLinked, {}};
-    setCommand(ctx.session, kCmdReboot);
-    return TcpSendOnly(ctx, 5);
+    return sendOnly(ctx, Request::Reboot());
 }
 
-ExchangeOutcome SendWifiMode(Context& ctx) {
+ExchangeOutcome SendWifiMode(Context& ctx, bool ap) {
     if (!ctx.linkCheck()) return {ExchangeResult::NotLinked, {}};
-    DeviceSession& s = ctx.session;
-    s.retryCount = 0;
-    s.txFrame[5] = ctx.screen.setup.radioButton6 ? 2 : 0;
-    setCommand(s, kCmdWifiMode);
-    return TcpExchange(ctx, 6);
+    ctx.session.retryCount = 0;
+    return send(ctx, Request::WifiMode(ap));
 }
 
-ExchangeOutcome SendWebKey(Context& ctx) {
+ExchangeOutcome SendWebKey(Context& ctx, const QByteArray& key) {
     if (!ctx.linkCheck()) return {ExchangeResult::NotLinked, {}};
-    const QByteArray& key = ctx.webKey;
     if (key.size() > kMaxWebKeyBytes) {
         const QString reason = QStringLiteral("WEB Key too long to send: %1 bytes").arg(key.size());
-        ctx.screen.log(reason);
+        ctx.log(reason);
         return {ExchangeResult::NotSent, reason};
     }
-    DeviceSession& s = ctx.session;
-    setCommand(s, kCmdWebKey);
-    s.txFrame[5] = static_cast<std::uint8_t>(key.size());
-    std::copy(key.begin(), key.end(), s.txFrame.begin() + 6);
-    return TcpExchange(ctx, static_cast<std::uint8_t>(key.size() + 6));
+    return send(ctx, Request::WebKey(key));
 }
 
 ExchangeOutcome SendResetDefaults(Context& ctx, std::uint8_t a) {
     if (!ctx.linkCheck()) return {ExchangeResult::NotLinked, {}};
-    DeviceSession& s = ctx.session;
-    setCommand(s, kCmdResetDefaults);
-    s.txFrame[5] = a;
-    return TcpExchange(ctx, 6);
+    return send(ctx, Request::ResetDefaults(a));
 }
 
 void QueueCounterRead(Context& ctx) { queue(ctx.session, kCmdCounterRead); }
 
-void SendCounterClear(Context& ctx, std::uint8_t input) {
-    DeviceSession& s = ctx.session;
-    setCommand(s, kCmdCounterClear);
-    s.txFrame[5] = input;
-    TcpExchange(ctx, 6);
-}
+ExchangeOutcome SendCounterClear(Context& ctx, std::uint8_t input) { return send(ctx, Request::CounterClear(input)); }
 
 void QueueSetOutput(Context& ctx, std::uint8_t output, std::uint8_t state) {
     DeviceSession& s = ctx.session;
@@ -121,41 +91,36 @@ void QueueSetOutput(Context& ctx, std::uint8_t output, std::uint8_t state) {
     s.txFrame[6] = state;
     s.queuedParam1 = output;
     s.queuedParam2 = state;
-    ctx.screen.log(QStringLiteral("Loop:%1,Val:%2").arg(output).arg(state));
+    ctx.log(QStringLiteral("Loop:%1,Val:%2").arg(output).arg(state));
 }
 
-ExchangeOutcome SendPoll(Context& ctx) {
-    setCommand(ctx.session, kCmdPoll);
-    return TcpExchange(ctx, 5);
-}
+ExchangeOutcome SendPoll(Context& ctx) { return send(ctx, Request::Poll()); }
 
 ExchangeOutcome SendModbusNotice(Context& ctx) {
     if (!ctx.linkCheck()) return {ExchangeResult::NotLinked, {}};
-    setCommand(ctx.session, kCmdModbusNotice);
-    return TcpExchange(ctx, 5);
+    return send(ctx, Request::ModbusNotice());
 }
 
-void ReissuePending(Context& ctx) {
+std::optional<ExchangeOutcome> ReissuePending(Context& ctx) {
     switch (ctx.session.pendingCommand) {
     case kCmdLocate: QueueLocate(ctx); break;
     case kCmdIdentify: QueueIdentify(ctx); break;
-    case kCmdChecksumQuery: SendChecksumQuery(ctx); break;
+    case kCmdChecksumQuery: return SendChecksumQuery(ctx);
     default: break;
     }
+    return std::nullopt;
 }
 
-void SendQueued(Context& ctx) {
+std::optional<ExchangeOutcome> SendQueued(Context& ctx) {
     DeviceSession& s = ctx.session;
-    if (s.queuedCommand == 0) return;
+    if (s.queuedCommand == 0) return std::nullopt;
     // A tick handled during another exchange's wait leaves the request queued for a later one.
-    if (s.exchangeBusy) return;
-    setCommand(s, s.queuedCommand);
-    s.txFrame[5] = s.queuedParam1;
-    s.txFrame[6] = s.queuedParam2;
+    if (s.exchangeBusy) return std::nullopt;
+    const Request request = Request::Queued(s.queuedCommand, s.queuedParam1, s.queuedParam2);
     // Emptied before sending: a request queued by a click during the exchange's wait
     // then stays for the next tick instead of being wiped when this exchange returns.
     s.queuedCommand = 0;
-    TcpExchange(ctx, kQueuedFrameLength);
+    return send(ctx, request);
 }
 
 }  // namespace rzl

@@ -9,29 +9,25 @@
 
 #include "protocol/identify_reply.h"
 #include "protocol/model_catalogue.h"
+#include "protocol/reply.h"
 #include "protocol/request_builders.h"
 #include "protocol/text_codec.h"
 
 namespace rzl {
 
 std::optional<ScanAnswer> DecodeScanReply(std::uint32_t address, const QByteArray& reply) {
-    if (reply.size() < identify::kReplyLength) return std::nullopt;
-    const ReplyReader r(reinterpret_cast<const std::uint8_t*>(reply.constData()), identify::kReplyLength);
-    for (int i = 0; i < 4; ++i)
-        if (r.byte(i) != kFrameSignature[i]) return std::nullopt;
-    if (r.byte(kCommandByte) != kCmdIdentify || r.byte(kStatusByte) != kStatusAccepted) return std::nullopt;
-
+    if (!Validate(Request::Identify(), reply).accepted()) return std::nullopt;
+    const IdentifyReply identity = IdentifyOf(reply);
     ScanAnswer answer;
     answer.address = address;
-    answer.reportedAddress = r.moduleAddressText();
-    answer.model = r.byte(identify::kModel);
+    answer.reportedAddress = identity.address;
+    answer.model = identity.model;
     answer.modelName = ModelCatalogue::Lookup(answer.model).displayName;
-    answer.mac = r.macText();
-    answer.firmware = r.firmwareText().mid(1);
-    answer.location = fromAnsi(r.text(identify::kLocation, identify::kTextWidth));
-    // A raw value of 0 means the module did not report one.
-    if (const int raw = r.u16(identify::kRssi); raw > 0) answer.rssiDbm = raw - 65536;
-    answer.wifiModeAp = r.byte(identify::kWifiMode) != 0;
+    answer.mac = identity.mac;
+    answer.firmware = identity.firmware;
+    answer.location = fromAnsi(identity.settings.location);
+    answer.rssiDbm = identity.rssiDbm();
+    answer.wifiModeAp = identity.settings.wifiModeAp;
     return answer;
 }
 

@@ -3,7 +3,7 @@
 #include <QHostAddress>
 #include <algorithm>
 
-#include "core/screen.h"
+#include "core/clock.h"
 
 namespace rzl {
 

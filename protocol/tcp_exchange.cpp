@@ -16,7 +16,7 @@ constexpr int kReplyChecks = 100;
 constexpr int kReplySliceMs = 10;
 constexpr std::uint32_t kRetryIntervalTicks = 40;
 
-enum class Reply { Read, Skip };
+enum class Wait { ForReply, None };
 // Whether the exchange takes the busy guard itself (Own) or runs under a transfer's (Held).
 enum class Guard { Own, Held };
 
@@ -35,17 +35,17 @@ void release(Context& ctx, Guard guard) {
 ExchangeOutcome abandon(Context& ctx, TcpClient& client, const QString& what, Guard guard, ExchangeResult result) {
     const QString reason = client.error();
     client.disconnect();
-    ctx.screen.log(what + reason);
+    ctx.log(what + reason);
     release(ctx, guard);
     return {result, reason};
 }
 
 // Steps shared by both exchanges: guard, connect, clear a stale "Connect Timeout", sign and
-// write the frame. The frame is taken from txFrame before the connect: a click handled while
-// the connect waits writes its own request there, and must not change the one that goes out.
+// write the frame. The request is a value taken before the connect: a click handled while the
+// connect waits writes its own request into txFrame, and must not change the one that goes out.
 // The frame written, or nothing when the exchange ended here (busy, no connection, write
 // failed), with how it ended in `ended`.
-std::optional<QByteArray> openAndWrite(Context& ctx, TcpClient& client, std::uint8_t length, Reply reply,
+std::optional<QByteArray> openAndWrite(Context& ctx, TcpClient& client, const Request& request, Wait wait,
                                        Guard guard, ExchangeOutcome& ended) {
     DeviceSession& s = ctx.session;
     if (guard == Guard::Own) {
@@ -57,22 +57,20 @@ std::optional<QByteArray> openAndWrite(Context& ctx, TcpClient& client, std::uin
     }
     s.retryTicks = 0;
     s.retryInterval = kRetryIntervalTicks;
-    if (reply == Reply::Skip) s.retryPending = false;
-    QByteArray frame(reinterpret_cast<const char*>(s.txFrame.data()), length);
-    const std::uint8_t command = s.txFrame[kCommandByte];
+    if (wait == Wait::None) s.retryPending = false;
 
     if (!client.connectTo(s.deviceIp, s.tcpPort, ctx.connectTimeoutMs)) {
-        ctx.screen.showStatus(QString::fromLatin1(kConnectTimeoutText));
-        if (s.pendingCommand == command) s.pendingCommand = 0;  // a request made meanwhile stays
+        ctx.display.notice({Notice::Kind::ConnectTimeout});
+        if (s.pendingCommand == request.command) s.pendingCommand = 0;  // a request made meanwhile stays
         ended = {ExchangeResult::NoConnection, client.error()};
         release(ctx, guard);
         return std::nullopt;
     }
-    if (ctx.screen.main.statusBar2[0] == QLatin1String(kConnectTimeoutText)) ctx.screen.showStatus(QString());
+    ctx.display.connected();
 
-    if (reply == Reply::Read) std::fill_n(s.rxFrame.begin(), kRxClearedBytes, std::uint8_t{0});
+    if (wait == Wait::ForReply) std::fill_n(s.rxFrame.begin(), kRxClearedBytes, std::uint8_t{0});
     std::copy(s.signature.begin(), s.signature.end(), s.txFrame.begin());
-    std::copy_n(s.signature.begin(), std::min<qsizetype>(4, frame.size()), frame.begin());
+    const QByteArray frame = request.encode(s.signature);
 
     tap(ctx, true, frame);
     if (!client.write(frame.constData(), frame.size())) {
@@ -82,11 +80,12 @@ std::optional<QByteArray> openAndWrite(Context& ctx, TcpClient& client, std::uin
     return frame;
 }
 
-enum class Arrival { Whole, Short, Failed };
+enum class Arrival { Whole, Short, Cut, Failed };
 
 // Reads until the reply is whole for `command`, within 100 checks of up to 10 ms each: a check
-// that finds nothing waits its slice; pieces of one reply are joined. Short: the window ended,
-// or the peer closed, before the reply was whole. Failed: the connection broke with nothing read.
+// that finds nothing waits its slice; pieces of one reply are joined. Short: the window ended
+// before the reply was whole. Cut: the peer closed after part of one. Failed: the connection
+// broke with nothing read.
 Arrival readReply(Context& ctx, TcpClient& client, std::uint8_t command, QByteArray& reply) {
     for (int check = 0; check < kReplyChecks;) {
         if (!client.waitForData(kReplySliceMs)) {
@@ -94,63 +93,93 @@ Arrival readReply(Context& ctx, TcpClient& client, std::uint8_t command, QByteAr
             continue;
         }
         if (!client.read(reply, kRxFrameSize - reply.size()))
-            return reply.isEmpty() ? Arrival::Failed : Arrival::Short;
-        if (!reply.isEmpty() && ReplyIsComplete(ctx.session, command, reply)) return Arrival::Whole;
+            return reply.isEmpty() ? Arrival::Failed : Arrival::Cut;
+        if (!reply.isEmpty() && ReplyIsComplete(command, reply, ctx.session.signature)) return Arrival::Whole;
     }
     return Arrival::Short;
 }
 
-ExchangeOutcome runExchange(Context& ctx, std::uint8_t length, Guard guard) {
+ExchangeOutcome runExchange(Context& ctx, const Request& request, Guard guard) {
     TcpClient client(ctx.clock);
     ExchangeOutcome ended;
-    const std::optional<QByteArray> frame = openAndWrite(ctx, client, length, Reply::Read, guard, ended);
-    if (!frame) return ended;
+    if (!openAndWrite(ctx, client, request, Wait::ForReply, guard, ended)) return ended;
     DeviceSession& s = ctx.session;
-    const std::uint8_t command = static_cast<std::uint8_t>(frame->at(kCommandByte));
 
     QByteArray reply;
-    const Arrival arrival = readReply(ctx, client, command, reply);
+    const Arrival arrival = readReply(ctx, client, request.command, reply);
     if (arrival == Arrival::Failed)
         return abandon(ctx, client, QStringLiteral("RX Error: "), guard, ExchangeResult::ConnectionLost);
     client.disconnect();
     if (!reply.isEmpty()) tap(ctx, false, reply);
-    if (arrival == Arrival::Short) {
-        // Nothing, or only part of a reply: read as missing, and sent again.
-        ctx.screen.log(QString::fromLatin1(kWaitRxTimeoutText));
+    if (arrival != Arrival::Whole) {
+        // Nothing, or only part of a reply: read as missing, and sent again. Part of one that
+        // the module ended by closing is no valid reply; part of one still coming is none yet.
+        ctx.log(QString::fromLatin1(kWaitRxTimeoutText));
         s.retryPending = true;
         release(ctx, guard);
-        return {ExchangeResult::NoReply, {}};
+        ExchangeOutcome missing{ExchangeResult::NoReply, {}, reply};
+        if (arrival == Arrival::Cut) missing.verdict = Verdict::Garbled(Verdict::Garble::Length);
+        return missing;
     }
 
     std::memcpy(s.rxFrame.data(), reply.constData(), static_cast<std::size_t>(reply.size()));
-    s.exchangeCommand = command;
+    s.exchangeCommand = request.command;
     if (ctx.dispatchReply) ctx.dispatchReply(static_cast<int>(reply.size()));
     s.exchangeCommand = 0;
     release(ctx, guard);
-    // The status of a signed reply; one with another signature is garbage, not an answer.
-    const bool signed_ = reply.size() > kStatusByte &&
-                         std::equal(s.signature.begin(), s.signature.end(), reinterpret_cast<const std::uint8_t*>(reply.constData()));
-    return {ExchangeResult::Replied, {}, signed_ ? static_cast<std::uint8_t>(reply.at(kStatusByte)) : -1};
+    return {ExchangeResult::Replied, {}, reply, Validate(request, reply, s.signature)};
 }
 
-ExchangeOutcome runSendOnly(Context& ctx, std::uint8_t length, Guard guard) {
+ExchangeOutcome runSendOnly(Context& ctx, const Request& request, Guard guard) {
     TcpClient client(ctx.clock);
     ExchangeOutcome ended;
-    if (!openAndWrite(ctx, client, length, Reply::Skip, guard, ended)) return ended;
+    const std::optional<QByteArray> frame = openAndWrite(ctx, client, request, Wait::None, guard, ended);
+    if (!frame) return ended;
+    // Sent once the module's TCP stack has acknowledged every byte: a module that resets the
+    // connection first may not have the frame.
+    if (!client.waitUntilAcknowledged(frame->size(), {}))
+        return abandon(ctx, client, QStringLiteral("TX Error: "), guard, ExchangeResult::NotSent);
     client.disconnect();
     release(ctx, guard);
     return {ExchangeResult::Sent, {}};
 }
 
+// A request as a builder writes it: byte 4 and the parameters into txFrame, which keeps
+// whatever lies beyond them.
+void place(DeviceSession& s, const Request& request) {
+    s.txFrame[kCommandByte] = request.command;
+    const qsizetype room = kTxFrameSize - kCommandByte - 1;
+    std::copy_n(request.parameters.begin(), std::min(request.parameters.size(), room), s.txFrame.begin() + kCommandByte + 1);
+}
+
+Request fromTxFrame(const DeviceSession& s, std::uint8_t length) { return Request::FromFrame(s.txFrame.data(), length); }
+
 }  // namespace
 
-ExchangeOutcome TcpExchange(Context& ctx, std::uint8_t length) { return runExchange(ctx, length, Guard::Own); }
-ExchangeOutcome TcpSendOnly(Context& ctx, std::uint8_t length) { return runSendOnly(ctx, length, Guard::Own); }
-ExchangeOutcome TcpExchangeUnderGuard(Context& ctx, std::uint8_t length) {
-    return runExchange(ctx, length, Guard::Held);
+ExchangeOutcome Exchange(Context& ctx, const Request& request) {
+    place(ctx.session, request);
+    return runExchange(ctx, request, Guard::Own);
 }
-ExchangeOutcome TcpSendOnlyUnderGuard(Context& ctx, std::uint8_t length) {
-    return runSendOnly(ctx, length, Guard::Held);
+ExchangeOutcome SendOnly(Context& ctx, const Request& request) {
+    place(ctx.session, request);
+    return runSendOnly(ctx, request, Guard::Own);
+}
+ExchangeOutcome TcpExchange(Context& ctx, std::uint8_t length) {
+    return runExchange(ctx, fromTxFrame(ctx.session, length), Guard::Own);
+}
+ExchangeOutcome TcpSendOnly(Context& ctx, std::uint8_t length) {
+    return runSendOnly(ctx, fromTxFrame(ctx.session, length), Guard::Own);
+}
+ExchangeOutcome TcpExchangeUnderGuard(Context& ctx, std::uint8_t length) {
+    return runExchange(ctx, fromTxFrame(ctx.session, length), Guard::Held);
+}
+ExchangeOutcome ExchangeUnderGuard(Context& ctx, const Request& request) {
+    place(ctx.session, request);
+    return runExchange(ctx, request, Guard::Held);
+}
+ExchangeOutcome SendOnlyUnderGuard(Context& ctx, const Request& request) {
+    place(ctx.session, request);
+    return runSendOnly(ctx, request, Guard::Held);
 }
 
 TransferGuard::TransferGuard(Context& ctx) : ctx_(ctx) {

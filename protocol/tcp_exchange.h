@@ -1,18 +1,23 @@
 #pragma once
 // The one-shot request/reply exchange and its send-only sibling.
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
+
+#include "protocol/reply.h"
+#include "protocol/request.h"
 
 namespace rzl {
 
 class Context;
 
-// How an exchange ended. The screen already shows what the user is told ("Connect Timeout",
-// "Wait RX Timeout!"); callers that must not go on after a failure look here.
+// How far an exchange got. The display has already been told what the user sees ("Connect
+// Timeout", "Wait RX Timeout!"); callers decide from here and from the verdict.
 enum class ExchangeResult {
     Replied,         // the frame went out and the reply was handed to the dispatcher
-    NoReply,         // the frame went out; no whole reply came back within the wait
+    NoReply,         // the frame went out; no whole reply came back within the wait, or the
+                     // module closed after part of one
     Sent,            // send-only: the frame went out
     ConnectionLost,  // the frame was written, then the connection closed or broke before any reply
     NotSent,         // connected, but the frame could not be written
@@ -23,8 +28,11 @@ enum class ExchangeResult {
 
 struct ExchangeOutcome {
     ExchangeResult result = ExchangeResult::Busy;
-    QString reason;  // the socket's words for a failure
-    int status = -1;  // Replied with the frame signature: the reply's status byte (6: accepted)
+    QString reason;    // the socket's words for a failure
+    QByteArray reply;  // what came back, whole or in part; empty when nothing did
+    // The validator's word on the reply: None when nothing came (or nothing was read), Garbled
+    // for part of a reply that the module ended early.
+    Verdict verdict;
 
     // The frame left this PC whole. A module that then closes or resets the connection without
     // a word (one that restarts at once on the Wi-Fi mode command does) got it all the same:
@@ -34,15 +42,20 @@ struct ExchangeOutcome {
                result == ExchangeResult::Sent || result == ExchangeResult::ConnectionLost;
     }
     // The module answered, and said no.
-    bool refused() const { return status >= 0 && status != 6; }
+    bool refused() const { return verdict.refused(); }
 };
 
-// Sends the first `length` bytes of txFrame on a connection of its own, reads the reply within
-// 100 checks of up to 10 ms until it is whole for the command sent, and hands it to the
-// dispatcher as the answer to that command. A reply still short at the end is read as missing.
-ExchangeOutcome TcpExchange(Context& ctx, std::uint8_t length);
+// The one exchange: sends `request` on a connection of its own, reads the reply within 100
+// checks of up to 10 ms until it is whole for the command sent, judges it (Validate) and hands
+// it to the dispatcher as the answer to that command. A reply still short at the end is read as
+// missing. The request's bytes are written into txFrame after byte 4, as a builder would.
+ExchangeOutcome Exchange(Context& ctx, const Request& request);
+// Connects, writes `request`, waits until the module's TCP stack has acknowledged it, and
+// disconnects; reads nothing (verdict None).
+ExchangeOutcome SendOnly(Context& ctx, const Request& request);
 
-// Connects, writes the first `length` bytes of txFrame and disconnects; reads nothing.
+// The same for the first `length` bytes of txFrame, whose byte 4 and parameters the caller wrote.
+ExchangeOutcome TcpExchange(Context& ctx, std::uint8_t length);
 ExchangeOutcome TcpSendOnly(Context& ctx, std::uint8_t length);
 
 // Holds exchangeBusy for the whole of a file transfer (header, pause, content stream), so
@@ -64,9 +77,9 @@ private:
 // The two exchanges for a transfer that holds the guard: the same steps, without the busy
 // check, and leaving exchangeBusy set when they return.
 ExchangeOutcome TcpExchangeUnderGuard(Context& ctx, std::uint8_t length);
-ExchangeOutcome TcpSendOnlyUnderGuard(Context& ctx, std::uint8_t length);
+ExchangeOutcome ExchangeUnderGuard(Context& ctx, const Request& request);
+ExchangeOutcome SendOnlyUnderGuard(Context& ctx, const Request& request);
 
-inline const char* const kConnectTimeoutText = "Connect Timeout";
 inline const char* const kWaitRxTimeoutText = "Wait RX Timeout!";
 
 }  // namespace rzl

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "core/context.h"
+#include "ui/screen_display.h"
 #include "filestore/content_stream.h"
 #include "protocol/tcp_client.h"
 #include "protocol/tcp_exchange.h"
@@ -24,7 +25,8 @@ struct World {
     Screen screen;
     RecordingDialogs dialogs;
     ManualClock clock;
-    Context ctx{screen, dialogs, clock};
+    ScreenDisplay display{screen, dialogs};
+    Context ctx{display, clock};
     QList<QByteArray> sent;
 
     explicit World(std::uint16_t port) {

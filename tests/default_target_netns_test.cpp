@@ -54,7 +54,7 @@ struct DefaultTarget : ::testing::Test {
 
 TEST_F(DefaultTarget, MarkerFileLetsTheFirstActivationIdentifyTheModule) {
     ASSERT_TRUE(QFileInfo::exists(QString::fromLatin1(kMarkerFileName)));
-    FirstActivation(t.ctx);
+    FirstActivation(t.program);
     EXPECT_TRUE(t.screen.main.checkBox1);
     EXPECT_TRUE(t.dialogs.boxes.isEmpty());
     for (int i = 0; i < 3; ++i) LinkSupervisorTick(t.ctx);
@@ -67,7 +67,7 @@ TEST_F(DefaultTarget, WithoutMarkerFileAWiredAdapterIsNoCandidate) {
     QTemporaryDir elsewhere;
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
-    FirstActivation(t.ctx);
+    FirstActivation(t.program);
     QDir::setCurrent(previous);
     EXPECT_FALSE(t.screen.main.checkBox1);
     ASSERT_EQ(t.dialogs.boxes.size(), 1);

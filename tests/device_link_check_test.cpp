@@ -99,7 +99,7 @@ TEST(FirstActivation, MarkerFileSwitchesTheCheckOffAndIsLeftAsItIs) {
     s.retryPending = true;
     s.retryTicks = 12;
 
-    FirstActivation(w.t.ctx);
+    FirstActivation(w.t.program);
     EXPECT_TRUE(w.t.screen.main.checkBox1);
     EXPECT_EQ(QFileInfo(cwd.path(kMarkerFileName)).size(), 15);  // only its presence counts
     EXPECT_EQ(w.network->adapterReads, 0);
@@ -114,16 +114,16 @@ TEST(FirstActivation, MarkerFileSwitchesTheCheckOffAndIsLeftAsItIs) {
     // Every later check answers linked without probing; later activations do nothing.
     EXPECT_TRUE(CheckDeviceLink(w.t.ctx));
     s.queuedCommand = 0;
-    FirstActivation(w.t.ctx);
+    FirstActivation(w.t.program);
     EXPECT_EQ(s.queuedCommand, 0);
     EXPECT_EQ(w.network->adapterReads, 0);
 
     // Unticking the box takes the file away; ticking it again makes an empty one.
     w.t.screen.main.checkBox1 = false;
-    MarkerCheckBoxClicked(w.t.ctx);
+    MarkerCheckBoxClicked(w.t.program);
     EXPECT_FALSE(QFileInfo::exists(cwd.path(kMarkerFileName)));
     w.t.screen.main.checkBox1 = true;
-    MarkerCheckBoxClicked(w.t.ctx);
+    MarkerCheckBoxClicked(w.t.program);
     EXPECT_TRUE(QFileInfo::exists(cwd.path(kMarkerFileName)));
     EXPECT_EQ(QFileInfo(cwd.path(kMarkerFileName)).size(), 0);
 }
@@ -147,10 +147,10 @@ TEST(FirstActivation, MarkerLinkIsNeverWrittenThrough) {
         ASSERT_TRUE(QFile::link(target, cwd.path(kMarkerFileName)));
         World w(kElsewhere);
 
-        FirstActivation(w.t.ctx);
+        FirstActivation(w.t.program);
         EXPECT_EQ(w.t.screen.main.checkBox1, c.targetExists);  // presence through the link
         w.t.screen.main.checkBox1 = true;  // ticked, as the hidden box could be
-        MarkerCheckBoxClicked(w.t.ctx);
+        MarkerCheckBoxClicked(w.t.program);
 
         EXPECT_EQ(QFileInfo::exists(target), c.targetExists);
         if (c.targetExists) {
@@ -173,7 +173,7 @@ TEST(FirstActivation, WithoutMarkerFileProbesAndQueuesOrTellsTheUser) {
         World w(c.adapters);
         w.t.ctx.session.pendingCommand = 216;
 
-        FirstActivation(w.t.ctx);
+        FirstActivation(w.t.program);
         EXPECT_FALSE(w.t.screen.main.checkBox1);
         EXPECT_FALSE(QFileInfo::exists(cwd.path(kMarkerFileName)));
         EXPECT_EQ(w.network->adapterReads, 1);

@@ -139,11 +139,12 @@ TEST(FaultTableGui, EachFaultIsShownAndTheNextPollReachesTheModule) {
     }
 }
 
-// Writes from the setup window against a module that refuses, takes a command and closes, refuses
-// the second file of a write, or is gone before the Modbus notice. The last box tells what the
-// module got: a refusal is an error naming it, a command taken without a reply is done, a write
-// cut between its files lists what was done before it, and a missed notice keeps the information
-// box with a line about it. The guard is let go and the next poll reaches the module.
+// Writes and actions from the setup window against a module that refuses, takes a command and
+// closes, refuses the second file of a write, is gone before the Modbus notice, answers with a
+// reply that is not valid, or never answers. The last box tells what the module got: a refusal or
+// a reply that is not valid is an error naming it, a command taken without a reply is done, a
+// write cut between its files lists what was done before it, and a missed notice or a step the
+// module never confirmed keeps the information box with a line about it. The guard is let go and the next poll reaches the module.
 struct GuiWriteRow {
     const char* name;
     FaultMode mode;
@@ -175,6 +176,15 @@ TEST(FaultTableGui, WritesFromTheSetupWindowTellWhatTheModuleGot) {
              v.edit11 = "30";
          },
          "Image9", AfterContentOf("/local/mbport.cfg", [](FaultTarget& t) { t.nothingListening(); }), "Information", "The Modbus notice (command 220)"},
+        {"refuses the web key", FaultMode::Reject, [](SetupView& v) { v.edit6 = "abc"; }, "Image5", {}, "Error found!",
+         "Send WEB Key (command 50)\n    . Command refused by the module (status 21)"},
+        {"refuses the reset", FaultMode::Reject, [](SetupView&) {}, "Image7", {}, "Error found!",
+         "Reset default fail,\n    . refused by the module (status 21)."},
+        {"answers the Wi-Fi mode with a reply that is not valid", FaultMode::Garbage, [](SetupView&) {}, "Image4", {},
+         "Error found!", "the module's reply was not valid (another signature)"},
+        {"never confirms a settings file", FaultMode::Silent, [](SetupView& v) { v.edit5 = "Roof"; }, "Image6", {},
+         "Information", "Location string write complete,\n    . Manual Reboot to take effect!\n    . sent; the module did not "
+                        "confirm the header of /local/locate.cfg"},
     };
     for (const GuiWriteRow& row : rows) {
         SCOPED_TRACE(row.name);

@@ -2,17 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "core/device_session.h"
 #include "core/frame.h"
 #include "filestore/file_header.h"
 
 using namespace rzl;
 
 namespace {
-
-QByteArray frameBytes(const DeviceSession& s, int length) {
-    return QByteArray(reinterpret_cast<const char*>(s.txFrame.data()), length);
-}
 
 QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
 
@@ -40,27 +35,22 @@ TEST(FileHeader, LayoutOfHeaderAndDeleteFrames) {
              QByteArray(40 - 17 - 10, '\0')},
     };
     for (const Case& c : cases) {
-        DeviceSession s;
-        s.txFrame.fill(0xEE);  // leftovers of an earlier frame must not show through
-        WriteFileHeader(s, c.command, c.frameLength, static_cast<std::uint32_t>(c.content.size()),
-                        ContentByteSum(c.content.constData(), c.content.size()), c.name);
-        EXPECT_EQ(frameBytes(s, c.frameLength).mid(4).toHex(), c.expectedFrom4.toHex()) << c.what;
-        EXPECT_EQ(s.txFrame[c.frameLength], 0xEE) << c.what << ": nothing past the frame is touched";
+        const QByteArray frame = Request::FileHeader(c.command, c.frameLength, static_cast<std::uint32_t>(c.content.size()),
+                                                     ContentByteSum(c.content.constData(), c.content.size()), c.name)
+                                     .encode();
+        EXPECT_EQ(frame.mid(4).toHex(), c.expectedFrom4.toHex()) << c.what;
+        EXPECT_EQ(frame.size(), c.frameLength) << c.what << ": the frame and nothing past it";
     }
 
-    DeviceSession s;
-    s.txFrame.fill(0xEE);
-    WriteDeleteFrame(s, QStringLiteral("/local/sta_ssid.cfg"));
-    EXPECT_EQ(frameBytes(s, 40).mid(4).toHex(),
+    EXPECT_EQ(Request::DeleteFile(QStringLiteral("/local/sta_ssid.cfg")).encode().mid(4).toHex(),
               (hex("5d") + QByteArray(11, '\0') + hex("13") + "/local/sta_ssid.cfg" + QByteArray(4, '\0')).toHex());
 }
 
 TEST(FileHeader, NamesOutsideAsciiTravelAsTheLowByteOfTheirCodeUnit) {
-    DeviceSession s;
-    WriteFileHeader(s, 95, 60, 0, 0, QString::fromUtf8("/local/\xC3\xA9\xC4\x80"));  // é, Ā
-    EXPECT_EQ(s.txFrame[16], 9);
-    EXPECT_EQ(s.txFrame[17 + 7], 0xE9);
-    EXPECT_EQ(s.txFrame[17 + 8], 0x00);
+    const QByteArray frame = Request::FileHeader(95, 60, 0, 0, QString::fromUtf8("/local/\xC3\xA9\xC4\x80")).encode();  // é, Ā
+    EXPECT_EQ(static_cast<std::uint8_t>(frame[16]), 9);
+    EXPECT_EQ(static_cast<std::uint8_t>(frame[17 + 7]), 0xE9);
+    EXPECT_EQ(static_cast<std::uint8_t>(frame[17 + 8]), 0x00);
 }
 
 TEST(FileHeader, NameFitsItsFrame) {

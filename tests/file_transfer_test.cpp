@@ -11,6 +11,7 @@
 #include "tests/support/file_frames.h"
 #include "tests/support/loopback_peer.h"
 #include "tests/support/test_program.h"
+#include "ui/operation_texts.h"
 
 namespace rzl::test {
 namespace {
@@ -68,7 +69,7 @@ TEST(SendFile, HeaderThenContentOnItsOwnConnection) {
 
         const TransferOutcome outcome = SendFile(w.ctx, QString::fromLatin1(c.name), c.content.size());
 
-        ASSERT_TRUE(outcome.done()) << outcome.errorText.toStdString();
+        ASSERT_TRUE(outcome.done()) << TransferErrorText(outcome).toStdString();
         const QList<Arrival> arrivals = w.arrivalsOnceSettled(2);
         ASSERT_EQ(arrivals.size(), 2);
         EXPECT_EQ(hexOf(arrivals[0].frame), hexOf(fileHeaderFrame(c.name, c.content)));
@@ -109,7 +110,7 @@ TEST(SendFile, SilenceAfterTheHeaderStillLeadsToTheContent) {
 
     const TransferOutcome outcome = SendFile(w.ctx, QStringLiteral("/local/locate.cfg"), 3);
 
-    EXPECT_TRUE(outcome.done()) << outcome.errorText.toStdString();
+    EXPECT_TRUE(outcome.done()) << TransferErrorText(outcome).toStdString();
     EXPECT_EQ(w.t.screen.main.memo1, QStringList{"Wait RX Timeout!"});
     EXPECT_FALSE(w.ctx.session.retryPending);
     ASSERT_TRUE(silent.waitForClosed(2));
@@ -138,7 +139,7 @@ TEST(KillFile, DeleteFrameIsCleanAndTheReplyIsShown) {
 
         const TransferOutcome outcome = KillFile(w.ctx, QString::fromLatin1(name));
 
-        EXPECT_TRUE(outcome.done()) << outcome.errorText.toStdString();
+        EXPECT_TRUE(outcome.done()) << TransferErrorText(outcome).toStdString();
         const QList<Arrival> arrivals = w.arrivalsOnceSettled(1);
         ASSERT_EQ(arrivals.size(), 1);
         EXPECT_EQ(hexOf(arrivals[0].frame), hexOf(deleteFrame(name)));
@@ -195,9 +196,9 @@ TEST(FileTransfer, FailuresStopAtTheirStepAndReleaseTheGuard) {
 
         const TransferOutcome outcome = c.write ? SendFile(w.ctx, c.name, content.size()) : KillFile(w.ctx, c.name);
 
-        EXPECT_EQ(outcome.failedAt, c.step) << outcome.errorText.toStdString();
+        EXPECT_EQ(outcome.failedAt, c.step) << TransferErrorText(outcome).toStdString();
         EXPECT_EQ(outcome.refusedStatus, c.target == Target::SimRefusing ? 21 : -1);
-        EXPECT_TRUE(outcome.errorText.contains(c.name)) << outcome.errorText.toStdString();
+        EXPECT_TRUE(TransferErrorText(outcome).contains(c.name)) << TransferErrorText(outcome).toStdString();
         EXPECT_FALSE(outcome.reason.isEmpty());
         EXPECT_EQ(w.t.screen.main.statusBar2[0], c.status);
         EXPECT_EQ(w.t.clock.pauses.size(), c.pauses);
@@ -226,12 +227,9 @@ TEST(FileTransfer, ShowsOneErrorBoxNamingTheFile) {
     World w;
     w.ctx.session.tcpPort = closedLoopbackPort();
     const TransferOutcome outcome = KillFile(w.ctx, QStringLiteral("/local/ap_key.cfg"));
-    ShowTransferError(w.ctx, outcome);
-    ASSERT_EQ(w.t.dialogs.boxes.size(), 1);
-    const ShownBox& box = w.t.dialogs.boxes[0];
-    EXPECT_EQ(box.caption, "Error found!");
-    EXPECT_EQ(box.icon, BoxIcon::Error);
-    EXPECT_TRUE(box.text.startsWith("Del File: /local/ap_key.cfg\n    . Delete not sent: ")) << box.text.toStdString();
+    EXPECT_TRUE(w.t.dialogs.boxes.isEmpty()) << "the caller shows the one box";
+    const QString text = TransferErrorText(outcome);
+    EXPECT_TRUE(text.startsWith("Del File: /local/ap_key.cfg\n    . Delete not sent: ")) << text.toStdString();
 }
 
 // Polls due while a file travels (in the header's wait, the 1.5 s pause, the stream's repaint)

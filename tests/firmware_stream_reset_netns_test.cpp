@@ -12,6 +12,7 @@
 #include "sim/simulator.h"
 #include "tests/support/loopback_peer.h"
 #include "tests/support/test_program.h"
+#include "ui/setup/maintenance.h"
 
 namespace rzl::test {
 namespace {
@@ -34,7 +35,7 @@ TEST(FirmwareStreamReset, EndsTheUpdateWithTheReasonAndFreesTheExchanges) {
     t.target(module.port());
     t.ctx.session.controllerFamily = true;
 
-    EXPECT_EQ(UpdateFirmwareFrom(t.ctx, path), FirmwareOutcome::StreamFailed);
+    EXPECT_EQ(UpdateFirmwareFrom(t.program, path), FirmwareOutcome::StreamFailed);
 
     ASSERT_EQ(t.dialogs.boxes.size(), 1);
     const QString lead = QStringLiteral("F/W image stream fail,\n    . ");

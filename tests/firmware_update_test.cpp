@@ -137,7 +137,7 @@ TEST_F(FirmwareUpdateTest, BothVariantsByteForByte) {
         QList<qint64> progress;
 
         const FirmwareOutcome outcome =
-            UpdateFirmwareFrom(p.ctx, imageFile(image), [&](qint64 written, qint64 length) {
+            UpdateFirmwareFrom(p.program, imageFile(image), [&](qint64 written, qint64 length) {
                 EXPECT_EQ(length, 3000);
                 progress.append(written);
             });
@@ -191,7 +191,7 @@ TEST_F(FirmwareUpdateTest, SumTextAndTheImageLimit) {
         t.screen.setup.gauge.maximum = 0;
         statuses.clear();
 
-        const FirmwareOutcome outcome = UpdateFirmwareFrom(t.ctx, imageFile(c.image));
+        const FirmwareOutcome outcome = UpdateFirmwareFrom(t.program, imageFile(c.image));
 
         EXPECT_EQ(statuses.value(0), QStringLiteral("MCUImg FileLength => %1").arg(c.image.size()));
         if (!c.lastStatus.isEmpty()) {
@@ -236,7 +236,7 @@ TEST_F(FirmwareUpdateTest, ChecksumReplies) {
         p.target(module.port());
         p.ctx.session.controllerFamily = true;
 
-        EXPECT_EQ(UpdateFirmwareFrom(p.ctx, imageFile(image)), FirmwareOutcome::Queried);
+        EXPECT_EQ(UpdateFirmwareFrom(p.program, imageFile(image)), FirmwareOutcome::Queried);
 
         EXPECT_EQ(p.ctx.session.pendingCommand, 0);
         EXPECT_FALSE(p.ctx.session.retryPending);
@@ -266,7 +266,7 @@ TEST_F(FirmwareUpdateTest, UnansweredQueryIsResentThenAbandoned) {
     t.ctx.session.deviceIdentified = true;  // the supervision's cycles then only check the link
     t.ctx.session.pollingEnabled = false;   // as while the setup window is open
 
-    EXPECT_EQ(UpdateFirmwareFrom(t.ctx, imageFile(pattern(2000))), FirmwareOutcome::Queried);
+    EXPECT_EQ(UpdateFirmwareFrom(t.program, imageFile(pattern(2000))), FirmwareOutcome::Queried);
     EXPECT_TRUE(t.screen.main.memo1.contains("Wait RX Timeout!"));
     EXPECT_TRUE(t.ctx.session.retryPending);
     EXPECT_FALSE(t.ctx.session.exchangeBusy);
@@ -303,7 +303,7 @@ TEST_F(FirmwareUpdateTest, TicksDuringTheResendDoNotResendAgain) {
     ASSERT_TRUE(module.start());
     t.target(module.port());
     t.ctx.session.controllerFamily = true;
-    ASSERT_EQ(UpdateFirmwareFrom(t.ctx, imageFile(pattern(10))), FirmwareOutcome::Queried);
+    ASSERT_EQ(UpdateFirmwareFrom(t.program, imageFile(pattern(10))), FirmwareOutcome::Queried);
     ASSERT_TRUE(t.ctx.session.retryPending);
 
     t.clock.onPump = [&] { t.program.form1.Timer1Timer(); };  // 100 ms ticks during the wait
@@ -321,7 +321,7 @@ TEST_F(FirmwareUpdateTest, NoConnectionForTheHeaderStreamsNothing) {
     t.target(closedLoopbackPort());
     t.ctx.session.controllerFamily = true;
 
-    EXPECT_EQ(UpdateFirmwareFrom(t.ctx, imageFile(pattern(3000))), FirmwareOutcome::HeaderFailed);
+    EXPECT_EQ(UpdateFirmwareFrom(t.program, imageFile(pattern(3000))), FirmwareOutcome::HeaderFailed);
 
     EXPECT_TRUE(statuses.contains("Connect Timeout"));
     const QList<ShownBox> errors = boxesWith("Error found!");
@@ -345,7 +345,7 @@ TEST_F(FirmwareUpdateTest, UnreadableImageSendsNothing) {
     for (const QString& path : cases) {
         SCOPED_TRACE(path.toStdString());
         t.dialogs.boxes.clear();
-        EXPECT_EQ(UpdateFirmwareFrom(t.ctx, path), FirmwareOutcome::Refused);
+        EXPECT_EQ(UpdateFirmwareFrom(t.program, path), FirmwareOutcome::Refused);
         ASSERT_EQ(t.dialogs.boxes.size(), 1);
         EXPECT_EQ(t.dialogs.boxes[0].caption, "Error found!");
         EXPECT_TRUE(t.dialogs.boxes[0].text.contains(path));

@@ -100,7 +100,7 @@ TEST(LaunchOptions, NoLinkCheckAnswersLinkedWithoutProbingOrTouchingTheMarker) {
     t.ctx.hostNetwork.reset(network);
     LaunchResources resources;
     ASSERT_TRUE(ApplyLaunchOptions(options, t.ctx, resources, &text));
-    FirstActivation(t.ctx);
+    FirstActivation(t.program);
     QDir::setCurrent(previous);
 
     EXPECT_TRUE(t.dialogs.boxes.isEmpty());
@@ -121,7 +121,7 @@ TEST(LaunchOptions, DemoRunsTheProgramAgainstABuiltInModuleOnLoopback) {
     EXPECT_EQ(t.ctx.session.deviceIp, QStringLiteral("127.0.0.1"));
     EXPECT_EQ(t.ctx.session.tcpPort, resources.demo->port());
 
-    FirstActivation(t.ctx);
+    FirstActivation(t.program);
     LinkSupervisorTick(t.ctx);
     EXPECT_EQ(t.screen.main.label4.caption, QStringLiteral("rZL-K110 Tiny I/O Controller"));
 }

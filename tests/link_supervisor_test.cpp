@@ -29,7 +29,7 @@ struct Supervised : ::testing::Test {
 
     // The first activation's identify, answered.
     void identified() {
-        FirstActivation(t.ctx);
+        FirstActivation(t.program);
         ASSERT_EQ(events(1), QList<QByteArray>{kIdentify});
         ASSERT_TRUE(t.ctx.session.deviceIdentified);
     }

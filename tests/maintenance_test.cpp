@@ -26,7 +26,7 @@ const QString kConfirmReset = QStringLiteral("Reset to default setting, execute?
 struct ActionCase {
     const char* name;
     bool apSelected;
-    std::function<MaintenanceOutcome(Context&)> run;
+    std::function<MaintenanceOutcome(Program&)> run;
     QString confirmation;
     QString frame;        // hex, as the module receives it
     QString information;
@@ -67,7 +67,7 @@ TEST(Maintenance, YesSendsTheOneFrameAndReportsIt) {
         t.screen.setup.radioButton6 = a.apSelected;
         t.screen.setup.radioButton7 = !a.apSelected;
 
-        EXPECT_EQ(a.run(t.ctx), MaintenanceOutcome::Done);
+        EXPECT_EQ(a.run(t.program), MaintenanceOutcome::Done);
 
         EXPECT_EQ(hexFrames(sim), QStringList{a.frame});
         ASSERT_EQ(t.dialogs.boxes.size(), 2);
@@ -86,12 +86,12 @@ TEST(Maintenance, RepliesAreReadOnlyByTheExchange) {
     ASSERT_TRUE(sim.start());
     TestProgram t;
     t.target(sim.port());
-    ResetToDefault(t.ctx);
+    ResetToDefault(t.program);
     EXPECT_EQ(t.screen.main.statusBar2[0], "Flash Config been kill!");
     EXPECT_EQ(t.ctx.session.pendingCommand, 0);
 
     // The module answers the reboot too, but nothing reads it: 45 stays pending.
-    RebootDevice(t.ctx);
+    RebootDevice(t.program);
     EXPECT_EQ(t.ctx.session.pendingCommand, 45);
     EXPECT_EQ(t.ctx.session.rxFrame[4], 0x5E) << "the reset's reply is the last one read";
 }
@@ -121,7 +121,7 @@ TEST(Maintenance, NothingSentMeansNoInformationBox) {
             int linkChecks = 0;
             if (sit.situation == Situation::NotLinked) t.ctx.linkCheck = [&] { ++linkChecks; return false; };
 
-            EXPECT_EQ(a.run(t.ctx), sit.outcome);
+            EXPECT_EQ(a.run(t.program), sit.outcome);
 
             EXPECT_TRUE(sim.receivedFrames().isEmpty());
             ASSERT_GE(t.dialogs.boxes.size(), 1);
@@ -153,7 +153,7 @@ TEST(Maintenance, ACommandTakenWithoutAReplyIsSent) {
         TestProgram t;
         t.target(module.port());
 
-        EXPECT_EQ(ResetToDefault(t.ctx), MaintenanceOutcome::Done);
+        EXPECT_EQ(ResetToDefault(t.program), MaintenanceOutcome::Done);
 
         ASSERT_EQ(t.dialogs.boxes.size(), 2);
         EXPECT_EQ(t.dialogs.boxes[1].caption, "Information");

@@ -119,7 +119,7 @@ TEST_F(ProtocolWindowTest, ShowsEveryFrameAndLogLineNewestLast) {
     SendIdentify(t.ctx);  // before the view exists
     window.showProtocol();
     SendPoll(t.ctx);      // while it is open
-    t.screen.log(QStringLiteral("Wait RX Timeout!"));
+    t.ctx.log(QStringLiteral("Wait RX Timeout!"));
 
     const QStringList shown = shownLines();
     ASSERT_EQ(shown.size(), 5) << lines()->toPlainText().toStdString();
@@ -136,7 +136,7 @@ TEST_F(ProtocolWindowTest, ShowsEveryFrameAndLogLineNewestLast) {
 
 TEST_F(ProtocolWindowTest, CopyTakesTheSelectionOrEverythingAndSaveWritesEveryLine) {
     SendIdentify(t.ctx);
-    t.screen.log(QStringLiteral("Get DI Counter done!!"));
+    t.ctx.log(QStringLiteral("Get DI Counter done!!"));
     ProtocolWindow* view = window.showProtocol();
     const QString all = lines()->toPlainText();
 

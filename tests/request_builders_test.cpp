@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "core/context.h"
+#include "ui/screen_display.h"
 #include "filestore/retry_timer.h"
 #include "protocol/request_builders.h"
 #include "tests/support/fakes.h"
@@ -26,7 +27,8 @@ struct World {
     Screen screen;
     RecordingDialogs dialogs;
     ManualClock clock;
-    Context ctx{screen, dialogs, clock};
+    ScreenDisplay display{screen, dialogs};
+    Context ctx{display, clock};
     QList<QByteArray> sent;
     int dispatched = 0;
     int linkChecks = 0;
@@ -67,11 +69,11 @@ TEST_F(RequestBuilders, EachBuilderSendsItsFrame) {
         {"SendImageActivate", [](World& w) { w.ctx.transfer.imageByteSum = 294; SendImageActivate(w.ctx); },
          frame({0x26, 0x00, 0x00, 0x01, 0x26}), Delivery::SendOnly, false},
         {"SendReboot", [](World& w) { SendReboot(w.ctx); }, frame({0x2D}), Delivery::SendOnly, true},
-        {"SendWifiMode AP", [](World& w) { w.screen.setup.radioButton6 = true; SendWifiMode(w.ctx); },
+        {"SendWifiMode AP", [](World& w) { SendWifiMode(w.ctx, true); },
          frame({0x30, 2}), Delivery::Immediate, true},
-        {"SendWifiMode Station", [](World& w) { w.ctx.session.txFrame[5] = 9; SendWifiMode(w.ctx); },
+        {"SendWifiMode Station", [](World& w) { w.ctx.session.txFrame[5] = 9; SendWifiMode(w.ctx, false); },
          frame({0x30, 0}), Delivery::Immediate, true},
-        {"SendWebKey", [](World& w) { w.ctx.webKey = "ab\xE9" "de"; SendWebKey(w.ctx); },
+        {"SendWebKey", [](World& w) { SendWebKey(w.ctx, "ab\xE9" "de"); },
          frame({0x32, 5, 'a', 'b', 0xE9, 'd', 'e'}), Delivery::Immediate, true},
         {"SendResetDefaults", [](World& w) { SendResetDefaults(w.ctx, 1); }, frame({0x5E, 1}), Delivery::Immediate, true},
         {"QueueCounterRead", [](World& w) { QueueCounterRead(w.ctx); }, frame({0x60, 0, 0}), Delivery::Queued, false},
@@ -127,8 +129,8 @@ TEST_F(RequestBuilders, QueueParameterSlotsCarryOverToLaterQueuedRequests) {
 TEST_F(RequestBuilders, LinkCheckFirstBuildersDoNothingWhenTheCheckFails) {
     const std::pair<const char*, std::function<void(Context&)>> builders[] = {
         {"SendReboot", [](Context& c) { SendReboot(c); }},
-        {"SendWifiMode", [](Context& c) { SendWifiMode(c); }},
-        {"SendWebKey", [](Context& c) { SendWebKey(c); }},
+        {"SendWifiMode", [](Context& c) { SendWifiMode(c, true); }},
+        {"SendWebKey", [](Context& c) { SendWebKey(c, "abcde"); }},
         {"SendResetDefaults", [](Context& c) { SendResetDefaults(c, 1); }},
         {"SendModbusNotice", [](Context& c) { SendModbusNotice(c); }},
     };
@@ -136,8 +138,6 @@ TEST_F(RequestBuilders, LinkCheckFirstBuildersDoNothingWhenTheCheckFails) {
         SCOPED_TRACE(name);
         World w(peer.port());
         w.linked = false;
-        w.ctx.webKey = "abcde";
-        w.screen.setup.radioButton6 = true;
         w.ctx.session.pendingCommand = 216;
         w.ctx.session.retryCount = 2;
         const auto before = w.ctx.session.txFrame;

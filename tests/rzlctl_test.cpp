@@ -314,7 +314,7 @@ TEST_F(RzlctlTest, WatchEndsWhenPollsKeepFailing) {
         QString reason;
     } cases[] = {
         {FaultMode::Reject, {"--max-failures", "5"}, 5, "reply not accepted (status 21)"},
-        {FaultMode::Garbage, {"--max-failures", "5"}, 5, "InValid Header package!"},
+        {FaultMode::Garbage, {"--max-failures", "5"}, 5, "the module's reply was not valid (another signature)"},
         {FaultMode::Reject, {"--max-failures", "2", "--count", "9"}, 2, "reply not accepted (status 21)"},
     };
     for (const auto& c : cases) {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/screen.h"
+#include "ui/screen.h"
 
 TEST(ScreenTest, HiddenLogKeepsOnlyTheNewestLines) {
     rzl::Screen screen;

@@ -216,14 +216,14 @@ struct InputCase {
     BoxIcon icon = BoxIcon::Error;
 };
 
-void checkInputs(WriteResult (*operation)(Context&), const QList<InputCase>& cases) {
+void checkInputs(WriteResult (*operation)(Program&), const QList<InputCase>& cases) {
     World w;
     for (const InputCase& c : cases) {
         SCOPED_TRACE(c.what);
         w.t.dialogs.boxes.clear();
         w.t.dialogs.answers = {false};
         c.fill(w.view);
-        const WriteResult result = operation(w.ctx);
+        const WriteResult result = operation(w.t.program);
         ASSERT_EQ(w.boxes().size(), 1);
         if (c.error.isEmpty()) {
             EXPECT_EQ(result.outcome, WriteOutcome::Cancelled);
@@ -373,7 +373,7 @@ TEST(SettingsWrites, AFailedStepEndsTheOperationWithOneErrorBox) {
     struct Case {
         const char* what;
         std::function<void(World&)> arrange;
-        WriteResult (*operation)(Context&);
+        WriteResult (*operation)(Program&);
         WriteOutcome outcome;
         int arrivals;          // what the module took in before the failure
         QString errorStart;    // the error box names the file or command
@@ -425,7 +425,7 @@ TEST(SettingsWrites, AFailedStepEndsTheOperationWithOneErrorBox) {
         c.arrange(w);
         w.t.screen.setup.gauge.position = 4;  // an earlier write's full bar
 
-        const WriteResult result = c.operation(w.ctx);
+        const WriteResult result = c.operation(w.t.program);
 
         EXPECT_EQ(result.outcome, c.outcome);
         ASSERT_EQ(w.boxes().size(), 2) << "the confirmation and one error box";
@@ -459,7 +459,7 @@ TEST(SettingsWrites, ACommandTakenWithoutAReplyIsSent) {
     World w;
     w.view.edit6 = "abc";
     w.sim.setFault(FaultMode::Close);
-    const WriteResult result = WebKeyWrite(w.ctx);
+    const WriteResult result = WebKeyWrite(w.t.program);
     EXPECT_EQ(result.outcome, WriteOutcome::Done) << result.message.toStdString();
     ASSERT_EQ(w.boxes().size(), 2);
     EXPECT_EQ(w.boxes()[1].caption, "Information");
@@ -482,7 +482,7 @@ TEST(SettingsWrites, AMissedModbusNoticeKeepsTheInformationBox) {
         w.view.edit7 = "503";
         w.view.edit11 = "30";
         arrange(w);
-        const WriteResult result = ModbusWrite(w.ctx);
+        const WriteResult result = ModbusWrite(w.t.program);
         EXPECT_EQ(result.outcome, WriteOutcome::Done);
         ASSERT_EQ(w.boxes().size(), 2);
         EXPECT_EQ(w.boxes()[1].caption, "Information");
@@ -501,7 +501,7 @@ TEST(SettingsWrites, FailedLinkCheckEndsSilently) {
     struct Case {
         const char* what;
         std::function<void(SetupView&)> fill;
-        WriteResult (*operation)(Context&);
+        WriteResult (*operation)(Program&);
         int passingChecks;  // link checks that pass before the one that fails
         int arrivals;
     };
@@ -515,7 +515,7 @@ TEST(SettingsWrites, FailedLinkCheckEndsSilently) {
         int checks = 0;
         w.ctx.linkCheck = [&] { return checks++ < c.passingChecks; };
         c.fill(w.view);
-        EXPECT_EQ(c.operation(w.ctx).outcome, WriteOutcome::NotLinked);
+        EXPECT_EQ(c.operation(w.t.program).outcome, WriteOutcome::NotLinked);
         ASSERT_EQ(w.boxes().size(), 1);
         EXPECT_TRUE(w.boxes()[0].confirmation);
         QThread::msleep(50);
@@ -527,7 +527,7 @@ TEST(SettingsWrites, NoAtTheConfirmationSendsNothing) {
     World w;
     w.view.edit5 = "Roof";
     w.t.dialogs.answers = {false};
-    EXPECT_EQ(LocationWrite(w.ctx).outcome, WriteOutcome::Cancelled);
+    EXPECT_EQ(LocationWrite(w.t.program).outcome, WriteOutcome::Cancelled);
     EXPECT_EQ(w.boxes().size(), 1);
     EXPECT_EQ(w.sim.connectionCount(), 0);
 }

@@ -5,6 +5,7 @@
 
 #include "tests/support/reply_frames.h"
 #include "tests/support/test_program.h"
+#include "ui/setup/settings_fields.h"
 
 namespace rzl::test {
 namespace {

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 
 #include "core/context.h"
+#include "ui/screen_display.h"
 #include "protocol/tcp_exchange.h"
 #include "tests/support/fakes.h"
 #include "tests/support/full_backlog_listener.h"
@@ -31,7 +32,8 @@ struct World {
     Screen screen;
     RecordingDialogs dialogs;
     ManualClock clock;
-    Context ctx{screen, dialogs, clock};
+    ScreenDisplay display{screen, dialogs};
+    Context ctx{display, clock};
     QList<int> dispatched;
     QList<QPair<bool, QByteArray>> tapped;
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/context.h"
+#include "ui/screen_display.h"
 #include "core/time_text.h"
 #include "protocol/request_builders.h"
 #include "tests/support/fakes.h"
@@ -24,13 +25,14 @@ TEST(TrafficRecordTest, ExchangesAndLogLinesArriveInOrderWithTheRequestsName) {
     Screen screen;
     RecordingDialogs dialogs;
     ManualClock clock;
-    Context ctx(screen, dialogs, clock);
+    ScreenDisplay display{screen, dialogs};
+    Context ctx(display, clock);
     ctx.session.deviceIp = QStringLiteral("127.0.0.1");
     ctx.session.tcpPort = peer.port();
     ctx.traffic.now = [] { return kNoon; };
 
     SendIdentify(ctx);
-    screen.log(QStringLiteral("Wait RX Timeout!"));
+    ctx.log(QStringLiteral("Wait RX Timeout!"));
 
     QStringList lines;
     for (const TrafficEntry& entry : ctx.traffic.entries()) lines.append(TrafficLine(entry));

@@ -17,7 +17,7 @@
 #include "tests/support/test_program.h"
 #include "ui/setup/settings_backup.h"
 #include "ui/setup/settings_writes.h"
-#include "ui/setup/tform2.h"
+#include "ui/setup/settings_fields.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ void AddressField(const QByteArray& bytes) {
     t.ctx.linkCheck = [&checks] { ++checks; return true; };
     const QString before = t.ctx.session.deviceIp;
     t.screen.main.edit2 = Text(bytes);
-    const bool changed = ChangeTargetAddress(t.ctx);
+    const bool changed = !ChangeTargetAddress(t.ctx, t.screen.main.edit2).has_value();
     Require(changed == TargetSubnetPrefix(t.screen.main.edit2).has_value(), "the address change disagrees with its parser");
     Require(changed ? t.ctx.session.deviceIp == t.screen.main.edit2 : t.ctx.session.deviceIp == before,
             "the target is not what the address change says");
@@ -125,7 +125,7 @@ void SettingsWriteFields(const QByteArray& bytes) {
     const QList<QByteArray> parts = bytes.mid(2).split('\0');
     const auto field = [&parts](int i) { return i < parts.size() ? Text(parts[i]) : QString(); };
     SetupView& v = t.screen.setup;
-    WriteResult (*operation)(Context&) = nullptr;
+    WriteResult (*operation)(Program&) = nullptr;
     switch (static_cast<std::uint8_t>(bytes[0]) % 6) {
     case 0:
         v.edit1 = field(0), v.edit2 = field(1), v.radioButton1 = flags & 1, v.radioButton2 = !(flags & 1);
@@ -144,7 +144,7 @@ void SettingsWriteFields(const QByteArray& bytes) {
     case 4: v.edit5 = field(0), operation = &LocationWrite; break;
     default: v.edit7 = field(0), v.edit11 = field(1), operation = &ModbusWrite; break;
     }
-    const WriteResult result = operation(t.ctx);
+    const WriteResult result = operation(t.program);
     RequireStoppedBeforeSending(t, result, checks);
     if (result.outcome != WriteOutcome::Cancelled) return;
     // What got as far as the question is what the module can store.
@@ -180,14 +180,19 @@ void SettingsCommandLine(const QByteArray& bytes) {
         Require(!problem.isEmpty(), "a settings command refused without saying what it takes");
         return;
     }
-    Require(command.name == args.value(0) && command.operation && command.fill, "a settings command parsed incomplete");
+    Require(command.name == args.value(0), "a settings command parsed incomplete");
     test::TestProgram t;
     OnLoopbackOnly(t);
     int checks = 0;
     t.ctx.linkCheck = [&checks] { ++checks; return true; };
     t.dialogs.answers = {false, false, false};
-    command.fill(t.screen.setup);
-    RequireStoppedBeforeSending(t, command.operation(t.ctx), checks);
+    const Checked<cli::PreparedWrite> write = cli::PrepareSettingsWrite(command, [&t](const QString& line) { t.ctx.log(line); });
+    if (!write.ok()) {
+        Require(write.problem.shown(), "a settings command refused its values without an error box");
+        return;
+    }
+    Require(!t.dialogs.confirm(write.value->confirmation, QStringLiteral("Confirm")), "the confirmation was not asked");
+    Require(checks == 0, "a settings command ran the link check before its confirmation");
 }
 
 void SettingsBackupFile(const QByteArray& bytes) {

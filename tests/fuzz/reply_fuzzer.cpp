@@ -10,6 +10,7 @@
 
 #include "core/io_panel.h"
 #include "protocol/model_catalogue.h"
+#include "protocol/reply.h"
 #include "protocol/reply_dispatcher.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/support/test_program.h"
@@ -56,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s.retryPending = true;
     ctx.transfer.imageByteSum = 0;  // the checksum seed's sum: a match takes the reboot path
 
-    if (!ReplyIsComplete(s, command, reply)) return 0;  // read as missing, and sent again
+    if (!ReplyIsComplete(command, reply, s.signature)) return 0;  // read as missing, and sent again
     std::fill_n(s.rxFrame.begin(), kRxClearedBytes, 0);
     std::copy(reply.begin(), reply.end(), s.rxFrame.begin());
     s.exchangeBusy = true;

@@ -9,7 +9,8 @@
 #include <functional>
 #include <optional>
 
-#include "core/screen.h"
+#include "core/clock.h"
+#include "ui/screen.h"
 
 namespace rzl::test {
 

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "app/program.h"
+#include "ui/program.h"
 #include "tests/support/fakes.h"
 
 namespace rzl::test {

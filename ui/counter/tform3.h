@@ -5,14 +5,14 @@
 
 namespace rzl {
 
-class Context;
+struct Program;
 
 class TForm3 : public QObject {
     Q_OBJECT
 public:
     static constexpr const char* kCaption = "Digital Input Counter ";
 
-    explicit TForm3(Context& ctx);
+    explicit TForm3(Program& program);
 
     void FormActivate();            // rows DI4..DI7 usable only with all eight inputs
     void FormClose();               // resume polling
@@ -20,7 +20,7 @@ public:
     void ClearClick(int input);     // SpeedButton1..8 clear DI0..DI7, then re-read
 
 private:
-    Context& ctx_;
+    Program& p_;
 };
 
 }  // namespace rzl

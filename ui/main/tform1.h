@@ -6,14 +6,14 @@
 
 namespace rzl {
 
-class Context;
+struct Program;
 
 class TForm1 : public QObject {
     Q_OBJECT
 public:
     static constexpr const char* kCaption = "rZL-Ctrl V1.30(20200213)";
 
-    explicit TForm1(Context& ctx);
+    explicit TForm1(Program& program);
 
     void FormCreate();        // palette, no-module look, polling on, Timer3 restarted
     void FormActivate();      // first activation: marker file, link check, first identify
@@ -32,7 +32,14 @@ public:
     QTimer timer3;
 
 private:
-    Context& ctx_;
+    Program& p_;
 };
+
+// The main window's first activation: the working directory, the marker file (CheckBox1 ticked
+// when it is there), the link check, then the first identify queued or the user told why not.
+void FirstActivation(Program& program);
+
+// "ACR Disable" (CheckBox1) changed: the link check off or on, the marker file made or deleted.
+void MarkerCheckBoxClicked(Program& program);
 
 }  // namespace rzl

@@ -37,7 +37,7 @@ SearchRow RowOf(const ScanAnswer& a) {
 
 }  // namespace
 
-ModuleSearch::ModuleSearch(Context& ctx, std::function<void(const QString&)> target)
+ModuleSearch::ModuleSearch(Context& ctx, Screen& screen, std::function<void(const QString&)> target)
     : recentFile(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
                  QStringLiteral("/recent-modules.ini")),
       networks([&ctx](QString* why) {
@@ -48,6 +48,7 @@ ModuleSearch::ModuleSearch(Context& ctx, std::function<void(const QString&)> tar
           return ranges;
       }),
       ctx_(ctx),
+      screen_(screen),
       target_(std::move(target)) {}
 
 ModuleSearch::~ModuleSearch() = default;
@@ -62,7 +63,7 @@ void ModuleSearch::open() {
     if (ranges.isEmpty()) {
         v.problem = why.isEmpty() ? QStringLiteral("No IPv4 network on this PC's adapters; type a range such as 10.0.0.0/24")
                                   : QStringLiteral("Cannot read this PC's network adapters: ") + why;
-        ctx_.screen.changed();
+        screen_.changed();
         return;
     }
     search();
@@ -89,7 +90,7 @@ void ModuleSearch::search() {
         const auto range = ParseScanRange(part.trimmed(), &why);
         if (!range) {
             v.problem = why;
-            ctx_.screen.changed();
+            screen_.changed();
             return;
         }
         addresses += HostAddresses(*range);
@@ -98,7 +99,7 @@ void ModuleSearch::search() {
     addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
     if (addresses.isEmpty()) {
         v.problem = QStringLiteral("Type a range such as 10.0.0.0/24");
-        ctx_.screen.changed();
+        screen_.changed();
         return;
     }
     // Rows of an earlier sweep go; the recent modules stay, not yet seen in this one.
@@ -106,14 +107,14 @@ void ModuleSearch::search() {
     v.searching = true;
     v.done = 0;
     v.total = static_cast<int>(addresses.size());
-    ctx_.screen.changed();
+    screen_.changed();
 
     options_.port = ctx_.session.tcpPort;  // the port the program talks to
     scanner_ = std::make_unique<NetworkScanner>(options_);
     scanner_->onProgress = [this](int done, int total, int) {
         view().done = done;
         view().total = total;
-        ctx_.screen.changed();
+        screen_.changed();
     };
     scanner_->onAnswer = [this](const ScanAnswer& answer) { take(answer); };
     scanner_->onFinished = [this] { finished(); };
@@ -134,7 +135,7 @@ void ModuleSearch::take(const ScanAnswer& answer) {
         });
         rows.insert(at, row);
     }
-    ctx_.screen.changed();
+    screen_.changed();
 }
 
 void ModuleSearch::finished() {
@@ -149,7 +150,7 @@ void ModuleSearch::finished() {
     for (const HostResult& host : s.oddHosts)
         parts.append(QStringLiteral("%1 %2").arg(AddressText(host.address), HostOutcomeText(host.outcome, options_.timeoutMs)));
     v.summary = parts.join(QStringLiteral("\n"));
-    ctx_.screen.changed();
+    screen_.changed();
 }
 
 void ModuleSearch::close() {
@@ -215,7 +216,7 @@ void ModuleSearch::saveRecent(const QList<SearchRow>& recent) const {
 
 QString ModuleSearch::rowsText(const QList<int>& indexes) const {
     QStringList lines;
-    const QList<SearchRow>& rows = ctx_.screen.search.rows;
+    const QList<SearchRow>& rows = screen_.search.rows;
     for (int i : indexes) {
         if (i < 0 || i >= rows.size()) continue;
         const SearchRow& r = rows[i];
@@ -225,7 +226,7 @@ QString ModuleSearch::rowsText(const QList<int>& indexes) const {
 }
 
 QString ModuleSearch::webPage(int index) const {
-    const QList<SearchRow>& rows = ctx_.screen.search.rows;
+    const QList<SearchRow>& rows = screen_.search.rows;
     if (index < 0 || index >= rows.size()) return {};
     return QStringLiteral("http://%1/").arg(rows[index].address);
 }

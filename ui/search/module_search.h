@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/context.h"
+#include "ui/screen.h"
 #include "protocol/scanner.h"
 
 namespace rzl {
@@ -17,7 +18,7 @@ public:
     static constexpr int kRecentKept = 10;
 
     // `target` makes an address the program's target (as typing it and pressing Static IP).
-    ModuleSearch(Context& ctx, std::function<void(const QString& address)> target);
+    ModuleSearch(Context& ctx, Screen& screen, std::function<void(const QString& address)> target);
     ~ModuleSearch();
 
     // Where the recent modules are kept (an INI file); tests point it elsewhere.
@@ -42,7 +43,7 @@ public:
     QString webPage(int row) const;
 
 private:
-    SearchView& view() { return ctx_.screen.search; }
+    SearchView& view() { return screen_.search; }
     void loadRecent();
     void saveRecent(const QList<SearchRow>& recent) const;
     QList<SearchRow> readRecent() const;
@@ -50,6 +51,7 @@ private:
     void finished();
 
     Context& ctx_;
+    Screen& screen_;
     std::function<void(const QString&)> target_;
     std::unique_ptr<NetworkScanner> scanner_;
     ScanOptions options_;

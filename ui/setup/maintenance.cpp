@@ -2,75 +2,73 @@
 
 #include <functional>
 
-#include "core/context.h"
-#include "protocol/request_builders.h"
-#include "protocol/tcp_exchange.h"
+#include "protocol/module_commands.h"
+#include "ui/operation_texts.h"
+#include "ui/program.h"
+#include "ui/setup/settings_fields.h"
 
 namespace rzl {
 
 namespace {
 
-constexpr std::uint8_t kResetDefaultsValue = 1;
-
-struct Action {
-    QString confirmation;
-    QString name;         // names the action in the error box
-    QString information;  // shown once the command went out
-};
-
-QString reason(const ExchangeOutcome& outcome) {
-    switch (outcome.result) {
-    case ExchangeResult::NoConnection: return QString::fromLatin1(kConnectTimeoutText);
-    case ExchangeResult::Busy: return QStringLiteral("another request to the device is still running");
-    case ExchangeResult::ConnectionLost: return QStringLiteral("the connection broke before the reply");
-    default: return QStringLiteral("the command could not be written");
-    }
+// Confirm, send (the core's command runs the link check), report. The information box says
+// that the command went out, so it is shown only then; a failed link check has already said why.
+MaintenanceOutcome run(Program& p, const QString& confirmation, Maintenance action,
+                       const std::function<OperationResult()>& send) {
+    if (!p.dialogs.confirm(confirmation, QStringLiteral("Confirm"))) return MaintenanceOutcome::Cancelled;
+    const OperationResult result = send();
+    if (result.end == OperationResult::End::NotLinked) return MaintenanceOutcome::NotLinked;
+    const Box box = MaintenanceBox(action, result);
+    p.dialogs.message(box.text, box.caption, box.icon);
+    return result.done() ? MaintenanceOutcome::Done : MaintenanceOutcome::Failed;
 }
 
-// Confirm, send (the builder runs the link check), report. The information box says that the
-// command went out, so it is shown only then; a failed link check has already said why.
-MaintenanceOutcome run(Context& ctx, const Action& action, const std::function<ExchangeOutcome()>& send) {
-    if (!ctx.dialogs.confirm(action.confirmation, QStringLiteral("Confirm"))) return MaintenanceOutcome::Cancelled;
-    const ExchangeOutcome sent = send();
-    if (sent.result == ExchangeResult::NotLinked) return MaintenanceOutcome::NotLinked;
-    if (!sent.delivered()) {
-        ctx.dialogs.message(action.name + QStringLiteral(" fail,\n    . ") + reason(sent) + QStringLiteral("."),
-                            QStringLiteral("Error found!"), BoxIcon::Error);
-        return MaintenanceOutcome::Failed;
-    }
-    ctx.dialogs.message(action.information, QStringLiteral("Information"), BoxIcon::Information);
-    return MaintenanceOutcome::Done;
+void showBox(Program& p, const Box& box) {
+    if (box.shown()) p.dialogs.message(box.text, box.caption, box.icon);
 }
 
 }  // namespace
 
-MaintenanceOutcome SwitchWifiMode(Context& ctx) {
-    const QString mode = ctx.screen.setup.radioButton6 ? QStringLiteral("AP Mode") : QStringLiteral("Station Mode");
-    const Action action{QStringLiteral("Modify Wi-Fi Mode, execute?\n    . Wi-Fi Mode: ") + mode +
-                            QStringLiteral(".\n    . Device will Reboot immediately!"),
-                        QStringLiteral("Wi-Fi Mode write"),
-                        QStringLiteral("Wi-Fi Mode write complete,\n    . Reboot complete.")};
-    return run(ctx, action, [&] { return SendWifiMode(ctx); });
+MaintenanceOutcome SwitchWifiMode(Program& p) {
+    const bool ap = p.screen.setup.radioButton6;
+    return run(p, WifiModeConfirmation(ap), Maintenance::WifiMode, [&] { return SetWifiMode(p.ctx, ap); });
 }
 
-MaintenanceOutcome ResetToDefault(Context& ctx) {
-    const Action action{QStringLiteral("Reset to default setting, execute?\n    . Device will Reboot immediately!"),
-                        QStringLiteral("Reset default"),
-                        QStringLiteral("Reset default complete,\n    . Reboot complete.")};
-    return run(ctx, action, [&] { return SendResetDefaults(ctx, kResetDefaultsValue); });
+MaintenanceOutcome ResetToDefault(Program& p) {
+    return run(p, ResetConfirmation(), Maintenance::Reset, [&] { return ResetSettings(p.ctx); });
 }
 
-MaintenanceOutcome RebootDevice(Context& ctx) {
-    const Action action{QStringLiteral("Reboot device, execute?"), QStringLiteral("Reboot device"),
-                        QStringLiteral("Reboot complete.")};
-    return run(ctx, action, [&] { return SendReboot(ctx); });
+MaintenanceOutcome RebootDevice(Program& p) {
+    return run(p, RebootConfirmation(), Maintenance::Reboot, [&] { return Reboot(p.ctx); });
 }
 
-FirmwareOutcome StartFirmwareUpdate(Context& ctx, const QString& path, const FirmwareProgress& progress) {
-    if (!ctx.dialogs.confirm(QStringLiteral("F/W Update, execute?"), QStringLiteral("Confirm")))
-        return FirmwareOutcome::Cancelled;
-    if (!ctx.linkCheck()) return FirmwareOutcome::NotLinked;
-    return path.isEmpty() ? UpdateFirmware(ctx, progress) : UpdateFirmwareFrom(ctx, path, progress);
+FirmwareOutcome UpdateFirmwareFrom(Program& p, const QString& path, const FirmwareProgress& progress) {
+    const FirmwareResult result = UpdateFirmwareImage(p.ctx, path, progress);
+    showBox(p, FirmwareBox(result, path));
+    using Stop = FirmwareResult::Stop;
+    switch (result.stoppedAt) {
+    case Stop::None: return result.controllerFamily ? FirmwareOutcome::Queried : FirmwareOutcome::Activated;
+    case Stop::Unreadable:
+    case Stop::TooLarge: return FirmwareOutcome::Refused;
+    case Stop::Stopped: return FirmwareOutcome::Cancelled;
+    case Stop::Header: return FirmwareOutcome::HeaderFailed;
+    case Stop::Stream: return FirmwareOutcome::StreamFailed;
+    case Stop::Closing: break;
+    }
+    return FirmwareOutcome::ClosingFailed;
+}
+
+FirmwareOutcome UpdateFirmware(Program& p, const FirmwareProgress& progress) {
+    const std::optional<QString> path =
+        p.dialogs.openFile(QString::fromLatin1(kImageFilter), QString::fromLatin1(kImageDefaultExtension));
+    if (!path) return FirmwareOutcome::Cancelled;
+    return UpdateFirmwareFrom(p, *path, progress);
+}
+
+FirmwareOutcome StartFirmwareUpdate(Program& p, const QString& path, const FirmwareProgress& progress) {
+    if (!p.dialogs.confirm(FirmwareConfirmation(), QStringLiteral("Confirm"))) return FirmwareOutcome::Cancelled;
+    if (!p.ctx.linkCheck()) return FirmwareOutcome::NotLinked;
+    return path.isEmpty() ? UpdateFirmware(p, progress) : UpdateFirmwareFrom(p, path, progress);
 }
 
 }  // namespace rzl

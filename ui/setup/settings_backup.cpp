@@ -7,7 +7,7 @@
 
 #include "protocol/identify_reply.h"
 #include "protocol/text_codec.h"
-#include "ui/setup/tform2.h"
+#include "ui/setup/settings_fields.h"
 
 namespace rzl {
 

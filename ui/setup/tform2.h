@@ -6,14 +6,14 @@
 
 namespace rzl {
 
-class Context;
+struct Program;
 
 class TForm2 : public QObject {
     Q_OBJECT
 public:
     static constexpr const char* kCaption = "rZL.Setup";
 
-    explicit TForm2(Context& ctx);
+    explicit TForm2(Program& program);
 
     void FormCreate();
     void FormShow();       // the window was opened: its next activation fills the fields
@@ -38,16 +38,9 @@ public:
     bool operationRunning() const { return operationRunning_; }
 
 private:
-    Context& ctx_;
+    Program& p_;
     bool fillOnActivate_ = false;  // opened, and not yet filled since
     bool operationRunning_ = false;  // held by SetupOperation
 };
-
-// A dotted IPv4 address of four decimal groups, each 0..255 (leading zeros allowed).
-bool IsValidIpText(const QString& text);
-
-// Text IsValidIpText accepted, each group read as decimal and written without leading zeros
-// ("010.0.0.005" is "10.0.0.5"): the address the module is given.
-QString NormalIpText(const QString& text);
 
 }  // namespace rzl

@@ -4,7 +4,7 @@
 
 #include <QColor>
 
-#include "core/colour.h"
+#include "ui/colour.h"
 
 namespace rzl {
 

@@ -4,7 +4,8 @@
 
 #include <QPointer>
 
-#include "core/screen.h"
+#include "core/clock.h"
+#include "ui/screen.h"
 
 class QDialog;
 class QWidget;

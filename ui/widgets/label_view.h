@@ -3,7 +3,7 @@
 
 #include <QWidget>
 
-#include "core/views.h"
+#include "ui/views.h"
 
 class QLabel;
 

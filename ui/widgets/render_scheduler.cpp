@@ -1,6 +1,6 @@
 #include "ui/widgets/render_scheduler.h"
 
-#include "core/screen.h"
+#include "ui/screen.h"
 
 namespace rzl {
 

@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/program.h"
+#include "ui/program.h"
 #include "ui/widgets/activation_watch.h"
 #include "ui/widgets/fonts.h"
 #include "ui/widgets/label_view.h"
@@ -26,7 +26,7 @@ constexpr QRect kRefresh{330, 21, 24, 24};
 
 CounterWindow::CounterWindow(Program& program, QWidget* parent)
     : QDialog(parent, kFixedDialogFlags),
-      ctx_(program.ctx),
+      screen_(program.screen),
       form_(program.form3) {
     setObjectName(QStringLiteral("TForm3"));
     setWindowTitle(QString::fromLatin1(TForm3::kCaption));
@@ -66,14 +66,14 @@ CounterWindow::CounterWindow(Program& program, QWidget* parent)
     for (int n = 0; n + 1 < 8; ++n) setTabOrder(clears_[n], clears_[n + 1]);
     setTabOrder(clears_[7], image2_);
 
-    new RenderScheduler(ctx_.screen, [this] { render(); }, this);
+    new RenderScheduler(screen_, [this] { render(); }, this);
     new ActivationWatch(this, [this] { form_.FormActivate(); });
     connect(this, &QDialog::finished, this, [this] { form_.FormClose(); });
     render();
 }
 
 void CounterWindow::render() {
-    const CounterView& view = ctx_.screen.counter;
+    const CounterView& view = screen_.counter;
     for (int n = 0; n < 8; ++n) {
         if (values_[n]->text() != view.values[n]) values_[n]->setText(view.values[n]);
         const bool usable = n < 4 || view.upperRowsEnabled;

@@ -10,7 +10,7 @@ class QPushButton;
 
 namespace rzl {
 
-class Context;
+class Screen;
 class PictureButton;
 class TForm3;
 struct Program;
@@ -26,7 +26,7 @@ public:
     void render();
 
 private:
-    Context& ctx_;
+    Screen& screen_;
     TForm3& form_;
     std::array<QLabel*, 8> captions_{};
     std::array<QLabel*, 8> values_{};

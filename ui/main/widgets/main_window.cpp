@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QShortcut>
 
-#include "app/program.h"
+#include "ui/program.h"
 #include "ui/main/widgets/protocol_window.h"
 #include "ui/search/widgets/search_window.h"
 #include "ui/widgets/activation_watch.h"
@@ -121,6 +121,7 @@ MainWindow::MainWindow(Program& program, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       ctx_(program.ctx),
+      screen_(program.screen),
       form_(program.form1),
       search_(program.search) {
     setObjectName(QStringLiteral("TForm1"));
@@ -185,7 +186,7 @@ void MainWindow::build() {
     memo1_ = Place(new QPlainTextEdit(this), "Memo1");
     memo1_->setReadOnly(true);
     memo1_->setMaximumBlockCount(Screen::kMemoLines);
-    for (const QString& line : ctx_.screen.main.memo1) memo1_->appendPlainText(line);
+    for (const QString& line : screen_.main.memo1) memo1_->appendPlainText(line);
     memo1_->hide();
 
     // Tab goes top to bottom, left to right: the status group, the counter picture, the outputs.
@@ -196,7 +197,7 @@ void MainWindow::build() {
 }
 
 void MainWindow::wire() {
-    scheduler_ = new RenderScheduler(ctx_.screen, [this] { render(); }, this);
+    scheduler_ = new RenderScheduler(screen_, [this] { render(); }, this);
     new ActivationWatch(this, [this, done = false]() mutable {
         // Only the first activation matters to the main window.
         if (done) return;
@@ -211,10 +212,10 @@ void MainWindow::wire() {
     connect(image3_, &PictureButton::clicked, this, [this] { form_.Image3Click(); });
     connect(image4_, &PictureButton::clicked, this, [this] { form_.Image4Click(); });
     connect(speedButton5_, &QPushButton::clicked, this, [this] { form_.SpeedButton5Click(); });
-    connect(&ctx_.screen, &Screen::logged, memo1_, &QPlainTextEdit::appendPlainText);
-    connect(edit2_, &QLineEdit::textEdited, this, [this](const QString& text) { ctx_.screen.main.edit2 = text; });
+    connect(&screen_, &Screen::logged, memo1_, &QPlainTextEdit::appendPlainText);
+    connect(edit2_, &QLineEdit::textEdited, this, [this](const QString& text) { screen_.main.edit2 = text; });
     connect(checkBox1_, &QCheckBox::clicked, this, [this](bool checked) {
-        ctx_.screen.main.checkBox1 = checked;
+        screen_.main.checkBox1 = checked;
         form_.CheckBox1Click();
     });
 
@@ -234,13 +235,13 @@ void MainWindow::wire() {
     });
     // An address typed and taken with Static IP is kept among the recent modules.
     connect(speedButton5_, &QPushButton::clicked, this, [this] {
-        if (ctx_.session.deviceIp == ctx_.screen.main.edit2.trimmed()) search_.remember(ctx_.session.deviceIp);
+        if (ctx_.session.deviceIp == screen_.main.edit2.trimmed()) search_.remember(ctx_.session.deviceIp);
     });
     setAccessibleDescription(QStringLiteral("Ctrl+L shows the protocol view, Ctrl+F finds modules"));
 }
 
 SearchWindow* MainWindow::showSearch() {
-    if (!searchWindow_) searchWindow_ = new SearchWindow(ctx_.screen, search_, this);
+    if (!searchWindow_) searchWindow_ = new SearchWindow(screen_, search_, this);
     searchWindow_->openAndSearch();
     return searchWindow_;
 }
@@ -252,7 +253,7 @@ ProtocolWindow* MainWindow::showProtocol() {
 }
 
 void MainWindow::render() {
-    const MainView& view = ctx_.screen.main;
+    const MainView& view = screen_.main;
 
     ShowLabel(label4_, view.label4, false);
     ShowLabel(label5_, view.label5, false);

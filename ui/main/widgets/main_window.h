@@ -17,6 +17,7 @@ class QPushButton;
 namespace rzl {
 
 class Context;
+class Screen;
 class PanelStatusBar;
 class PictureButton;
 class ModuleSearch;
@@ -48,6 +49,7 @@ private:
     void wire();
 
     Context& ctx_;
+    Screen& screen_;
     TForm1& form_;
     ModuleSearch& search_;
     RenderScheduler* scheduler_ = nullptr;

@@ -15,7 +15,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "core/screen.h"
+#include "ui/screen.h"
 #include "ui/search/module_search.h"
 #include "ui/widgets/render_scheduler.h"
 

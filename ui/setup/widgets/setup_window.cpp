@@ -8,7 +8,7 @@
 #include <QRadioButton>
 #include <QShowEvent>
 
-#include "app/program.h"
+#include "ui/program.h"
 #include "ui/widgets/activation_watch.h"
 #include "ui/widgets/colours.h"
 #include "ui/widgets/fonts.h"
@@ -216,7 +216,7 @@ QWidget* Make(const Slot& slot, QWidget* parent) {
 
 SetupWindow::SetupWindow(Program& program, QWidget* parent)
     : QDialog(parent, kFixedDialogFlags),
-      ctx_(program.ctx),
+      screen_(program.screen),
       form_(program.form2) {
     setObjectName(QStringLiteral("TForm2"));
     setWindowTitle(QString::fromLatin1(TForm2::kCaption));
@@ -261,18 +261,18 @@ void SetupWindow::build() {
 }
 
 void SetupWindow::wire() {
-    new RenderScheduler(ctx_.screen, [this] { render(); }, this);
+    new RenderScheduler(screen_, [this] { render(); }, this);
     new ActivationWatch(this, [this] { form_.FormActivate(); });
     connect(this, &QDialog::finished, this, [this] { form_.FormClose(); });
 
     for (const TextField& edit : kEdits) {
         connect(findChild<QLineEdit*>(QLatin1String(edit.name)), &QLineEdit::textEdited, this,
-                [this, field = edit.field](const QString& text) { ctx_.screen.setup.*field = text; });
+                [this, field = edit.field](const QString& text) { screen_.setup.*field = text; });
     }
     for (const FlagField& choice : kChoices) {
         auto* button = findChild<QAbstractButton*>(QLatin1String(choice.name));
         connect(button, &QAbstractButton::toggled, this, [this, field = choice.field](bool on) {
-            if (!rendering_) ctx_.screen.setup.*field = on;
+            if (!rendering_) screen_.setup.*field = on;
         });
     }
     connect(findChild<QCheckBox*>(QStringLiteral("CheckBox1")), &QCheckBox::clicked, this, [this] {
@@ -291,7 +291,7 @@ void SetupWindow::showEvent(QShowEvent* event) {
 }
 
 void SetupWindow::render() {
-    const SetupView& view = ctx_.screen.setup;
+    const SetupView& view = screen_.setup;
     rendering_ = true;
     for (const TextField& edit : kEdits) {
         auto* widget = findChild<QLineEdit*>(QLatin1String(edit.name));

@@ -6,7 +6,7 @@
 
 namespace rzl {
 
-class Context;
+class Screen;
 class TForm2;
 struct Program;
 
@@ -27,7 +27,7 @@ private:
     void build();
     void wire();
 
-    Context& ctx_;
+    Screen& screen_;
     TForm2& form_;
     bool rendering_ = false;  // widget signals raised by render() are not the user's
 };

@@ -1,13 +1,21 @@
 #pragma once
-// What the three windows show. The core writes these records; the widgets render them
-// and write back only what the user types or ticks. The CLI and the tests read them.
+// What the windows show: one record per window, written by ScreenDisplay from the core's events
+// and by the windows' behaviour (TForm1, TForm2, TForm3, ModuleSearch); the widgets render them
+// and write back only what the user types or ticks. The core never reads them.
+//
+// Glossary. The records keep the form and control names of the windows' original design
+// (TForm1 the main window, TForm2 the setup window, TForm3 the counter window; Label4, Edit8,
+// RadioButton6, StatusBar2, Memo1, CGauge1...), because the module's documentation, its users'
+// notes and this program's tests speak of the controls by those names: "the address in Edit2",
+// "StatusBar2 says Connect Timeout". Each field says what the control holds. The widgets carry
+// the same names as object names, so a test or a screen reader finds "StatusBar2" as well.
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <array>
 
-#include "core/colour.h"
+#include "ui/colour.h"
 
 namespace rzl {
 

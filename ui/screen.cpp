@@ -1,4 +1,4 @@
-#include "core/screen.h"
+#include "ui/screen.h"
 
 namespace rzl {
 

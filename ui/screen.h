@@ -1,12 +1,13 @@
 #pragma once
-// The one seam between the core and whatever shows it: the records of the three windows,
-// change notices, and the user-facing calls (message boxes, file dialog, modal windows).
+// The windows' records (ui/views.h) with change notices, and the user-facing calls (message
+// boxes, file dialog, modal windows). ScreenDisplay writes the core's events into the records;
+// the widgets render them; rzlctl listens to the status line and the log.
 
 #include <QObject>
 #include <QString>
 #include <optional>
 
-#include "core/views.h"
+#include "ui/views.h"
 
 namespace rzl {
 
@@ -46,15 +47,6 @@ public:
     // Shows the setup or counter window modally and returns when it is closed.
     virtual void showSetupModal() = 0;
     virtual void showCounterModal() = 0;
-};
-
-// Blocking pauses and the event pump used while the single thread waits on a socket.
-class Clock {
-public:
-    virtual ~Clock() = default;
-    virtual void pause(int milliseconds) = 0;
-    // Runs pending events (timers, clicks) in the middle of a wait. Tests and the CLI may do nothing.
-    virtual void pump() = 0;
 };
 
 }  // namespace rzl
