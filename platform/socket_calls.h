@@ -3,6 +3,7 @@
 // (socket_calls_posix.cpp, socket_calls_windows.cpp). Every call here returns at once or waits
 // at most the time it is given; the deadlines and the slices are the connection's.
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -42,8 +43,8 @@ Transfer Receive(Handle socket, char* into, std::int64_t capacity);
 // Bytes of the `written` ones that the peer has not acknowledged yet (still queued here or on
 // the way); nothing when this system cannot tell.
 std::optional<std::int64_t> Unacknowledged(Handle socket, std::int64_t written);
-// Sleeps one slice; true when it passed whole (false when a signal cut it short).
-bool Pause(int milliseconds);
+// Sleeps about `time` (a signal may cut it short; Windows sleeps whole milliseconds).
+void Pause(std::chrono::microseconds time);
 void Close(Handle socket);
 // The system's text for an error code, in its 8-bit encoding, without a closing full stop.
 std::string ErrorText(int code);

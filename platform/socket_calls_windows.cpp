@@ -120,10 +120,7 @@ std::optional<std::int64_t> Unacknowledged(Handle socket, std::int64_t written) 
     return notSent + info.BytesInFlight;
 }
 
-bool Pause(int milliseconds) {
-    Sleep(static_cast<DWORD>(milliseconds));
-    return true;
-}
+void Pause(std::chrono::microseconds time) { Sleep(static_cast<DWORD>((time.count() + 999) / 1000)); }
 
 void Close(Handle socket) {
     closesocket(socketOf(socket));

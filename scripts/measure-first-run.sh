@@ -74,8 +74,9 @@ measure() {
     mount -t tmpfs tmpfs "$chroot/dev/shm"
     mount -t tmpfs tmpfs "$chroot/tmp"
     exec chroot "$chroot" env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-      bash -c "$1"' measure "$chroot" "cd /root/rzl-ctrl && start=\$(date +%s.%N) && { $command; } >/root/$name.log 2>&1;
-      status=\$?; echo \$(date +%s.%N) \$start \$status >/root/$name.time" || true
+      bash -c "$1"' measure "$chroot" "cd /root/rzl-ctrl && start=\$(date +%s.%N) && SECONDS=0 &&
+      { { $command; } 2>&1; echo \$? >/root/$name.status; } | while IFS= read -r line; do echo \"\$SECONDS \$line\"; done >/root/$name.log;
+      echo \$(date +%s.%N) \$start \$(cat /root/$name.status) >/root/$name.time; times >/root/$name.cpu" || true
   local end start status
   read -r end start status <"$chroot/root/$name.time"
   local seconds downloads
@@ -83,6 +84,15 @@ measure() {
   downloads=$(du -sm "$chroot/var/cache/apt/archives" | cut -f1)
   printf '%-5s %d min %02d s (exit %s; %s MiB of packages downloaded; load before %s, after %s)\n' \
     "$name" $((seconds / 60)) $((seconds % 60)) "$status" "$downloads" "$load" "$(cut -d' ' -f1-3 /proc/loadavg)"
+  # Where the time went, from the seconds each line of output came at.
+  awk -v total="$seconds" '
+    !build && / \[1\/[0-9]+\] / { build = $1 }
+    / \[[0-9]+\/[0-9]+\] / { built = $1 }
+    END { printf "      packages %d s, build %d s, then %d s to the end\n", build, built - build, total - built }' \
+    "$chroot/root/$name.log"
+  # The processor time it took (user and system, of all its processes): what an idle machine
+  # with the same cores would need at least, whatever else ran beside it.
+  awk 'NR == 2 { printf "      processor time: user %s, system %s\n", $1, $2 }' "$chroot/root/$name.cpu"
   cp "$chroot/root/$name.log" "$work/$name.log"
   [ "$name" != run ] || cp "$chroot/root/first-run-main.png" "$work/" 2>/dev/null || true
   tail -n 3 "$work/$name.log" | sed 's/^/      /'

@@ -123,6 +123,38 @@ TEST(WriteStall, OnlyALinkThatStopsTakingDataIsGivenUp) {
     EXPECT_LT(stall.ms, 30000) << "long before the reader gives up itself (41 s)";
 }
 
+// The wait for the module's acknowledgements looks at the send queue far more often than every
+// 10 ms near its start, but pumps the program's events only every 10 ms, and not at every look.
+TEST(StreamDrain, TheProgramRunsEverySliceWhileTheQueueDrainsNotAtEveryLook) {
+    constexpr qint64 kBytes = 1024 * 1024;
+    PacedReader reader(8 * 1024 * 1024);  // about 125 ms for the whole
+    ASSERT_TRUE(reader.start());
+    ManualClock clock;
+    TcpClient client(clock);
+    const QByteArray data(kBytes, '\x5A');
+    ASSERT_TRUE(client.connectTo(QStringLiteral("127.0.0.1"), reader.port(), 3000)) << client.error().toStdString();
+    ASSERT_TRUE(client.write(data.constData(), data.size())) << client.error().toStdString();
+
+    QElapsedTimer timer;
+    QList<qint64> pumps;  // microseconds from the start of the wait
+    clock.onPump = [&] { pumps.append(timer.nsecsElapsed() / 1000); };
+    qint64 last = -1;
+    timer.start();
+    EXPECT_TRUE(client.waitUntilAcknowledged(kBytes, [&last](qint64 acknowledged) { last = acknowledged; }))
+        << client.error().toStdString();
+    const qint64 waited = timer.nsecsElapsed() / 1000;
+
+    EXPECT_EQ(last, kBytes);
+    if (waited > 20000) {
+        EXPECT_FALSE(pumps.isEmpty()) << "a wait of " << waited << " µs never let the program run";
+    }
+    qint64 previous = 0;
+    for (const qint64 at : pumps) {
+        EXPECT_GE(at - previous, 9900) << "the program ran again after " << at - previous << " µs";
+        previous = at;
+    }
+}
+
 TEST(TransferGuard, KeepsOtherExchangesOffUntilReleased) {
     LoopbackPeer peer(PeerMode::Answer, QByteArray("\x5A\x35\x77\xA5\x5F\x06", 6));
     ASSERT_TRUE(peer.start());

@@ -53,9 +53,13 @@ missing=$(grep -vxF -f "$work/test.list" "$work/run.list" || true)
 [ -z "$missing" ] || fail "test lacks what run installs: $missing"
 
 if command -v apt-cache >/dev/null && apt-cache show cmake >/dev/null 2>&1; then
-  for package in $(sort -u "$work"/*.list); do
-    apt-cache show --no-all-versions "$package" >/dev/null 2>&1 || fail "no Debian package $package"
-  done
+  packages=$(sort -u "$work"/*.list)
+  # shellcheck disable=SC2086  # one name a word
+  if ! apt-cache show --no-all-versions $packages >/dev/null 2>&1; then
+    for package in $packages; do
+      apt-cache show --no-all-versions "$package" >/dev/null 2>&1 || fail "no Debian package $package"
+    done
+  fi
 else
   echo "apt's package lists are not here: the names are not checked against them"
 fi
