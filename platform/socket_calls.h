@@ -40,6 +40,9 @@ int PendingError(Handle socket);
 int RefusedCode();
 Transfer Send(Handle socket, const char* data, std::int64_t size);
 Transfer Receive(Handle socket, char* into, std::int64_t capacity);
+// Sends the end of the stream after what was written (reading stays possible): 0, or the
+// system's error code.
+int EndSending(Handle socket);
 // Bytes of the `written` ones that the peer has not acknowledged yet (still queued here or on
 // the way); nothing when this system cannot tell.
 std::optional<std::int64_t> Unacknowledged(Handle socket, std::int64_t written);

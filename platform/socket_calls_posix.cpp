@@ -84,6 +84,8 @@ std::optional<std::int64_t> Unacknowledged(Handle socket, std::int64_t) {
     return queued;
 }
 
+int EndSending(Handle socket) { return ::shutdown(fdOf(socket), SHUT_WR) == 0 ? 0 : errno; }
+
 void Pause(std::chrono::microseconds time) {
     const timespec span{static_cast<time_t>(time.count() / 1000000), static_cast<long>(time.count() % 1000000 * 1000)};
     ::nanosleep(&span, nullptr);

@@ -120,6 +120,8 @@ std::optional<std::int64_t> Unacknowledged(Handle socket, std::int64_t written) 
     return notSent + info.BytesInFlight;
 }
 
+int EndSending(Handle socket) { return shutdown(socketOf(socket), SD_SEND) == 0 ? 0 : WSAGetLastError(); }
+
 void Pause(std::chrono::microseconds time) { Sleep(static_cast<DWORD>((time.count() + 999) / 1000)); }
 
 void Close(Handle socket) {

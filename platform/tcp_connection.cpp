@@ -111,6 +111,12 @@ bool TcpConnection::write(const char* data, std::int64_t size) {
     return true;
 }
 
+bool TcpConnection::finishSending() {
+    if (!isOpen()) return fail(error_.empty() ? "Not connected" : error_);
+    if (const int code = sockets::EndSending(socket_); code != 0) return fail(sockets::ErrorText(code));
+    return true;
+}
+
 std::int64_t TcpConnection::unacknowledged() const {
     if (!isOpen()) return 0;
     return sockets::Unacknowledged(socket_, written_).value_or(0);

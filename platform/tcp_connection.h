@@ -33,6 +33,11 @@ public:
     // Bytes written that the peer has not acknowledged yet: still in this PC's send queue or on
     // the way. 0 when closed, or when the system cannot tell.
     std::int64_t unacknowledged() const;
+    // Tells the peer that nothing follows what was written (reading stays possible). A peer
+    // acknowledges that end at once, with every byte before it, where it may otherwise hold back
+    // the acknowledgement of the last bytes for tens of milliseconds (delayed acknowledgement).
+    // False, with the reason in error(), when the connection has failed.
+    bool finishSending();
     // Waits until the peer has acknowledged every byte written, telling `acknowledged` how many
     // of `written` it has as the queue drains. False, with the reason in error(), when the
     // connection fails first or the queue has not shrunk for 10 s.
