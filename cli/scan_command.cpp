@@ -78,6 +78,7 @@ QString HostOutcomeKey(HostOutcome outcome) {
     case HostOutcome::ConnectionRefused: return QStringLiteral("connection-refused");
     case HostOutcome::Rejected: return QStringLiteral("refused");
     case HostOutcome::Closed: return QStringLiteral("closed");
+    case HostOutcome::ClosedMidReply: return QStringLiteral("closed-mid-reply");
     case HostOutcome::NoReplyInTime: return QStringLiteral("silent");
     case HostOutcome::TooSlow: return QStringLiteral("too-slow");
     case HostOutcome::Garbage: return QStringLiteral("garbage");

@@ -49,6 +49,7 @@ QString HostOutcomeText(HostOutcome outcome, int timeoutMs) {
     case HostOutcome::ConnectionRefused: return QStringLiteral("refused the connection");
     case HostOutcome::Rejected: return QStringLiteral("accepted, and refused the request");
     case HostOutcome::Closed: return QStringLiteral("accepted, then closed without a reply");
+    case HostOutcome::ClosedMidReply: return QStringLiteral("accepted, then closed in the middle of a reply");
     case HostOutcome::NoReplyInTime:
         return QStringLiteral("accepted, no reply within %1 ms (silent, or slower: raise --timeout-ms)").arg(timeoutMs);
     case HostOutcome::TooSlow:
@@ -121,11 +122,12 @@ HostOutcome NetworkScanner::classify(const Probe& probe, bool isModule) const {
     // A module's header with another status: it said no.
     if (probe.reply.size() > start.size() && probe.reply.startsWith(start) && probe.reply.at(start.size()) != char(kStatusAccepted))
         return HostOutcome::Rejected;
-    // The start of a proper reply, cut off by the deadline: a module, but a slow one.
+    // The start of a proper reply, cut off: by the deadline, a module but a slow one; by a
+    // close, one that broke off (more time would not help).
     start += char(kStatusAccepted);
     const qsizetype compared = std::min(start.size(), probe.reply.size());
-    if (probe.timedOut && probe.reply.size() < identify::kReplyLength && probe.reply.left(compared) == start.left(compared))
-        return HostOutcome::TooSlow;
+    if (probe.reply.size() < identify::kReplyLength && probe.reply.left(compared) == start.left(compared))
+        return probe.timedOut ? HostOutcome::TooSlow : HostOutcome::ClosedMidReply;
     return HostOutcome::Garbage;
 }
 

@@ -46,6 +46,7 @@ enum class HostOutcome {
     ConnectionRefused,  // a host, but nothing on the port (counted, not listed)
     Rejected,     // accepted, and refused the request with a status
     Closed,       // accepted, then closed without a reply
+    ClosedMidReply,  // accepted, then closed after part of a reply
     NoReplyInTime,  // accepted, nothing within the deadline: silent, or slower than the deadline
     TooSlow,      // accepted, part of a reply within the deadline
     Garbage,      // accepted, and answered something that is not an identify reply

@@ -218,6 +218,27 @@ TEST(KeyboardAndScreenReader, EscapeClosesTheChildWindows) {
     }
 }
 
+// Enter and Return in the counter window clear nothing, wherever the focus is: no Clear button is
+// the window's default, and a focused one takes Space only.
+TEST(KeyboardAndScreenReader, EnterInTheCounterWindowClearsNoCounter) {
+    sim::SimulatorThread module{sim::SimOptions{}};
+    ASSERT_TRUE(module.start());
+    TestProgram t;
+    t.target(module.port());
+    t.ctx.session.diMask = 0xFF;  // every row usable
+    CounterWindow counter(t.program);
+    ShowActive(counter);
+    for (const char* focus : {"", "SpeedButton1", "SpeedButton6", "Image2"}) {
+        SCOPED_TRACE(*focus ? focus : "the focus the window opens with");
+        if (*focus) counter.findChild<QWidget*>(QLatin1String(focus))->setFocus();
+        module.clearReceived();
+        Key(Qt::Key_Return);
+        Key(Qt::Key_Enter, Qt::KeypadModifier);
+        Settle();
+        for (const QByteArray& frame : module.receivedFrames()) EXPECT_NE(frame.at(4), char(97)) << frame.toHex(' ').toStdString();
+    }
+}
+
 // A picture button with the focus: Enter and Return press it as Space does, and a dotted frame
 // shows where the keyboard is; without the focus the picture is as drawn.
 TEST(KeyboardAndScreenReader, APictureButtonTakesKeysAndShowsItsFocus) {

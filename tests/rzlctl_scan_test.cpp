@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/loopback_modules.h"
+#include "tests/support/loopback_peer.h"
 #include "tests/support/rzlctl_run.h"
 
 namespace {
@@ -109,6 +110,26 @@ TEST(RzlctlScanSummary, NamesEveryHostThatAnsweredWrongly) {
                                      "127.0.0.7 closed"}));
     EXPECT_EQ(result["tried"].toInt(), 14);
     EXPECT_EQ(result["connectionsRefused"].toInt(), 8);
+}
+
+// A host that starts an identify reply and closes long before the deadline broke off; it is not
+// slow, and a longer --timeout-ms would not help. Cut after the header, and one byte short.
+TEST(RzlctlScanSummary, AReplyCutOffByACloseIsNotTooSlow) {
+    QByteArray whole = QByteArray::fromHex("5A3577A52106B0");  // signature, identify, accepted, model
+    whole.append(198 - whole.size(), '\0');
+    for (const int cut : {6, 197}) {
+        SCOPED_TRACE(cut);
+        rzl::test::LoopbackPeer peer(rzl::test::PeerMode::AnswerAndClose, whole.left(cut));
+        ASSERT_TRUE(peer.start());
+        const CliRun run = rzl::test::RunRzlctl(
+            {"--json", "scan", "127.0.0.1", "--port", QString::number(peer.port()), "--timeout-ms", "5000"});
+        EXPECT_EQ(run.exitCode, 3) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("127.0.0.1        accepted, then closed in the middle of a reply")) << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains("--timeout-ms")) << run.err.toStdString();
+        const QJsonArray hosts = QJsonDocument::fromJson(run.out.toUtf8()).object()["details"].toObject()["otherHosts"].toArray();
+        EXPECT_EQ(QJsonDocument(hosts).toJson(QJsonDocument::Compact).toStdString(),
+                  QStringLiteral(R"([{"address":"127.0.0.1","outcome":"closed-mid-reply","replyBytes":%1}])").arg(cut).toStdString());
+    }
 }
 
 // With too few descriptors some addresses cannot be tried: the sweep says how many were, and

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "sim/simulator.h"
+#include "tests/support/file_frames.h"
 #include "tests/support/result_shape.h"
 
 namespace rzl::test {
@@ -48,6 +49,15 @@ public:
             read();
         }
         return this->lines().size() >= lines;
+    }
+    // Reads until standard error holds `text` `count` times (or the watch ends, or time is up).
+    bool untilError(const QString& text, int count = 1, int timeoutMs = 20000) {
+        const QDeadlineTimer deadline(timeoutMs);
+        while (err_.count(text) < count && process_.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+            process_.waitForReadyRead(20);
+            read();
+        }
+        return err_.count(text) >= count;
     }
     void signal(int number) { ::kill(static_cast<pid_t>(process_.processId()), number); }
     int finished(int timeoutMs = 10000) {
@@ -128,6 +138,31 @@ TEST(RzlctlWatch, ARestartIsOneRowAndTheWatchGoesOn) {
     EXPECT_EQ(watch.finished(), 130);
 }
 
+// A restart that changes nothing still has its state written after the outage's row: a script
+// tells from it what the module came back with. The outage ends there: the good polls after it
+// write nothing, and the next outage counts its failures afresh, in a row.
+TEST(RzlctlWatch, AnOutageEndsWhenTheModuleAnswersAndTheSameStateFollowsIt) {
+    RestartingModule module;
+    ASSERT_TRUE(module.start());
+    Watch watch(module.port, {"--json", "--interval-ms", "200", "--max-failures", "4"});
+    ASSERT_TRUE(watch.until(1)) << watch.err().toStdString();
+    module.stop();
+    ASSERT_TRUE(watch.untilError("poll failed")) << watch.err().toStdString();
+    ASSERT_TRUE(module.comeBack(0x00));  // as it was before
+    ASSERT_TRUE(waitFor([&] { return module.sim->receivedFrames().size() >= 4; }, 10000)) << "several good polls";
+    module.stop();
+    EXPECT_EQ(watch.finished(), 2) << watch.err().toStdString();
+
+    QStringList events;
+    for (int line = 0; line < watch.lines().size(); ++line) events.append(watch.details(line)["event"].toString());
+    EXPECT_EQ(events, (QStringList{"change", "outage", "change", "outage"})) << watch.lines().join('\n').toStdString();
+    EXPECT_TRUE(watch.details(1)["recovered"].toBool());
+    for (const char* io : {"do", "di"}) EXPECT_EQ(watch.details(2)[io], watch.details(0)[io]) << io;
+    EXPECT_FALSE(watch.details(3)["recovered"].toBool());
+    EXPECT_EQ(watch.details(3)["failedPolls"].toInt(), 4);
+    EXPECT_EQ(watch.err().count("poll failed"), watch.details(1)["failedPolls"].toInt() + 4) << watch.err().toStdString();
+}
+
 // The log as CSV: the outage's row holds its start and end as an ISO 8601 interval, and no values.
 TEST(RzlctlWatch, InTheCsvAnOutageIsAnIntervalWithoutValues) {
     RestartingModule module;
@@ -195,8 +230,7 @@ TEST(RzlctlWatch, SignalsEndItWithTheirCodesAfterTheLastRow) {
         ASSERT_TRUE(watch.until(1)) << watch.err().toStdString();
         if (row.duringOutage) {
             module.stop();
-            const QDeadlineTimer deadline(10000);
-            while (!watch.err().contains("poll failed") && !deadline.hasExpired()) watch.until(2, 20);
+            watch.untilError("poll failed");
         }
         watch.signal(row.signal);
         EXPECT_EQ(watch.finished(), row.exitCode) << watch.err().toStdString();

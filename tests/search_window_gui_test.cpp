@@ -7,13 +7,18 @@
 #include <QDeadlineTimer>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "protocol/request_builders.h"
 #include "tests/support/gui_events.h"
 #include "tests/support/loopback_modules.h"
+#include "tests/support/loopback_peer.h"
 #include "tests/support/test_program.h"
 #include "ui/main/widgets/main_window.h"
 #include "ui/search/widgets/search_window.h"
@@ -137,6 +142,50 @@ TEST_F(SearchWindowTest, ChoosingARowTargetsThatModuleAndItIsRememberedAcrossARe
     EXPECT_EQ(restarted.tableColumn(window, 1), (QStringList{"rZL-K130 Tiny I/O Controller"}));
     EXPECT_EQ(restarted.tableColumn(window, 6), (QStringList{"recent, not seen in this search"}));
     EXPECT_TRUE(window->findChild<QLabel*>(QStringLiteral("Summary"))->text().contains("adapter list busy"));
+}
+
+// Twelve addresses taken with Static IP, one after another: the ten newest are kept, newest first,
+// in the settings file and in the search window.
+TEST(RecentModules, TwelveChosenTheTenNewestAreKeptNewestFirst) {
+    QTemporaryDir dir;
+    const QString recentFile = dir.filePath("recent-modules.ini");
+    SearchWorld w(recentFile, closedLoopbackPort());
+    w.t.program.search.networks = [](QString* why) {
+        *why = QStringLiteral("adapter list busy");  // no sweep: the recent modules only
+        return QStringList();
+    };
+    auto* address = w.main.findChild<QLineEdit*>(QStringLiteral("Edit2"));
+    QStringList newestFirst;
+    for (int n = 1; n <= 12; ++n) {
+        const QString typed = QStringLiteral("127.0.0.%1").arg(n);
+        address->selectAll();
+        Type(address, typed);
+        Click(w.main.findChild<QWidget*>(QStringLiteral("SpeedButton5")));
+        newestFirst.prepend(typed);
+    }
+    ASSERT_EQ(w.t.ctx.session.deviceIp, QStringLiteral("127.0.0.12"));
+    newestFirst = newestFirst.mid(0, 10);
+
+    QSettings file(recentFile, QSettings::IniFormat);
+    QStringList inFile;
+    const int size = file.beginReadArray(QStringLiteral("recent"));
+    for (int i = 0; i < size; ++i) {
+        file.setArrayIndex(i);
+        inFile.append(file.value(QStringLiteral("address")).toString());
+    }
+    EXPECT_EQ(inFile.join(' ').toStdString(), newestFirst.join(' ').toStdString());
+    SearchWindow* window = w.main.showSearch();
+    EXPECT_EQ(w.tableColumn(window, 0).join(' ').toStdString(), newestFirst.join(' ').toStdString());
+
+    // A click on the Address header sorts by address (by value, not as text).
+    QWidget* header = window->findChild<QTableWidget*>(QStringLiteral("Modules"))->horizontalHeader()->viewport();
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, QPointF(10, 5), header->mapToGlobal(QPointF(10, 5)), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(header, &event);
+    }
+    std::reverse(newestFirst.begin(), newestFirst.end());
+    EXPECT_EQ(w.tableColumn(window, 0).join(' ').toStdString(), newestFirst.join(' ').toStdString());
 }
 
 }  // namespace

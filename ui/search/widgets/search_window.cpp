@@ -64,8 +64,10 @@ SearchWindow::SearchWindow(Screen& screen, ModuleSearch& search, QWidget* parent
     table_->setHorizontalHeaderLabels(kColumns);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // In the records' order until the user sorts: the recent modules first, newest first, then
+    // the others by address.
+    table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     table_->setSortingEnabled(true);
-    table_->sortByColumn(0, Qt::AscendingOrder);
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setTabKeyNavigation(false);  // Tab leaves the table for the buttons
