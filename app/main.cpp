@@ -7,12 +7,13 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
-#include <cstdio>
 #include <exception>
 #include <optional>
 
 #include "app/desktop_arguments.h"
 #include "app/program.h"
+#include "core/standard_text.h"
+#include "platform/standard_streams.h"
 #include "sim/simulator.h"
 #include "ui/counter/widgets/counter_window.h"
 #include "ui/main/widgets/main_window.h"
@@ -23,7 +24,7 @@
 namespace {
 
 void ShowFault(const char* what) {
-    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(), QString::fromLocal8Bit(what));
+    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(), QString::fromUtf8(what));
 }
 
 // An exception from an event handler is shown and the loop goes on.
@@ -52,7 +53,7 @@ void GiveShowcaseState(rzl::sim::SimulatorThread& simulator) {
 }
 
 void Grab(QWidget* window, const QString& file) {
-    if (!window->grab().save(file, "PNG")) std::fprintf(stderr, "rzl-ctrl: cannot write %s\n", qPrintable(file));
+    if (!window->grab().save(file, "PNG")) rzl::WriteStandardText(stderr, QStringLiteral("rzl-ctrl: cannot write %1\n").arg(file));
     QCoreApplication::exit(0);  // also ends the loop of a modal window
 }
 
@@ -114,24 +115,28 @@ bool HasQtOptions(const QStringList& arguments) {
 
 // Prints what the arguments ask for; the exit code, or nothing when the program should run.
 std::optional<int> Answer(const rzl::ParsedArguments& parsed) {
+    // Started from a console window, a Windows program with windows has no standard streams.
+    if (parsed.result != rzl::ParseResult::Run) rzl::platform::UseParentConsole();
     return rzl::AnswerArguments(parsed, QStringLiteral("rzl-ctrl"), 2);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+    // Help, version and usage errors are answered before the application object exists, which
+    // needs a display. What the program runs with is read again from the application's own list,
+    // which on Windows comes from the UTF-16 command line: argv is in the ANSI code page there,
+    // which cannot hold every file name.
+    QStringList early;
+    for (int i = 0; i < argc; ++i) early.append(QString::fromLocal8Bit(argv[i]));
     rzl::DesktopArguments settings;
-    const bool qtOptions = HasQtOptions(arguments);
-    if (!qtOptions) {
-        if (const auto code = Answer(rzl::ParseDesktopArguments(arguments, settings))) return *code;
+    if (!HasQtOptions(early)) {
+        if (const auto code = Answer(rzl::ParseDesktopArguments(early, settings))) return *code;
     }
 
     Application app(argc, argv);
-    if (qtOptions) {
-        if (const auto code = Answer(rzl::ParseDesktopArguments(QCoreApplication::arguments(), settings))) return *code;
-    }
+    settings = {};
+    if (const auto code = Answer(rzl::ParseDesktopArguments(QCoreApplication::arguments(), settings))) return *code;
     QApplication::setApplicationName(QStringLiteral("rzl-ctrl"));
     QApplication::setStyle(QStringLiteral("Fusion"));
     rzl::InstallWindowFonts();

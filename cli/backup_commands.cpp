@@ -13,6 +13,7 @@
 
 #include "cli/controller.h"
 #include "cli/file_streams.h"
+#include "core/standard_text.h"
 #include "cli/settings_commands.h"
 #include "protocol/identify_reply.h"
 #include "protocol/model_catalogue.h"
@@ -124,8 +125,7 @@ ExitCode Controller::backup(const QString& path) {
     QString problem;
     if (toStandardOutput) {
         // Written like any result: a write that fails is found when standard output is closed (exit 6).
-        std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
-        std::fflush(stdout);
+        WriteStandardText(stdout, text);
     } else if (!WriteFile(path, text, &problem)) {
         return fail(Outcome::Invalid, QStringLiteral("cannot write %1: %2").arg(path, problem));
     }

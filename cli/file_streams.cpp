@@ -1,115 +1,61 @@
 #include "cli/file_streams.h"
 
-#include <QFile>
 #include <QSaveFile>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#ifdef _WIN32
-// Windows has no FIFOs that could block an open, and its descriptors are not inherited by
-// the programs this one starts (it starts none).
-#define O_NONBLOCK 0
-#define O_CLOEXEC 0
-#endif
+
+#include "platform/files.h"
 
 namespace rzl::cli {
 
 namespace {
 
-QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+std::string pathOf(const QString& path) { return path.toStdString(); }  // UTF-8, as the platform takes paths
 
-// Reads `fd` to its end or past `maxBytes`.
-std::optional<QByteArray> readAll(int fd, qint64 maxBytes, QString* problem) {
-    QByteArray bytes;
-    char chunk[4096];
-    while (bytes.size() <= maxBytes) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            *problem = systemError(errno);
-            return std::nullopt;
-        }
-        bytes.append(chunk, n);
-    }
-    return bytes;
-}
-
-bool writeAll(int fd, const QByteArray& bytes, QString* problem) {
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            *problem = systemError(errno);
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
+QByteArray bytesOf(const std::string& bytes) { return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())); }
 
 }  // namespace
 
 std::optional<QByteArray> ReadStandardInput(qint64 maxBytes, QString* problem) {
-    return readAll(STDIN_FILENO, maxBytes, problem);
+    std::string bytes, error;
+    if (platform::ReadStandardInput(maxBytes, bytes, error)) return bytesOf(bytes);
+    *problem = QString::fromStdString(error);
+    return std::nullopt;
 }
 
 std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes, QString* problem) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        *problem = systemError(errno);
-        return std::nullopt;
-    }
-    struct stat about {};
-    std::optional<QByteArray> bytes;
-    if (::fstat(fd, &about) != 0) {
-        *problem = systemError(errno);
-    } else if (!S_ISREG(about.st_mode)) {
+    std::string bytes, error;
+    switch (platform::ReadRegularFile(pathOf(path), maxBytes, bytes, error)) {
+    case platform::FileRead::Read: return bytesOf(bytes);
+    case platform::FileRead::NotRegular:
         *problem = QStringLiteral("not a regular file (- reads standard input)");
-    } else {
-        bytes = readAll(fd, maxBytes, problem);
+        return std::nullopt;
+    case platform::FileRead::Failed: break;
     }
-    ::close(fd);
-    return bytes;
+    *problem = QString::fromStdString(error);
+    return std::nullopt;
 }
 
 bool IsStandardOutput(const QString& path) {
-    if (path == QLatin1String("-")) return true;
-#ifdef _WIN32
-    // Windows reports no file identity through stat (st_ino is always 0): only "-" is known.
-    return false;
-#endif
-    struct stat file {}, out {};
-    return ::stat(QFile::encodeName(path).constData(), &file) == 0 && ::fstat(STDOUT_FILENO, &out) == 0 &&
-           file.st_dev == out.st_dev && file.st_ino == out.st_ino;
+    return path == QLatin1String("-") || platform::IsStandardOutputFile(pathOf(path));
 }
 
 bool WriteFile(const QString& path, const QByteArray& bytes, QString* problem) {
-    struct stat about {};
-    const QByteArray name = QFile::encodeName(path);
-    if (::stat(name.constData(), &about) != 0 || S_ISREG(about.st_mode)) {
+    if (platform::IsRegularOrMissing(pathOf(path))) {
         QSaveFile file(path);
         if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) return true;
         *problem = file.errorString();
         return false;
     }
-    // A FIFO nobody reads refuses at once instead of waiting for a reader.
-    const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        *problem = errno == ENXIO ? QStringLiteral("nothing reads from it") : systemError(errno);
+    std::string error;
+    switch (platform::WriteThrough(pathOf(path), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                                   error)) {
+    case platform::FileWrite::Written: return true;
+    case platform::FileWrite::NoReader:
+        *problem = QStringLiteral("nothing reads from it");
         return false;
+    case platform::FileWrite::Failed: break;
     }
-#ifndef _WIN32
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-#endif
-    const bool written = writeAll(fd, bytes, problem);
-    if (::close(fd) != 0 && written) {
-        *problem = systemError(errno);
-        return false;
-    }
-    return written;
+    *problem = QString::fromStdString(error);
+    return false;
 }
 
 }  // namespace rzl::cli

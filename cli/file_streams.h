@@ -16,7 +16,8 @@ std::optional<QByteArray> ReadStandardInput(qint64 maxBytes, QString* problem);
 // or device is refused at once instead of blocking until someone writes to it.
 std::optional<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes, QString* problem);
 
-// True when `path` is "-" or names the file standard output is open on (/dev/stdout).
+// True when `path` is "-" or names the file standard output is open on (/dev/stdout, or on
+// any system the file it was redirected to).
 bool IsStandardOutput(const QString& path);
 
 // Writes `bytes` to `path`: a new or regular file replaced whole (never half written), anything

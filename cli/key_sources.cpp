@@ -31,7 +31,7 @@ QString prompted(const QString& what) {
 QString FirstLine(const QByteArray& text) {
     QByteArray line = text.left(text.indexOf('\n') < 0 ? text.size() : text.indexOf('\n'));
     if (line.endsWith('\r')) line.chop(1);
-    return QString::fromLocal8Bit(line);
+    return QString::fromUtf8(line);
 }
 
 bool KeyReader::canAsk() const { return standardInputUser_.isEmpty() && StandardInputIsTerminal(); }

@@ -388,14 +388,14 @@ int Run(const QCoreApplication& app) {
 
 int main(int argc, char** argv) {
     if (const auto problem = GuardStandardStreams()) {
-        std::fprintf(stderr, "rzlctl: %s\n", problem->toLocal8Bit().constData());
+        PrintLine(stderr, QStringLiteral("rzlctl: ") + *problem);
         return kExitOutput;
     }
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("rzlctl"));
     const int code = Run(app);
     if (const auto problem = CloseStandardOutput()) {
-        std::fprintf(stderr, "rzlctl: %s\n", problem->toLocal8Bit().constData());
+        PrintLine(stderr, QStringLiteral("rzlctl: ") + *problem);
         return kExitOutput;
     }
     return code;

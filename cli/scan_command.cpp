@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "cli/controller.h"
+#include "cli/output_lines.h"
 #include "cli/stop_signals.h"
 #include "platform/terminal.h"
 #include "protocol/scan_range.h"
@@ -41,10 +42,11 @@ QString moduleLine(const ScanAnswer& a, int modelWidth) {
 }
 
 // One line on standard error, rewritten in place, at most ten times a second; where standard
-// error is no terminal (a log), a line every five seconds of a long sweep.
+// error is no terminal (a log), or one that would show the escape sequence as text, a line
+// every five seconds of a long sweep.
 class ProgressLine {
 public:
-    ProgressLine() : shown_(platform::IsTerminal(platform::StandardStream::Error)) { clock_.start(); }
+    ProgressLine() : escapes_(platform::StandardStream::Error), shown_(escapes_.active()) { clock_.start(); }
     void update(int done, int total, int found) {
         if (!shown_) {
             if (done < total && clock_.elapsed() >= 5000) {
@@ -65,6 +67,7 @@ public:
     }
 
 private:
+    platform::EscapeSequences escapes_;
     bool shown_;
     bool dirty_ = false;
     QElapsedTimer clock_;
@@ -121,7 +124,7 @@ ExitCode Controller::scan(const QString& rangeText) {
         for (const AdapterRange& a : AdapterScanRanges(c.probe)) {
             if (a.range.prefix > a.adapterPrefix)
                 printMessage(QStringLiteral("%1: its network /%2 is wider than /%3; scanning %4, the part around this PC's address")
-                                 .arg(QString::fromLocal8Bit(a.adapter))
+                                 .arg(QString::fromUtf8(a.adapter))
                                  .arg(a.adapterPrefix)
                                  .arg(kWidestAdapterPrefix)
                                  .arg(RangeText(a.range)));
@@ -151,8 +154,8 @@ ExitCode Controller::scan(const QString& rangeText) {
         scanner.onProgress = [&progress](int done, int total, int found) { progress.update(done, total, found); };
         if (options_.trace) {
             scanner.tap = [](std::uint32_t address, bool outgoing, const QByteArray& bytes) {
-                std::fprintf(stderr, "%s %s %s\n", qPrintable(AddressText(address)), outgoing ? ">>" : "<<",
-                             bytes.toHex(' ').toUpper().constData());
+                PrintLine(stderr, QStringLiteral("%1 %2 %3").arg(AddressText(address), outgoing ? ">>" : "<<",
+                                                                 QString::fromLatin1(bytes.toHex(' ').toUpper())));
             };
         }
         answers = scanner.run(addresses);

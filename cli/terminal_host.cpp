@@ -3,9 +3,10 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <cstdio>
-#include <iostream>
 #include <string>
 
+#include "cli/output_lines.h"
+#include "platform/standard_streams.h"
 #include "platform/terminal.h"
 
 namespace rzl::cli {
@@ -13,7 +14,7 @@ namespace rzl::cli {
 void TerminalDialogs::message(const QString& text, const QString& caption, BoxIcon) {
     if (beforePrinting) beforePrinting();
     const QString line = caption.isEmpty() || caption == text ? text : caption + QStringLiteral(": ") + text;
-    std::fprintf(stderr, "%s\n", qPrintable(hiddenKeys.apply(line)));
+    PrintLine(stderr, hiddenKeys.apply(line));
 }
 
 bool TerminalDialogs::confirm(const QString& text, const QString&) {
@@ -23,10 +24,10 @@ bool TerminalDialogs::confirm(const QString& text, const QString&) {
         return false;
     }
     if (beforePrinting) beforePrinting();
-    std::fprintf(stderr, "%s\nProceed? [y/N] ", qPrintable(hiddenKeys.apply(text)));
-    std::fflush(stderr);
+    WriteStandardText(stderr, hiddenKeys.apply(text) + QStringLiteral("\nProceed? [y/N] "));
     std::string answer;
-    if (!std::getline(std::cin, answer)) return false;
+    if (!platform::ReadLine(answer)) return false;
+    if (!answer.empty() && answer.back() == '\r') answer.pop_back();
     return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
 }
 
@@ -40,15 +41,14 @@ std::optional<QString> ReadHiddenLine(const QString& prompt) {
         // Echo is off before the prompt shows: a key typed the moment it appears is not echoed.
         const platform::HiddenTyping hidden;
         if (!hidden.active()) return std::nullopt;
-        std::fprintf(stderr, "%s", qPrintable(prompt));
-        std::fflush(stderr);
-        read = static_cast<bool>(std::getline(std::cin, line));
+        WriteStandardText(stderr, prompt);
+        read = platform::ReadLine(line);
     }
     // The Enter that ended the key was not shown: what follows starts on a line of its own.
     std::fputc('\n', stderr);
     if (!read) return std::nullopt;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    return QString::fromLocal8Bit(line.data(), static_cast<qsizetype>(line.size()));
+    return QString::fromStdString(line);
 }
 
 void TerminalClock::pause(int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); }

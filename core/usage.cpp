@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include "core/standard_text.h"
 #include "core/version.h"
 
 #include <cstdio>
@@ -179,14 +180,14 @@ std::optional<int> AnswerArguments(const ParsedArguments& parsed, const QString&
     case ParseResult::Run:
         return std::nullopt;
     case ParseResult::Error:
-        std::fputs(UsageErrorText(program, parsed.text).toLocal8Bit().constData(), stderr);
+        WriteStandardText(stderr, UsageErrorText(program, parsed.text));
         return usageError;
     case ParseResult::Help:
     case ParseResult::Version:
     case ParseResult::Manual:
         break;
     }
-    std::fputs(parsed.text.toLocal8Bit().constData(), stdout);
+    WriteStandardText(stdout, parsed.text);
     return 0;
 }
 

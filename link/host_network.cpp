@@ -27,7 +27,7 @@ public:
 
 private:
     static bool failed(const std::string& reason, QString* error) {
-        if (error) *error = QString::fromLocal8Bit(reason.data(), static_cast<qsizetype>(reason.size()));
+        if (error) *error = QString::fromStdString(reason);
         return false;
     }
 };

@@ -62,7 +62,7 @@ void RebuildConnectedList(NetworkSnapshot& probe) {
 
 std::uint8_t CountDeviceCandidates(NetworkSnapshot& probe, const QString& subnetPrefix) {
     probe.candidateCount = 0;
-    const QByteArray prefix = subnetPrefix.toLocal8Bit();
+    const QByteArray prefix = subnetPrefix.toUtf8();
     const int adapters = std::min<int>(probe.adapterCount, NetworkSnapshot::kMaxAdapters);
     const int connected = std::min<int>(probe.connectedCount, NetworkSnapshot::kMaxConnected);
     for (int c = 0; c < connected; ++c) {

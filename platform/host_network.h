@@ -1,7 +1,7 @@
 #pragma once
 // What this PC's network adapters and Wi-Fi interfaces are, as the system tells it. One file
 // per system: host_network_linux.cpp (getifaddrs, sysfs, nl80211), host_network_windows.cpp
-// (IP Helper and Native Wi-Fi). Texts are in the system's 8-bit encoding.
+// (IP Helper and Native Wi-Fi). Texts are in UTF-8.
 
 #include <array>
 #include <cstdint>

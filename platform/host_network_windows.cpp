@@ -1,6 +1,10 @@
 // The network facts on Windows: adapters from IP Helper (GetAdaptersAddresses), Wi-Fi
 // interfaces and their connection from Native Wi-Fi (the WLAN service). What the answers
 // mean is read in windows_network_answers.cpp.
+//
+// Native Wi-Fi's library is loaded when it is first needed, from the system folder only:
+// Windows Server has no wlanapi.dll until its Wireless LAN feature is installed, and a program
+// that imported it would not start there at all. Without it there is no Wi-Fi service to ask.
 #include "platform/host_network.h"
 
 #include <memory>
@@ -9,6 +13,48 @@
 #include "platform/windows_text.h"
 
 namespace rzl::platform {
+
+namespace {
+
+// The Native Wi-Fi calls the probe makes, found in wlanapi.dll.
+struct WlanLibrary {
+    decltype(&WlanOpenHandle) openHandle = nullptr;
+    decltype(&WlanCloseHandle) closeHandle = nullptr;
+    decltype(&WlanEnumInterfaces) enumInterfaces = nullptr;
+    decltype(&WlanQueryInterface) queryInterface = nullptr;
+    decltype(&WlanFreeMemory) freeMemory = nullptr;
+    std::string missing;  // why the calls cannot be made; empty when they can
+};
+
+template <typename Function>
+void find(HMODULE library, const char* name, Function& function) {
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+WlanLibrary loadWlanLibrary() {
+    WlanLibrary wlan;
+    // Loaded once and kept for the life of the program, as an import would be.
+    const HMODULE library = LoadLibraryExW(L"wlanapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!library) {
+        wlan.missing = WlanLibraryMissing(GetLastError());
+        return wlan;
+    }
+    find(library, "WlanOpenHandle", wlan.openHandle);
+    find(library, "WlanCloseHandle", wlan.closeHandle);
+    find(library, "WlanEnumInterfaces", wlan.enumInterfaces);
+    find(library, "WlanQueryInterface", wlan.queryInterface);
+    find(library, "WlanFreeMemory", wlan.freeMemory);
+    if (!wlan.openHandle || !wlan.closeHandle || !wlan.enumInterfaces || !wlan.queryInterface || !wlan.freeMemory)
+        wlan.missing = WlanLibraryMissing(GetLastError());
+    return wlan;
+}
+
+const WlanLibrary& wlanLibrary() {
+    static const WlanLibrary wlan = loadWlanLibrary();
+    return wlan;
+}
+
+}  // namespace
 
 bool ReadAdapters(std::vector<AdapterFacts>& adapters, std::string& error) {
     constexpr ULONG kFlags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
@@ -34,16 +80,21 @@ bool ReadAdapters(std::vector<AdapterFacts>& adapters, std::string& error) {
 }
 
 bool ReadWlanInterfaces(std::vector<WlanFacts>& interfaces, std::string& error) {
+    const WlanLibrary& wlan = wlanLibrary();
+    if (!wlan.missing.empty()) {
+        error = wlan.missing;
+        return false;
+    }
     DWORD version = 0;
     HANDLE client = nullptr;
-    if (const DWORD opened = WlanOpenHandle(2, nullptr, &version, &client); opened != ERROR_SUCCESS) {
+    if (const DWORD opened = wlan.openHandle(2, nullptr, &version, &client); opened != ERROR_SUCCESS) {
         error = WlanFailure("WlanOpenHandle", opened);
         return false;
     }
     WLAN_INTERFACE_INFO_LIST* list = nullptr;
-    if (const DWORD listed = WlanEnumInterfaces(client, nullptr, &list); listed != ERROR_SUCCESS) {
+    if (const DWORD listed = wlan.enumInterfaces(client, nullptr, &list); listed != ERROR_SUCCESS) {
         error = WlanFailure("WlanEnumInterfaces", listed);
-        WlanCloseHandle(client, nullptr);
+        wlan.closeHandle(client, nullptr);
         return false;
     }
     // Each interface's current connection; one that is not connected has none (the query fails
@@ -53,19 +104,19 @@ bool ReadWlanInterfaces(std::vector<WlanFacts>& interfaces, std::string& error) 
     for (DWORD i = 0; i < list->dwNumberOfItems; ++i) {
         void* data = nullptr;
         DWORD size = 0;
-        const DWORD queried = WlanQueryInterface(client, &entries[i].InterfaceGuid,
-                                                 wlan_intf_opcode_current_connection, nullptr, &size, &data, nullptr);
+        const DWORD queried = wlan.queryInterface(client, &entries[i].InterfaceGuid,
+                                                  wlan_intf_opcode_current_connection, nullptr, &size, &data, nullptr);
         if (queried != ERROR_SUCCESS || size < sizeof(WLAN_CONNECTION_ATTRIBUTES)) {
-            if (data) WlanFreeMemory(data);
+            if (data) wlan.freeMemory(data);
             data = nullptr;
         }
         connections.push_back(static_cast<const WLAN_CONNECTION_ATTRIBUTES*>(data));
     }
     interfaces = WlanFromAnswers(*list, connections);
     for (const WLAN_CONNECTION_ATTRIBUTES* connection : connections)
-        if (connection) WlanFreeMemory(const_cast<WLAN_CONNECTION_ATTRIBUTES*>(connection));
-    WlanFreeMemory(list);
-    WlanCloseHandle(client, nullptr);
+        if (connection) wlan.freeMemory(const_cast<WLAN_CONNECTION_ATTRIBUTES*>(connection));
+    wlan.freeMemory(list);
+    wlan.closeHandle(client, nullptr);
     return true;
 }
 

@@ -44,12 +44,13 @@ Transfer Receive(Handle socket, char* into, std::int64_t capacity);
 // system's error code.
 int EndSending(Handle socket);
 // Bytes of the `written` ones that the peer has not acknowledged yet (still queued here or on
-// the way); nothing when this system cannot tell.
+// the way); nothing when this system cannot tell. A connection that is gone (reset) never
+// reads as all acknowledged: PendingError then names the reason.
 std::optional<std::int64_t> Unacknowledged(Handle socket, std::int64_t written);
 // Sleeps about `time` (a signal may cut it short; Windows sleeps whole milliseconds).
 void Pause(std::chrono::microseconds time);
 void Close(Handle socket);
-// The system's text for an error code, in its 8-bit encoding, without a closing full stop.
+// The system's text for an error code, in UTF-8, without a closing full stop.
 std::string ErrorText(int code);
 
 }  // namespace rzl::platform::sockets

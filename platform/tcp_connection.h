@@ -7,7 +7,7 @@
 // socket is ready calls nothing. The wait for the peer's acknowledgements, which no socket
 // event announces, looks at the send queue in steps that grow with the wait (from 0.1 ms) and
 // calls `idle` every 10 ms.
-// Error texts are in the system's 8-bit encoding.
+// Error texts are in UTF-8.
 
 #include <cstdint>
 #include <functional>

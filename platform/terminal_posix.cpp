@@ -46,4 +46,11 @@ HiddenTyping::~HiddenTyping() {
     if (saved_) tcsetattr(STDIN_FILENO, TCSANOW, &saved_->before);
 }
 
+// A terminal interprets them itself.
+struct EscapeSequences::Saved {};
+
+EscapeSequences::EscapeSequences(StandardStream stream) : active_(IsTerminal(stream)) {}
+
+EscapeSequences::~EscapeSequences() = default;
+
 }  // namespace rzl::platform

@@ -47,4 +47,27 @@ HiddenTyping::~HiddenTyping() {
     if (saved_) SetConsoleMode(handleOf(StandardStream::Input), saved_->before);
 }
 
+struct EscapeSequences::Saved {
+    HANDLE console;
+    DWORD before;
+};
+
+// Consoles before Windows 10 (1511), and some hosts, refuse the mode: then no sequences.
+EscapeSequences::EscapeSequences(StandardStream stream) {
+    DWORD mode = 0;
+    const HANDLE console = handleOf(stream);
+    if (stream == StandardStream::Input || !GetConsoleMode(console, &mode)) return;
+    if (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) {
+        active_ = true;
+        return;
+    }
+    if (!SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) return;
+    saved_ = std::make_unique<Saved>(Saved{console, mode});
+    active_ = true;
+}
+
+EscapeSequences::~EscapeSequences() {
+    if (saved_) SetConsoleMode(saved_->console, saved_->before);
+}
+
 }  // namespace rzl::platform

@@ -33,8 +33,8 @@ AdapterFacts adapterFacts(const IP_ADAPTER_ADDRESSES& adapter) {
     facts.name = adapter.AdapterName ? adapter.AdapterName : "";
     std::transform(facts.name.begin(), facts.name.end(), facts.name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    facts.friendlyName = NarrowText(adapter.FriendlyName);
-    facts.description = NarrowText(adapter.Description);
+    facts.friendlyName = Utf8FromWide(adapter.FriendlyName);
+    facts.description = Utf8FromWide(adapter.Description);
     firstIpv4(adapter.FirstUnicastAddress, facts);
     const ULONG length = std::min<ULONG>(adapter.PhysicalAddressLength, MAX_ADAPTER_ADDRESS_LENGTH);
     facts.physicalAddress.assign(adapter.PhysicalAddress, adapter.PhysicalAddress + length);
@@ -46,10 +46,10 @@ AdapterFacts adapterFacts(const IP_ADAPTER_ADDRESSES& adapter) {
 WlanFacts wlanFacts(const WLAN_INTERFACE_INFO& entry, const WLAN_CONNECTION_ATTRIBUTES* connection) {
     WlanFacts facts;
     facts.id = GuidText(entry.InterfaceGuid);
-    facts.description = NarrowText(entry.strInterfaceDescription);
+    facts.description = Utf8FromWide(entry.strInterfaceDescription);
     facts.state = static_cast<std::uint8_t>(entry.isState);  // the table numbers states as Native Wi-Fi does
     if (connection && connection->isState == wlan_interface_state_connected) {
-        facts.profileName = NarrowText(connection->strProfileName);
+        facts.profileName = Utf8FromWide(connection->strProfileName);
         std::array<std::uint8_t, 6> bssid{};
         std::copy_n(connection->wlanAssociationAttributes.dot11Bssid, bssid.size(), bssid.begin());
         facts.bssid = bssid;
@@ -89,5 +89,7 @@ std::string WlanFailure(const char* call, DWORD code) {
         return "the WLAN service is not running (" + SystemMessage(code) + ")";
     return std::string(call) + ": " + SystemMessage(code);
 }
+
+std::string WlanLibraryMissing(DWORD code) { return "no Wi-Fi service (wlanapi.dll: " + SystemMessage(code) + ")"; }
 
 }  // namespace rzl::platform

@@ -26,5 +26,8 @@ std::vector<WlanFacts> WlanFromAnswers(const WLAN_INTERFACE_INFO_LIST& list,
                                        const std::vector<const WLAN_CONNECTION_ATTRIBUTES*>& connections);
 // The reason reported when a Native Wi-Fi call (named by `call`) failed with `code`.
 std::string WlanFailure(const char* call, DWORD code);
+// The reason reported when Native Wi-Fi's library could not be loaded (`code` from LoadLibraryExW
+// or GetProcAddress): no Wi-Fi service, as when the service is stopped.
+std::string WlanLibraryMissing(DWORD code);
 
 }  // namespace rzl::platform

@@ -13,7 +13,7 @@ bool TcpClient::connectTo(const QString& host, std::uint16_t port, int timeoutMs
     // Qt reads the address as the rest of the program does; the connection takes it dotted.
     QHostAddress address;
     const bool ipv4 = address.setAddress(host) && address.protocol() == QAbstractSocket::IPv4Protocol;
-    return connection_.connect((ipv4 ? address.toString() : host).toLocal8Bit().toStdString(), port, timeoutMs);
+    return connection_.connect((ipv4 ? address.toString() : host).toStdString(), port, timeoutMs);
 }
 
 bool TcpClient::write(const char* data, qint64 size) { return connection_.write(data, size); }

@@ -48,7 +48,7 @@ public:
     // reason in error(), when the peer has closed the connection or it failed.
     bool read(QByteArray& into, qint64 maxBytes);
     void disconnect();
-    QString error() const { return QString::fromLocal8Bit(connection_.error()); }
+    QString error() const { return QString::fromStdString(connection_.error()); }
 
 private:
     platform::TcpConnection connection_;

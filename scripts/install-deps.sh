@@ -4,7 +4,7 @@
 #
 #   run      build the programs and run them (scripts/run.sh)
 #   test     run + what the tests use: GoogleTest, namespaces and tc, the package checks (scripts/test.sh)
-#   windows  run + GoogleTest's sources, the MinGW-w64 cross compiler and Wine (scripts/windows/*)
+#   windows  run + GoogleTest's sources, the MinGW-w64 cross compiler, Wine and Python (scripts/windows/*)
 #   fuzz     run + clang with its sanitizer runtimes (scripts/fuzz.sh)
 #   all      every group (.ci/run)
 #
@@ -29,7 +29,7 @@ test=(
 )
 # The Windows scripts build rzl-sim for Linux too (the tests run against it) and GoogleTest from
 # its sources with the cross compiler.
-windows=("${run[@]}" libgtest-dev g++-mingw-w64-x86-64 wine wine64)
+windows=("${run[@]}" libgtest-dev g++-mingw-w64-x86-64 wine wine64 python3)
 # The fuzz targets build the core (Qt Core and Network) with clang.
 fuzz=("${run[@]}" clang libclang-rt-14-dev)
 

@@ -2,19 +2,13 @@
 
 #include <QCoreApplication>
 #include <QHostAddress>
-#include <QSocketNotifier>
 #include <QTimer>
-#include <csignal>
 #include <cstdio>
 #include <memory>
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
 
+#include "core/standard_text.h"
 #include "core/usage.h"
+#include "platform/stop_signals.h"
 #include "sim/module_server.h"
 
 namespace {
@@ -141,21 +135,6 @@ rzl::Usage SimUsage() {
     return usage;
 }
 
-#ifdef _WIN32
-// The console calls this on a thread of its own; a queued quit is safe from any thread.
-BOOL WINAPI OnConsoleEvent(DWORD) {
-    QMetaObject::invokeMethod(QCoreApplication::instance(), "quit", Qt::QueuedConnection);
-    return TRUE;
-}
-#else
-int g_signalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] auto n = ::write(g_signalPipe[1], &byte, 1);
-}
-#endif
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -171,25 +150,18 @@ int main(int argc, char** argv) {
     shared->keepsArrivals = false;  // nothing in this process reads them
     rzl::sim::ModuleServer server(options, shared);
     if (!server.listen()) {
-        std::fprintf(stderr, "rzl-sim: %s\n", server.errorString().toLocal8Bit().constData());
+        rzl::WriteStandardText(stderr, QStringLiteral("rzl-sim: %1\n").arg(server.errorString()));
         return 2;
     }
 
-    // SIGINT and SIGTERM end the event loop, so the state file is written before exit.
-#ifdef _WIN32
-    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
-#else
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
-        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-        std::signal(SIGINT, OnSignal);
-        std::signal(SIGTERM, OnSignal);
-    }
-#endif
+    // SIGINT and SIGTERM (on Windows also closing the console) end the event loop, so the state
+    // file is written before exit. The handler's thread only posts the quit.
+    const rzl::platform::StopSignals stop(
+        [&app](int) { QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection); });
 
-    std::printf("rzl-sim listening on %s:%u\n", options.listenAddress.toString().toLocal8Bit().constData(),
-                unsigned(server.port()));
-    std::fflush(stdout);
+    rzl::WriteStandardText(stdout, QStringLiteral("rzl-sim listening on %1:%2\n")
+                                       .arg(options.listenAddress.toString())
+                                       .arg(server.port()));
     const int code = app.exec();
     server.shutdown();
     return code;

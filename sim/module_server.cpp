@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "core/standard_text.h"
 #include "sim/module_state.h"
 
 namespace rzl::sim {
@@ -50,9 +51,7 @@ QString Hex(const QByteArray& bytes) {
 }  // namespace
 
 void LogLine(const QString& line) {
-    const QByteArray text = "rzl-sim: " + line.toLocal8Bit() + '\n';
-    std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
-    std::fflush(stderr);
+    WriteStandardText(stderr, QStringLiteral("rzl-sim: ") + line + QLatin1Char('\n'));
 }
 
 ModuleServer::ModuleServer(SimOptions options, std::shared_ptr<SharedRecord> shared)

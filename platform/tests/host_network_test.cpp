@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <iostream>
 
 #include "platform/host_network.h"
@@ -53,6 +54,23 @@ TEST(HostNetwork, WifiInterfacesAreReadOrTheReasonIsGiven) {
         }
     }
 }
+
+#if defined(_WIN32)
+// Windows Server has no wlanapi.dll until its Wireless LAN feature is installed. The program
+// must start there all the same (it loads the library itself, not through its imports) and the
+// probe finds no Wi-Fi service. scripts/windows/test-platform.sh runs this program a second time
+// with the library disabled in Wine and RZL_WLANAPI_MISSING set.
+TEST(HostNetwork, WithoutTheWifiLibraryThereIsNoWifiService) {
+    if (!std::getenv("RZL_WLANAPI_MISSING")) GTEST_SKIP() << "wlanapi.dll is there (RZL_WLANAPI_MISSING unset)";
+    std::vector<WlanFacts> interfaces;
+    std::string error;
+    EXPECT_FALSE(ReadWlanInterfaces(interfaces, error));
+    EXPECT_EQ(error.rfind("no Wi-Fi service (wlanapi.dll: ", 0), 0u) << error;
+    EXPECT_TRUE(interfaces.empty());
+    std::vector<AdapterFacts> adapters;
+    EXPECT_TRUE(ReadAdapters(adapters, error)) << "the adapters are read all the same: " << error;
+}
+#endif
 
 }  // namespace
 }  // namespace rzl::platform

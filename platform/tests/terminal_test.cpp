@@ -28,6 +28,8 @@ void expectNoTerminal() {
     }
     HiddenTyping hidden;
     EXPECT_FALSE(hidden.active());
+    EscapeSequences escapes(StandardStream::Error);
+    EXPECT_FALSE(escapes.active()) << "a file would keep them as text";
 }
 
 #if defined(_WIN32)
@@ -99,6 +101,19 @@ TEST(Terminal, AConsoleIsOneWithItsWidthAndHidesTyping) {
         }
         ASSERT_TRUE(GetConsoleMode(input, &mode));
         EXPECT_NE(mode & ENABLE_ECHO_INPUT, 0u) << "shown again";
+        // Escape sequences act on the console while they are asked for, and no longer after.
+        DWORD outputBefore = 0;
+        ASSERT_TRUE(GetConsoleMode(output, &outputBefore));
+        ASSERT_TRUE(SetConsoleMode(output, outputBefore & ~static_cast<DWORD>(ENABLE_VIRTUAL_TERMINAL_PROCESSING)));
+        {
+            EscapeSequences escapes(StandardStream::Error);
+            EXPECT_TRUE(escapes.active());
+            ASSERT_TRUE(GetConsoleMode(output, &mode));
+            EXPECT_NE(mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING, 0u);
+        }
+        ASSERT_TRUE(GetConsoleMode(output, &mode));
+        EXPECT_EQ(mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING, 0u) << "as it was";
+        SetConsoleMode(output, outputBefore);
     }
     SetConsoleMode(input, before);
     CloseHandle(input);
@@ -169,6 +184,7 @@ TEST(Terminal, APseudoTerminalIsOneWithItsWidthAndHidesTyping) {
         }
         ASSERT_EQ(tcgetattr(terminal, &settings), 0);
         EXPECT_NE(settings.c_lflag & ECHO, 0u) << "shown again";
+        EXPECT_TRUE(EscapeSequences(StandardStream::Error).active());
     }
     close(terminal);
     close(master);

@@ -124,9 +124,10 @@ TEST(WindowsNetworkAnswers, RecordedAdapterListBecomesTheAdapterFacts) {
                                                 IfOperStatusUp, {});
     answer.ipv6(loopback, "::1", 128);  // IPv6 first, as Windows lists them: not the address taken
     answer.ipv4(loopback, "127.0.0.1", 8);
-    // Names spelt in small letters still join the interface's GUID.
+    // Names spelt in small letters still join the interface's GUID. Texts outside ASCII arrive
+    // as UTF-8, whatever the ANSI code page.
     IP_ADAPTER_ADDRESSES& ethernet =
-        answer.add("{a1b2c3d4-e5f6-4711-8899-aabbccddeeff}", L"Ethernet", L"Intel(R) Ethernet Connection I219-V",
+        answer.add("{a1b2c3d4-e5f6-4711-8899-aabbccddeeff}", L"Ethernet B\u00FCro", L"Intel(R) Ethernet Connection I219-V",
                    IF_TYPE_ETHERNET_CSMACD, IfOperStatusDown, {0x00, 0x1B, 0x21, 0x3A, 0x4B, 0x5C});
     answer.ipv4(ethernet, "169.254.3.4", 16);
     answer.ipv4(ethernet, "10.9.8.7", 8);  // a second IPv4 address: the first one counts
@@ -166,7 +167,7 @@ TEST(WindowsNetworkAnswers, InterfaceTypesBeyondAByteReadAsOther) {
 TEST(WindowsNetworkAnswers, RecordedInterfacesAndConnectionsBecomeTheWlanFacts) {
     RecordedInterfaceList interfaces;
     interfaces.add(test::kRecordedWifiGuid, L"Intel(R) Wi-Fi 6 AX201 160MHz", wlan_interface_state_connected);
-    interfaces.add("{77777777-8888-9999-AAAA-BBBBBBBBBBBB}", L"USB Wi-Fi adapter", wlan_interface_state_disconnected);
+    interfaces.add("{77777777-8888-9999-AAAA-BBBBBBBBBBBB}", L"USB-WLAN \u0141\u00F3d\u017A", wlan_interface_state_disconnected);
     interfaces.add("{00000042-0001-0002-0304-050607080900}", L"Second USB Wi-Fi adapter",
                    wlan_interface_state_authenticating);
     const WLAN_CONNECTION_ATTRIBUTES connected =

@@ -5,19 +5,52 @@
 # later runs. Takes about an hour on two cores; not part of CI.
 # Debian's source of qt6-svg may be missing from the mirror, so the Windows build draws its
 # pictures from PNGs rendered at build time on Linux instead of linking Qt Svg.
+# CI never runs this: it unpacks the prebuilt archive of ../shared/qt-win/ (qt_for_windows.sh).
+#   scripts/windows/build-qt.sh [--sources-only]   (--sources-only: fetch and prepare the
+#                                                   source, then stop before building)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cache=${RZL_QT_WIN_CACHE:-$HOME/.cache/rzl-ctrl/qt-win}
 prefix=$cache/qt6-mingw
 jobs=${RZL_JOBS:-$(nproc)}
-if [[ -f $prefix/lib/cmake/Qt6Widgets/Qt6WidgetsConfig.cmake ]]; then
+sources_only=0
+[[ ${1:-} == --sources-only ]] && sources_only=1
+if [[ -f $prefix/lib/cmake/Qt6Widgets/Qt6WidgetsConfig.cmake && $sources_only -eq 0 ]]; then
     echo "Qt for Windows already built in $prefix"
     exit 0
 fi
+# The host tools (Qt's moc, rcc, uic), CMake, the cross compiler, dpkg-source.
+"$root/scripts/install-deps.sh" run windows dpkg-dev
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+# apt fetches Debian's source package only through deb-src entries, which a fresh Debian 12
+# does not have. Each Debian entry of the apt sources gets a deb-src twin, in a file of ours.
+add_debian_sources() {
+    local list=/etc/apt/sources.list.d/rzl-ctrl-deb-src
+    local deb822 oneline
+    # deb822 files (Debian 12's debian.sources): each stanza of Debian's archive, as deb-src.
+    deb822=$(awk 'BEGIN { RS = ""; ORS = "\n\n" }
+        /(^|\n)Types:([^\n]* )?deb([ \n]|$)/ && /(^|\n)URIs:[^\n]*debian/ && !/(^|\n)Enabled: *no/ {
+            sub(/(^|\n)Types:[^\n]*/, "\nTypes: deb-src"); sub(/^\n/, ""); print }' \
+        /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
+    # One-line files: "deb URI SUITE COMPONENTS" of Debian's archive.
+    oneline=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+        sed -n 's/^deb \(.*debian.*\)/deb-src \1/p' || true)
+    if [[ -z $deb822 && -z $oneline ]]; then
+        echo "build-qt: no Debian archive among the apt sources; add a deb-src line for it by hand" >&2
+        exit 1
+    fi
+    [[ -z $deb822 ]] || printf '%s\n' "$deb822" | $sudo tee "$list.sources" >/dev/null
+    [[ -z $oneline ]] || printf '%s\n' "$oneline" | $sudo tee "$list.list" >/dev/null
+    echo "build-qt: added deb-src entries ($list.*); apt-get update"
+    $sudo apt-get update -qq
+}
+
 mkdir -p "$cache/src"
 cd "$cache/src"
 if ! ls qt6-base_*.dsc >/dev/null 2>&1 || ! ls qt6-base_*.orig.tar.xz >/dev/null 2>&1; then
-    # Needs deb-src lines in the apt sources (scripts/windows/install-deps.sh adds them).
+    apt-cache showsrc qt6-base 2>/dev/null | grep -q '^Package: qt6-base' || add_debian_sources
     apt-get source --download-only qt6-base
 fi
 srcdir=$(ls -d qt6-base-*/ 2>/dev/null | head -n1 || true)
@@ -47,6 +80,11 @@ fi
 # context either (Qt 6.4 asks only for dynamicgl there).
 sed -i 's/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' \
     "$srcdir/src/plugins/platforms/windows/qwindowswindow.cpp"
+
+if [[ $sources_only -eq 1 ]]; then
+    echo "build-qt: the source is ready in $srcdir"
+    exit 0
+fi
 
 build=$cache/build-qtbase
 mkdir -p "$build"

@@ -17,14 +17,9 @@ skip() {
 }
 "$root/scripts/install-deps.sh" windows || echo "test-platform: the cross compiler and Wine could not be installed" >&2
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || skip "no MinGW-w64 cross compiler (g++-mingw-w64-x86-64)"
-wine=""
-for candidate in /usr/lib/wine/wine64 wine64 wine; do
-    if command -v "$candidate" >/dev/null; then
-        wine=$(command -v "$candidate")
-        break
-    fi
-done
-[ -n "$wine" ] || skip "no Wine (wine64)"
+# shellcheck source=wine_env.sh
+source "$root/scripts/windows/wine_env.sh"
+find_wine || skip "no Wine (wine64)"
 command -v script >/dev/null || skip "no script(1) to give the programs a terminal (bsdutils)"
 
 launcher=()
@@ -45,29 +40,27 @@ fi
 # shellcheck source=tests/scripts/platform_run_lib.sh
 source "$root/tests/scripts/platform_run_lib.sh"
 work=$(mktemp -d)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64
-# No Mono, no Gecko, no menu entries: a console prefix is made in seconds.
-export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
-wineserver=$(dirname "$wine")/wineserver
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver || true)
 cleanup() {
     platform_stop_sims
-    [ -n "$wineserver" ] && "$wineserver" -k 2>/dev/null
+    wine_stop
     rm -rf "$work"
 }
 trap cleanup EXIT
-"$wine" cmd /c exit >/dev/null 2>&1 || true  # makes the prefix before the clocks start
+wine_fresh_prefix "$work/prefix"  # before the clocks start
 echo "test-platform: Wine prefix ready at $((SECONDS - start)) s"
-# Each program with its standard input on a terminal, as when started in a console window, so
-# that Wine gives it a console; its output goes to a file, shown after.
+# Each program in a console; its output goes to a file, shown after.
 run_in_wine() {
-    local log=$work/${1##*/}.log
-    script -qec "$(printf '%q ' "$wine" "$1") >$(printf '%q' "$log") 2>&1" /dev/null </dev/null >/dev/null
-    local code=$?
+    local log=$work/${1##*/}.log code=0
+    wine_in_console "$log" "$1" || code=$?
     cat "$log"
     return "$code"
 }
 status=0
 platform_run_tests "$linux_build/rzl-sim" "$build/platform/tests" "$work" run_in_wine || status=$?
+# Once more without Native Wi-Fi's library, as on Windows Server without its Wireless LAN
+# feature: the program starts all the same and finds no Wi-Fi service.
+echo "== platform_host_network_test.exe without wlanapi.dll"
+WINEDLLOVERRIDES="$WINEDLLOVERRIDES;wlanapi=d" RZL_WLANAPI_MISSING=1 \
+    run_in_wine "$build/platform/tests/platform_host_network_test.exe" </dev/null || status=1
 echo "test-platform: done in $((SECONDS - start)) s"
 exit "$status"

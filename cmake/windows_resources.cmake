@@ -1,0 +1,21 @@
+# The Windows programs' resources: an icon (RZL_WINDOWS_ICON, an .ico file; none when empty),
+# the version information from the project's version, and the application manifest.
+set(RZL_WINDOWS_ICON "" CACHE FILEPATH "The programs' icon for Windows (.ico)")
+
+function(rzl_windows_resources target description)
+  if(NOT WIN32)
+    return()
+  endif()
+  set(RZL_RC_PROGRAM ${target})
+  set(RZL_RC_DESCRIPTION "${description}")
+  set(RZL_RC_ICON "")
+  if(RZL_WINDOWS_ICON)
+    set(RZL_RC_ICON "IDI_ICON1 ICON \"${RZL_WINDOWS_ICON}\"")
+  endif()
+  set(dir ${PROJECT_BINARY_DIR}/windows)
+  set(RZL_RC_MANIFEST ${dir}/${target}.manifest)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/program.manifest.in ${RZL_RC_MANIFEST} @ONLY)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/program.rc.in ${dir}/${target}.rc @ONLY)
+  target_sources(${target} PRIVATE ${dir}/${target}.rc)
+  set_property(SOURCE ${dir}/${target}.rc APPEND PROPERTY OBJECT_DEPENDS ${RZL_RC_MANIFEST} ${RZL_WINDOWS_ICON})
+endfunction()
