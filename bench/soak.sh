@@ -23,7 +23,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 if [ "$valgrind" = 1 ]; then
-  "$root/scripts/build.sh"
+  RZL_TARGETS=soak_bench "$root/scripts/build.sh" -DRZL_BUILD_TESTS=ON -DRZL_BUILD_BENCHES=ON
   exec valgrind --quiet --leak-check=full --show-leak-kinds=definite,indirect --errors-for-leak-kinds=definite,indirect \
     --error-exitcode=3 "${RZL_BUILD_DIR:-$root/build}/bench/soak_bench" "$seconds"
 fi

@@ -7,6 +7,14 @@
 
 namespace rzl {
 
+namespace {
+
+// How often the writes ask how much the module has acknowledged: the question costs more than
+// a 1 KiB write, and the progress shown needs nothing finer.
+constexpr qint64 kProgressEvery = 16 * kContentPieceBytes;
+
+}  // namespace
+
 bool StreamContent(Context& ctx, const char* data, qint64 length, const ContentProgress& reportProgress,
                    QString* error) {
     qint64 reported = 0;
@@ -28,11 +36,15 @@ bool StreamContent(Context& ctx, const char* data, qint64 length, const ContentP
             return false;
         }
         // Progress counts what the module has acknowledged, not what entered this PC's buffers.
-        progress(offset + piece - std::min(client.unacknowledged(), offset + piece));
+        const qint64 written = offset + piece;
+        if (written % kProgressEvery == 0 || written == length)
+            progress(written - std::min(client.unacknowledged(), written));
     }
     // Done only once the module has every byte: what follows (a pause, the checksum query, the
-    // activation) must not overtake the content still on its way.
-    if (!client.waitUntilAcknowledged(length, progress)) {
+    // activation) must not overtake the content still on its way. The end of the stream, sent
+    // first, has the module's TCP acknowledge the last bytes at once instead of after its
+    // delayed-acknowledgement timer (40 ms and more).
+    if (!client.finishSending() || !client.waitUntilAcknowledged(length, progress)) {
         if (error) *error = client.error();
         return false;
     }

@@ -13,8 +13,9 @@ class Context;
 
 inline constexpr int kContentPieceBytes = 1024;
 
-// Called after every piece, and while the last ones are acknowledged, with the number of bytes
-// the module has acknowledged so far; the last call has them all.
+// Called after every 16 KiB written and after the last piece, and while the last ones are
+// acknowledged, with the number of bytes the module has acknowledged so far (only when it
+// grew); the last call has them all.
 using ContentProgress = std::function<void(qint64 written)>;
 
 // Connects to the target (the exchange's connect timeout), writes `length` bytes of `data` in

@@ -3,6 +3,7 @@
 // (socket_calls_posix.cpp, socket_calls_windows.cpp). Every call here returns at once or waits
 // at most the time it is given; the deadlines and the slices are the connection's.
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -39,12 +40,15 @@ int PendingError(Handle socket);
 int RefusedCode();
 Transfer Send(Handle socket, const char* data, std::int64_t size);
 Transfer Receive(Handle socket, char* into, std::int64_t capacity);
+// Sends the end of the stream after what was written (reading stays possible): 0, or the
+// system's error code.
+int EndSending(Handle socket);
 // Bytes of the `written` ones that the peer has not acknowledged yet (still queued here or on
 // the way); nothing when this system cannot tell. A connection that is gone (reset) never
 // reads as all acknowledged: PendingError then names the reason.
 std::optional<std::int64_t> Unacknowledged(Handle socket, std::int64_t written);
-// Sleeps one slice; true when it passed whole (false when a signal cut it short).
-bool Pause(int milliseconds);
+// Sleeps about `time` (a signal may cut it short; Windows sleeps whole milliseconds).
+void Pause(std::chrono::microseconds time);
 void Close(Handle socket);
 // The system's text for an error code, in UTF-8, without a closing full stop.
 std::string ErrorText(int code);

@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <linux/sockios.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -83,7 +84,12 @@ std::optional<std::int64_t> Unacknowledged(Handle socket, std::int64_t) {
     return queued;
 }
 
-bool Pause(int milliseconds) { return ::poll(nullptr, 0, milliseconds) == 0; }
+int EndSending(Handle socket) { return ::shutdown(fdOf(socket), SHUT_WR) == 0 ? 0 : errno; }
+
+void Pause(std::chrono::microseconds time) {
+    const timespec span{static_cast<time_t>(time.count() / 1000000), static_cast<long>(time.count() % 1000000 * 1000)};
+    ::nanosleep(&span, nullptr);
+}
 
 void Close(Handle socket) { ::close(fdOf(socket)); }
 

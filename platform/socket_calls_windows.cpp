@@ -143,10 +143,9 @@ std::optional<std::int64_t> Unacknowledged(Handle socket, std::int64_t written) 
     return SendQueueFromTcpInfo(info, written).unacknowledged;
 }
 
-bool Pause(int milliseconds) {
-    Sleep(static_cast<DWORD>(milliseconds));
-    return true;
-}
+int EndSending(Handle socket) { return shutdown(socketOf(socket), SD_SEND) == 0 ? 0 : WSAGetLastError(); }
+
+void Pause(std::chrono::microseconds time) { Sleep(static_cast<DWORD>((time.count() + 999) / 1000)); }
 
 void Close(Handle socket) {
     closesocket(socketOf(socket));

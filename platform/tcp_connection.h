@@ -4,7 +4,9 @@
 // written, wait for data in slices, read what has arrived. Every wait runs in slices of at most
 // 10 ms; a slice that passes without the socket becoming ready calls `idle` (the program's
 // event pump), so the one thread keeps running while it waits. A wait that ends because the
-// socket is ready calls nothing.
+// socket is ready calls nothing. The wait for the peer's acknowledgements, which no socket
+// event announces, looks at the send queue in steps that grow with the wait (from 0.1 ms) and
+// calls `idle` every 10 ms.
 // Error texts are in UTF-8.
 
 #include <cstdint>
@@ -31,6 +33,11 @@ public:
     // Bytes written that the peer has not acknowledged yet: still in this PC's send queue or on
     // the way. 0 when closed, or when the system cannot tell.
     std::int64_t unacknowledged() const;
+    // Tells the peer that nothing follows what was written (reading stays possible). A peer
+    // acknowledges that end at once, with every byte before it, where it may otherwise hold back
+    // the acknowledgement of the last bytes for tens of milliseconds (delayed acknowledgement).
+    // False, with the reason in error(), when the connection has failed.
+    bool finishSending();
     // Waits until the peer has acknowledged every byte written, telling `acknowledged` how many
     // of `written` it has as the queue drains. False, with the reason in error(), when the
     // connection fails first or the queue has not shrunk for 10 s.

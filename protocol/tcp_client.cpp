@@ -20,6 +20,8 @@ bool TcpClient::write(const char* data, qint64 size) { return connection_.write(
 
 qint64 TcpClient::unacknowledged() const { return connection_.unacknowledged(); }
 
+bool TcpClient::finishSending() { return connection_.finishSending(); }
+
 bool TcpClient::waitUntilAcknowledged(qint64 written, const std::function<void(qint64)>& acknowledged) {
     return connection_.waitUntilAcknowledged(written, acknowledged);
 }

@@ -33,6 +33,9 @@ public:
     // Bytes written that the peer has not acknowledged yet: still in this PC's send queue or on
     // the way. 0 when the socket is closed.
     qint64 unacknowledged() const;
+    // Nothing follows what was written: the peer acknowledges the end at once (see
+    // platform::TcpConnection::finishSending). False, with the reason in error(), on a failed connection.
+    bool finishSending();
     // Waits until the peer has acknowledged every byte written, telling `acknowledged` how many
     // of `written` it has as the queue drains. Written is not received: on a slow link most of
     // a large stream may still sit in this PC's buffers when the last write returns. False, with

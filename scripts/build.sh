@@ -10,6 +10,9 @@ if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 # RZL_WERROR=ON turns warnings into errors (CI sets it); extra arguments go to CMake.
+# RZL_TARGETS="a b" builds only those targets (and what they need) instead of everything.
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRZL_WERROR="${RZL_WERROR:-OFF}" \
   "${launcher[@]}" "$@" >/dev/null
-cmake --build "$build" --parallel "$(nproc)"
+targets=()
+for target in ${RZL_TARGETS:-}; do targets+=(--target "$target"); done
+cmake --build "$build" --parallel "$(nproc)" "${targets[@]}"

@@ -4,8 +4,8 @@
 #
 #   run      build the programs and run them (scripts/run.sh)
 #   test     run + what the tests use: GoogleTest, namespaces and tc, the package checks (scripts/test.sh)
-#   windows  the MinGW-w64 cross compiler, Wine and Python (scripts/windows/*)
-#   fuzz     clang with its sanitizer runtimes (scripts/fuzz.sh)
+#   windows  run + GoogleTest's sources, the MinGW-w64 cross compiler, Wine and Python (scripts/windows/*)
+#   fuzz     run + clang with its sanitizer runtimes (scripts/fuzz.sh)
 #   all      every group (.ci/run)
 #
 #   scripts/install-deps.sh GROUP... [PACKAGE...]   installs what is missing of them
@@ -27,8 +27,11 @@ test=(
   iproute2 util-linux tzdata
   dpkg-dev desktop-file-utils appstream lintian
 )
-windows=(g++-mingw-w64-x86-64 wine wine64 python3)
-fuzz=(clang libclang-rt-14-dev)
+# The Windows scripts build rzl-sim for Linux too (the tests run against it) and GoogleTest from
+# its sources with the cross compiler.
+windows=("${run[@]}" libgtest-dev g++-mingw-w64-x86-64 wine wine64 python3)
+# The fuzz targets build the core (Qt Core and Network) with clang.
+fuzz=("${run[@]}" clang libclang-rt-14-dev)
 
 list=0
 packages=()

@@ -4,8 +4,12 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" run
-"$root/scripts/build.sh"
 build=${RZL_BUILD_DIR:-$root/build}
+# Only the program and what it needs. A first build leaves the tests out (their packages are
+# scripts/test.sh's); a build folder that has them keeps them.
+config=()
+[ -f "$build/CMakeCache.txt" ] || config=(-DRZL_BUILD_TESTS=OFF)
+RZL_TARGETS=rzl-ctrl "$root/scripts/build.sh" "${config[@]}"
 if [ $# -eq 0 ]; then set -- --demo; fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "run: no display found; starting under a virtual X server (xvfb-run)" >&2

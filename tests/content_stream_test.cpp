@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <algorithm>
 #include <functional>
 #include <thread>
 
@@ -50,8 +51,7 @@ TEST(StreamContent, WritesTheBytesInPiecesAndClosesTheConnection) {
     const Case cases[] = {
         {0, {}},
         {1024, {1024}},
-        {1025, {1024, 1025}},
-        {3000, {1024, 2048, 3000}},
+        {3000, {3000}},  // under 16 KiB: at the end only
     };
     for (const Case& c : cases) {
         LoopbackPeer sink(PeerMode::Silent);
@@ -67,6 +67,27 @@ TEST(StreamContent, WritesTheBytesInPiecesAndClosesTheConnection) {
         ASSERT_TRUE(sink.waitForClosed(1)) << c.length;
         EXPECT_EQ(sink.received().value(0), content) << c.length;
     }
+}
+
+// Beyond 16 KiB the writes report at each 16 KiB what the module has acknowledged by then, and
+// the wait reports the rest as it comes: never more than was written, always more than before.
+TEST(StreamContent, ReportsWhatTheModuleAcknowledgedAtEach16KiB) {
+    LoopbackPeer sink(PeerMode::Silent);
+    ASSERT_TRUE(sink.start());
+    World w(sink.port());
+    const QByteArray content = pattern(40000);
+    QList<qint64> progress;
+    QString error;
+    ASSERT_TRUE(StreamContent(w.ctx, content.constData(), content.size(),
+                              [&](qint64 acknowledged) { progress.append(acknowledged); }, &error))
+        << error.toStdString();
+    ASSERT_FALSE(progress.isEmpty());
+    EXPECT_LE(progress.first(), 16384);
+    EXPECT_EQ(progress.last(), 40000);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()) &&
+                std::adjacent_find(progress.begin(), progress.end()) == progress.end())
+        << "each report says more than the last";
+    EXPECT_LE(progress.size(), 40000 / 1024) << "not a report per 1 KiB piece";
 }
 
 TEST(StreamContent, NoListenerIsAnErrorWithItsReason) {
@@ -123,6 +144,38 @@ TEST(WriteStall, OnlyALinkThatStopsTakingDataIsGivenUp) {
     // Given up 10 s after its last progress, which came within the reader's 1 s of reading.
     EXPECT_GE(stall.ms, 10000);
     EXPECT_LT(stall.ms, 30000) << "long before the reader gives up itself (41 s)";
+}
+
+// The wait for the module's acknowledgements looks at the send queue far more often than every
+// 10 ms near its start, but pumps the program's events only every 10 ms, and not at every look.
+TEST(StreamDrain, TheProgramRunsEverySliceWhileTheQueueDrainsNotAtEveryLook) {
+    constexpr qint64 kBytes = 1024 * 1024;
+    PacedReader reader(8 * 1024 * 1024);  // about 125 ms for the whole
+    ASSERT_TRUE(reader.start());
+    ManualClock clock;
+    TcpClient client(clock);
+    const QByteArray data(kBytes, '\x5A');
+    ASSERT_TRUE(client.connectTo(QStringLiteral("127.0.0.1"), reader.port(), 3000)) << client.error().toStdString();
+    ASSERT_TRUE(client.write(data.constData(), data.size())) << client.error().toStdString();
+
+    QElapsedTimer timer;
+    QList<qint64> pumps;  // microseconds from the start of the wait
+    clock.onPump = [&] { pumps.append(timer.nsecsElapsed() / 1000); };
+    qint64 last = -1;
+    timer.start();
+    EXPECT_TRUE(client.waitUntilAcknowledged(kBytes, [&last](qint64 acknowledged) { last = acknowledged; }))
+        << client.error().toStdString();
+    const qint64 waited = timer.nsecsElapsed() / 1000;
+
+    EXPECT_EQ(last, kBytes);
+    if (waited > 20000) {
+        EXPECT_FALSE(pumps.isEmpty()) << "a wait of " << waited << " µs never let the program run";
+    }
+    qint64 previous = 0;
+    for (const qint64 at : pumps) {
+        EXPECT_GE(at - previous, 9900) << "the program ran again after " << at - previous << " µs";
+        previous = at;
+    }
 }
 
 TEST(TransferGuard, KeepsOtherExchangesOffUntilReleased) {

@@ -2,8 +2,9 @@
 # The Debian package as a user gets it: CPack builds it from the build directory, it unpacks into
 # a throw-away root, and the programs there run: rzlctl --version prints the package's version,
 # and the installed rzl-sim answers the installed rzlctl on loopback. Also checks what the package
-# declares and holds: library and font dependencies, manual pages that name every option of
-# --help, the desktop entry, the AppStream metainfo and the icon sizes.
+# declares and holds: library and font dependencies, the copyright and changelog, manual pages
+# that name every option of --help, the desktop entry, the AppStream metainfo (validated, also
+# pedantically) and the icon sizes; and lintian, Debian's own checker, finds no error or warning.
 # Skipped (77) without CPack or the Debian tools.
 set -euo pipefail
 build=$(cd "${1:?build directory}" && pwd)
@@ -40,6 +41,16 @@ for package in $wanted; do
   echo ", $depends," | grep -q ", $package[ ,]" || fail "Depends lacks $package"
 done
 
+# The licence, machine-readable, and the changelog whose entry is this release.
+doc=$root/usr/share/doc/rzl-ctrl
+grep -qx "License: Apache-2.0" "$doc/copyright" 2>/dev/null || fail "no copyright file naming Apache-2.0"
+zcat "$doc/changelog.gz" | head -n 1 | grep -q "^rzl-ctrl ($version) " || fail "the changelog's first entry is not $version"
+
+if command -v lintian >/dev/null; then
+  lintian --fail-on error,warning --display-level ">=warning" "$deb" >"$work/lintian" 2>&1 ||
+    { cat "$work/lintian"; fail "lintian"; }
+fi
+
 # The installed programs, without the build tree's help.
 [ "$("$bin/rzlctl" --version)" = "rzlctl $version" ] || fail "rzlctl --version is not $version"
 [ "$("$bin/rzl-sim" --version)" = "rzl-sim $version" ] || fail "rzl-sim --version is not $version"
@@ -74,8 +85,10 @@ if command -v desktop-file-validate >/dev/null; then
 fi
 metainfo=$(ls "$root"/usr/share/metainfo/*.metainfo.xml)
 grep -q "<release version=\"$version\"" "$metainfo" || fail "metainfo names no release $version"
+grep -q "<project_license>Apache-2.0</project_license>" "$metainfo" || fail "metainfo names no licence"
 if command -v appstreamcli >/dev/null; then
-  appstreamcli validate --no-net "$metainfo" >"$work/appstream" 2>&1 || { cat "$work/appstream"; fail "metainfo"; }
+  appstreamcli validate --pedantic --no-net "$metainfo" >"$work/appstream" 2>&1 || { cat "$work/appstream"; fail "metainfo"; }
+  if grep -q "^[EWIP]: " "$work/appstream"; then cat "$work/appstream"; fail "metainfo: the validator's remarks"; fi
 fi
 # Each hicolor PNG has the size its folder says; the SVG is there.
 icons=$root/usr/share/icons/hicolor
