@@ -216,7 +216,7 @@ TEST_F(RzlctlFaultTable, EachFaultIsReportedAndTheNextPollReachesTheModule) {
         // A watch that meets it between two good polls, in one process.
         ASSERT_TRUE(target.module(kBefore));
         QProcess watchProcess;
-        startRzlctl(watchProcess, base(target) + QStringList{"--interval-ms", "50", "watch"});
+        startRzlctl(watchProcess, base(target) + QStringList{"--interval-ms", "200", "watch"});
         WatchOutput watch{watchProcess};
         ASSERT_TRUE(watch.until([&] { return watch.inputs() == QList<int>{kBefore}; }, 15000)) << watch.err.toStdString();
         ASSERT_TRUE(row.fault(target));

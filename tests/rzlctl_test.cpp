@@ -245,12 +245,19 @@ TEST_F(RzlctlTest, UsageErrorsAreOneLineAndAHint) {
         {{"set-do", "1", "maybe"}, "rzlctl: set-do takes an output number 0-5 and on or off"},
         {{"clear-counter"}, "rzlctl: clear-counter takes an input number 0-7"},
         {{"identify", "now"}, "rzlctl: identify takes no arguments"},
-        {{"--count", "x", "watch"}, "rzlctl: --count takes a number"},
-        {{"--interval-ms", "-5", "watch"}, "rzlctl: --interval-ms takes a number of milliseconds"},
+        {{"--count", "x", "watch"}, "rzlctl: --count takes a number from 1"},
+        {{"--count", "0", "watch"}, "rzlctl: --count takes a number from 1"},
+        {{"--interval-ms", "-5", "watch"}, "rzlctl: --interval-ms takes a number of milliseconds from 200"},
+        {{"--interval-ms", "199", "watch"}, "rzlctl: --interval-ms takes a number of milliseconds from 200"},
+        {{"--lock-wait", "5", "status"}, "rzlctl: --lock-wait goes with set-ap or set-station or set-static-ip or "
+                                         "clear-static-ip or set-web-key or set-location or set-modbus or wifi-mode or "
+                                         "reset-defaults or reboot or firmware or restore only"},
         {{"reboot", "--reboot"}, "rzlctl: --reboot goes with firmware or restore only"},
         {{"--port=502", "identify"}, "rzlctl: --port goes with scan only"},
         {{"--type", "wep", "set-ap", "x"}, "rzlctl: --type goes with set-station only"},
         {{"--bogus", "identify"}, "rzlctl: Unknown option 'bogus'."},
+        {{"--bogus", "set-web-key"}, "rzlctl: unknown option (not shown: it may be a key); put -- before arguments that "
+                                     "start with a dash"},
         {{"--demo", "identify"}, "rzlctl: --demo runs its own module; it cannot be combined with --device"},
     };
     sim.clearReceived();
@@ -292,7 +299,7 @@ TEST_F(RzlctlTest, WatchPrintsEachChangeOfTheInputs) {
     SimulatorThread pulsing(options);
     ASSERT_TRUE(pulsing.start());
     const CliRun run = rzlctl({"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(pulsing.port()), "--json",
-                            "--interval-ms", "40", "--count", "3", "watch"},
+                            "--interval-ms", "200", "--count", "3", "watch"},
                            false);
     EXPECT_EQ(run.exitCode, 0);
     const QStringList lines = run.out.trimmed().split('\n');
@@ -325,7 +332,7 @@ TEST_F(RzlctlTest, WatchEndsWhenPollsKeepFailing) {
         process.setStandardInputFile(QProcess::nullDevice());
         process.start(QStringLiteral(RZL_BINARY_DIR "/rzlctl"),
                       QStringList{"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(sim.port()),
-                                  "--interval-ms", "20"} + c.options + QStringList{"watch"});
+                                  "--interval-ms", "200"} + c.options + QStringList{"watch"});
         ASSERT_TRUE(process.waitForReadyRead(10000));  // the first state: polls work
         sim.setFault(c.mode);
         ASSERT_TRUE(process.waitForFinished(10000));
@@ -391,7 +398,7 @@ TEST_F(RzlctlTest, WatchCsvIsAHeaderAndALinePerChange) {
         SCOPED_TRACE(c.options.join(' ').toStdString());
         pulsing.clearReceived();
         const CliRun run = rzlctl(QStringList{"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(pulsing.port()),
-                                              "--interval-ms", "40", "--count", "3"} + c.options + QStringList{"watch"},
+                                              "--interval-ms", "200", "--count", "3"} + c.options + QStringList{"watch"},
                                   false);
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         const QStringList lines = run.out.trimmed().split('\n');
@@ -425,7 +432,7 @@ TEST_F(RzlctlTest, WatchCsvIsAHeaderAndALinePerChange) {
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(QStringLiteral(RZL_BINARY_DIR "/rzlctl"),
-                  {"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(sim.port()), "--interval-ms", "20",
+                  {"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(sim.port()), "--interval-ms", "200",
                    "--count", "2", "--csv", "--counters", "watch"});
     QByteArray out;
     while (out.count('\n') < 2 && process.waitForReadyRead(10000)) out += process.readAllStandardOutput();

@@ -106,12 +106,12 @@ struct RestartingModule {
     }
 };
 
-// A module away for 4 s, longer than five polls with their pauses, is ridden through: the outage
+// A module away for 4 s, longer than three polls with their pauses, is ridden through: the outage
 // is one row with its start and end, the state it comes back with another, and the watch goes on.
 TEST(RzlctlWatch, ARestartIsOneRowAndTheWatchGoesOn) {
     RestartingModule module;
     ASSERT_TRUE(module.start());
-    Watch watch(module.port, {"--json", "--interval-ms", "50"});
+    Watch watch(module.port, {"--json", "--interval-ms", "200"});
     ASSERT_TRUE(watch.until(1)) << watch.err().toStdString();
     EXPECT_EQ(watch.details(0)["event"].toString(), "change");
     module.stop();
@@ -128,7 +128,7 @@ TEST(RzlctlWatch, ARestartIsOneRowAndTheWatchGoesOn) {
     const QDateTime end = QDateTime::fromString(outage["end"].toString(), Qt::ISODateWithMs);
     EXPECT_LE(qAbs(start.msecsTo(away)), 1000) << outage["start"].toString().toStdString();
     EXPECT_GE(start.msecsTo(end), 3900) << "the outage ends when the module answers again";
-    EXPECT_GT(outage["failedPolls"].toInt(), 5);
+    EXPECT_GE(outage["failedPolls"].toInt(), 3);
     EXPECT_EQ(watch.details(2)["event"].toString(), "change");
     EXPECT_EQ(watch.details(2)["do"].toInt(), 0x05);
     for (int line = 0; line < 3; ++line)
@@ -167,7 +167,7 @@ TEST(RzlctlWatch, AnOutageEndsWhenTheModuleAnswersAndTheSameStateFollowsIt) {
 TEST(RzlctlWatch, InTheCsvAnOutageIsAnIntervalWithoutValues) {
     RestartingModule module;
     ASSERT_TRUE(module.start());
-    Watch watch(module.port, {"--csv", "--interval-ms", "50"});
+    Watch watch(module.port, {"--csv", "--interval-ms", "200"});
     ASSERT_TRUE(watch.until(2)) << watch.err().toStdString();  // the header and the first state
     module.stop();
     QThread::msleep(1500);
@@ -191,7 +191,7 @@ TEST(RzlctlWatch, InTheCsvAnOutageIsAnIntervalWithoutValues) {
 TEST(RzlctlWatch, AModuleThatStaysAwayEndsItAfterTheFailuresAllowed) {
     RestartingModule module;
     ASSERT_TRUE(module.start());
-    Watch watch(module.port, {"--json", "--interval-ms", "20", "--max-failures", "4"});
+    Watch watch(module.port, {"--json", "--interval-ms", "200", "--max-failures", "4"});
     ASSERT_TRUE(watch.until(1)) << watch.err().toStdString();
     module.stop();
     EXPECT_EQ(watch.finished(), 2) << watch.err().toStdString();
@@ -226,7 +226,7 @@ TEST(RzlctlWatch, SignalsEndItWithTheirCodesAfterTheLastRow) {
         SCOPED_TRACE(row.outcome + std::string(row.duringOutage ? " during an outage" : ""));
         RestartingModule module;
         ASSERT_TRUE(module.start());
-        Watch watch(module.port, {"--json", "--interval-ms", "20"});
+        Watch watch(module.port, {"--json", "--interval-ms", "200"});
         ASSERT_TRUE(watch.until(1)) << watch.err().toStdString();
         if (row.duringOutage) {
             module.stop();
