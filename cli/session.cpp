@@ -55,7 +55,6 @@ Session::Session(const ControllerOptions& options)
     display_.hiding = !options_.verbose;
     dialogs_.quiet = options_.quiet;
     writer_.quiet = options_.quiet;
-    ctx_.session.anyReportedAddress = options_.acceptReportedAddress;
     dialogs_.beforePrinting = [this] { endProgressLine(); };
     writer_.beforePrinting = [this] { endProgressLine(); };
     ctx_.traffic.keepAtMost(0);  // --trace prints each frame as it passes; nothing reads them later

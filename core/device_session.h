@@ -12,9 +12,6 @@ namespace rzl {
 struct DeviceSession {
     QString deviceIp = QStringLiteral("192.168.77.1");
     std::uint16_t tcpPort = kDefaultTcpPort;
-    // The module is reached through a port-forward or NAT and reports another address than
-    // deviceIp (rzlctl --accept-reported-address): its identify reply is taken as the target's.
-    bool anyReportedAddress = false;
     std::array<std::uint8_t, 4> signature = kFrameSignature;
     std::uint8_t pendingCommand = 0;
     std::uint8_t retryCount = 0;

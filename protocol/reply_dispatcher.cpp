@@ -65,7 +65,7 @@ void takeIdentify(Context& ctx, const ReplyReader& bytes) {
     finish(s, kCmdIdentify);
     Identity identity{ApplyModel(ctx, reply.model)};
     // A reply from another module names its model but changes nothing else.
-    identity.ofTarget = reply.address == s.deviceIp || s.anyReportedAddress;
+    identity.ofTarget = reply.address == s.deviceIp;
     if (!identity.ofTarget) return ctx.display.identified(identity);
 
     identity.mac = reply.mac;

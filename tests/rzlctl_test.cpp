@@ -73,6 +73,33 @@ TEST_F(RzlctlTest, CommandsSendTheDesktopProgramsFramesAndPrintTheResult) {
     }
 }
 
+// --quiet leaves the result and the errors: none of the module's messages ("Set DO Done!"), the
+// hidden log's lines ("Loop:2,Val:1", a field's length) or the boxes before the result.
+TEST_F(RzlctlTest, QuietPrintsOnlyTheResultAndErrors) {
+    const struct {
+        QStringList args;
+        QString output;
+    } cases[] = {
+        {{"--yes", "set-do", "1", "on"}, "DO1 On  DO: 02  DI: 00"},
+        {{"--yes", "set-location", "Roof"}, "Location string write complete,"},
+        {{"--yes", "clear-counter", "3"}, "DI3: 0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const CliRun loud = rzlctl(QStringList{"--no-link-check"} + c.args);
+        EXPECT_NE(loud.err, QString()) << "the case shows what --quiet leaves out";
+        const CliRun quiet = rzlctl(QStringList{"--no-link-check", "--quiet"} + c.args);
+        EXPECT_EQ(quiet.exitCode, 0);
+        EXPECT_EQ(quiet.err, QString());
+        EXPECT_TRUE(quiet.out.split('\n').contains(c.output)) << quiet.out.toStdString();
+    }
+    sim.setFault(FaultMode::Reject);
+    const CliRun refused = rzlctl({"--no-link-check", "--quiet", "--yes", "set-location", "Roof"});
+    EXPECT_EQ(refused.exitCode, 3);
+    EXPECT_TRUE(refused.err.startsWith("rzlctl: Send FileName: /local/locate.cfg")) << refused.err.toStdString();
+    EXPECT_EQ(refused.err.count("rzlctl: "), 1) << "the error, once: " << refused.err.toStdString();
+}
+
 TEST_F(RzlctlTest, ClearCounterZeroesOnlyThatInput) {
     auto state = sim.state();
     state.counters = {10, 11, 12, 13, 14, 15, 16, 17};
