@@ -74,11 +74,13 @@ TEST_F(ModuleLockTest, TheSetupWindowsActionsWaitThenShowTheirBox) {
     EXPECT_EQ(write.outcome, WriteOutcome::Busy);
     EXPECT_EQ(write.message, box);
     EXPECT_EQ(RebootDevice(t.program), MaintenanceOutcome::Busy);
-    EXPECT_EQ(t.clock.pauses.size(), 2 * kModuleLockWaitMs / 100);
-    ASSERT_EQ(t.dialogs.boxes.size(), 4);  // a confirmation and the box, twice
+    EXPECT_EQ(UpdateFirmwareFrom(t.program, runtime.filePath("image.bin"), {}), FirmwareOutcome::Busy);
+    EXPECT_EQ(t.clock.pauses.size(), 3 * kModuleLockWaitMs / 100);
+    ASSERT_EQ(t.dialogs.boxes.size(), 5);  // a confirmation and the box, twice; the update's box
     EXPECT_EQ(t.dialogs.boxes[1].text, box);
     EXPECT_EQ(t.dialogs.boxes[1].caption, kErrorCaption);
     EXPECT_EQ(t.dialogs.boxes[3].text, box);
+    EXPECT_EQ(t.dialogs.boxes[4].text, box);
     EXPECT_EQ(sim.connectionCount(), 0);
 
     held->release();
