@@ -8,49 +8,27 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QThread>
 #include <cstdint>
+
+#include "tests/support/loopback_server_thread.h"
 
 namespace rzl::test {
 
 class TcpForwarder {
 public:
     TcpForwarder(QHostAddress to, std::uint16_t port) : to_(std::move(to)), toPort_(port) {}
-    ~TcpForwarder() { stop(); }
     TcpForwarder(const TcpForwarder&) = delete;
     TcpForwarder& operator=(const TcpForwarder&) = delete;
 
     bool start() {
-        anchor_ = new QObject;
-        anchor_->moveToThread(&thread_);
-        thread_.start();
-        bool ok = false;
-        QMetaObject::invokeMethod(anchor_, [this, &ok] { ok = listen(); }, Qt::BlockingQueuedConnection);
-        return ok;
+        return server_.start([this](QTcpSocket* near) { carry(near); });
     }
-    void stop() {
-        if (!anchor_) return;
-        QMetaObject::invokeMethod(anchor_, [this] { delete server_; server_ = nullptr; }, Qt::BlockingQueuedConnection);
-        thread_.quit();
-        thread_.wait();
-        delete anchor_;
-        anchor_ = nullptr;
-    }
-    std::uint16_t port() const { return port_; }
+    void stop() { server_.stop(); }
+    std::uint16_t port() const { return server_.port(); }
 
 private:
-    bool listen() {
-        server_ = new QTcpServer;
-        if (!server_->listen(QHostAddress::LocalHost, 0)) return false;
-        port_ = server_->serverPort();
-        QObject::connect(server_, &QTcpServer::newConnection, server_, [this] {
-            while (QTcpSocket* near = server_->nextPendingConnection()) carry(near);
-        });
-        return true;
-    }
-
     void carry(QTcpSocket* near) {
-        auto* far = new QTcpSocket(server_);
+        auto* far = new QTcpSocket(server_.server());
         // Each side goes when it is closed; the other may still be writing what it was handed.
         const auto pass = [](QTcpSocket* from, QTcpSocket* to) {
             QObject::connect(from, &QTcpSocket::readyRead, to, [from, to] {
@@ -78,10 +56,7 @@ private:
 
     QHostAddress to_;
     std::uint16_t toPort_;
-    QThread thread_;
-    QObject* anchor_ = nullptr;
-    QTcpServer* server_ = nullptr;  // lives on thread_
-    std::uint16_t port_ = 0;
+    LoopbackServerThread server_;
 };
 
 }  // namespace rzl::test
