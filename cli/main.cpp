@@ -129,8 +129,8 @@ QList<Command> Commands(const Settings& settings = {}) {
          Setting("set-ap", settings)},
         {{"set-station", "SSID [-]",
           "write the station SSID, key and key type (--type open|wep|wpa;\ndefault: wpa with a key, else open), "
-          "the key read from standard input (-),\n--key-file FILE or RZL_STATION_KEY; a KEY argument works too, "
-          "but shows\nin the process list"},
+          "the key read from\nstandard input (-), --key-file FILE or RZL_STATION_KEY; a KEY\nargument works too, "
+          "but shows in the process list"},
          Setting("set-station", settings)},
         {{"set-static-ip", "IP MASK GATEWAY", "write the station's static address"}, Setting("set-static-ip", settings)},
         {{"clear-static-ip", "", "delete the station's static address (back to DHCP)"},
@@ -214,9 +214,9 @@ QList<rzl::OptionRow<ControllerOptions>> ControllerOptionRows() {
                                            "the one targeted (reached through a port-forward, an SSH tunnel or "
                                            "NAT);\nthe address it reports is still shown"},
          Flag(&ControllerOptions::acceptReportedAddress)},
-        {{{"lock-wait"}, "S", "settings writes, maintenance, firmware, restore: wait at most S seconds\n"
-                              "for another program on this PC writing to the module (default 30; 0: not at all),\n"
-                              "then end with exit 7 (busy)"},
+        {{{"lock-wait"}, "S", "writes, maintenance, firmware, restore: wait at most S seconds for\n"
+                              "another program on this PC writing to the module (default 30;\n"
+                              "0: not at all), then end with exit 7 (busy)"},
          [](const QString& value, ControllerOptions& options) {
              return ParseIndex(value, 3600, &options.lockWaitS) ? QString()
                                                                 : QStringLiteral("--lock-wait takes a number of seconds 0-3600");
