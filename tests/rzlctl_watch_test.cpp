@@ -3,10 +3,7 @@
 // Ctrl+C or a service manager with SIGTERM.
 
 #include <QDateTime>
-#include <QDeadlineTimer>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
