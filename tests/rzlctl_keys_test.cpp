@@ -5,7 +5,6 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -16,6 +15,7 @@
 
 #include "sim/simulator.h"
 #include "tests/support/rzlctl_run.h"
+#include "tests/support/wait.h"
 
 namespace rzl::test {
 namespace {
@@ -99,8 +99,8 @@ TEST_F(RzlctlKeys, EachKeyComesFromStandardInputAFileOrTheEnvironment) {
         write("key.txt", row.key);
         const CliRun run = rzlctl(QStringList{"--yes"} + row.args, row.input);
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-        QDeadlineTimer deadline(5000);  // a file's content is complete only once the module has it all
-        while (stored(row.file) != row.expected && !deadline.hasExpired()) QThread::msleep(20);
+        // A file's content is complete only once the module has it all.
+        WaitFor([&] { return stored(row.file) == row.expected; });
         EXPECT_EQ(stored(row.file), row.expected);
         // Printed nowhere: the module's log line and the confirmation show it only with --verbose.
         EXPECT_FALSE(run.err.contains(QString::fromLatin1(row.expected)) || run.out.contains(QString::fromLatin1(row.expected)))

@@ -1,13 +1,11 @@
 // rzlctl's maintenance commands and firmware update as a user runs them: the real program
 // against the simulator on loopback.
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QHostAddress>
 #include <QRegularExpression>
 #include <QElapsedTimer>
 #include <QTcpServer>
-#include <QThread>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -19,6 +17,7 @@
 
 #include "sim/simulator.h"
 #include "tests/support/rzlctl_run.h"
+#include "tests/support/wait.h"
 
 namespace {
 
@@ -27,6 +26,7 @@ using rzl::sim::SimOptions;
 using rzl::sim::SimulatorThread;
 
 using rzl::test::CliRun;
+using rzl::test::WaitFor;
 
 QByteArray image(int length, std::uint8_t major, std::uint8_t minor) {
     QByteArray bytes(length, '\0');
@@ -94,8 +94,7 @@ TEST_F(RzlctlMaintenanceTest, MaintenanceCommandsSendTheirFrame) {
         const CliRun run = rzlctl(QStringList{"--yes"} + c.args);
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         EXPECT_EQ(run.out.trimmed(), c.out);
-        QDeadlineTimer deadline(2000);
-        while (sim->receivedFrames().isEmpty() && !deadline.hasExpired()) QThread::msleep(5);
+        WaitFor([&] { return !sim->receivedFrames().isEmpty(); }, 2000);
         EXPECT_EQ(framesHex(), QStringList{c.frame});
 
         // Without --yes and without a terminal nothing is sent.
@@ -181,8 +180,7 @@ TEST_F(RzlctlMaintenanceTest, FirmwareJsonAndTheOtherVariant) {
     EXPECT_EQ(result["outcome"].toString(), "done");
     EXPECT_EQ(result["details"].toObject()["verified"].toBool(true), false);
     EXPECT_EQ(result["details"].toObject()["file"].toString(), "mcuimg.bin");
-    QDeadlineTimer deadline(2000);
-    while (sim->receivedFrames().size() < 3 && !deadline.hasExpired()) QThread::msleep(5);
+    WaitFor([&] { return sim->receivedFrames().size() >= 3; }, 2000);
     const QStringList frames = framesHex();
     ASSERT_EQ(frames.size(), 3);
     EXPECT_TRUE(frames[1].startsWith("5A3577A55A00001388"));

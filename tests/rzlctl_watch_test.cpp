@@ -17,6 +17,7 @@
 #include "sim/simulator.h"
 #include "tests/support/file_frames.h"
 #include "tests/support/result_shape.h"
+#include "tests/support/wait.h"
 
 namespace rzl::test {
 namespace {
@@ -149,7 +150,7 @@ TEST(RzlctlWatch, AnOutageEndsWhenTheModuleAnswersAndTheSameStateFollowsIt) {
     module.stop();
     ASSERT_TRUE(watch.untilError("poll failed")) << watch.err().toStdString();
     ASSERT_TRUE(module.comeBack(0x00));  // as it was before
-    ASSERT_TRUE(waitFor([&] { return module.sim->receivedFrames().size() >= 4; }, 10000)) << "several good polls";
+    ASSERT_TRUE(WaitFor([&] { return module.sim->receivedFrames().size() >= 4; }, 10000)) << "several good polls";
     module.stop();
     EXPECT_EQ(watch.finished(), 2) << watch.err().toStdString();
 
