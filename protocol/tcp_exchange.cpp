@@ -106,7 +106,7 @@ Arrival readReply(Context& ctx, TcpClient& client, std::uint8_t command, QByteAr
 }
 
 ExchangeOutcome runExchange(Context& ctx, const Request& request, Guard guard) {
-    TcpClient client(ctx.clock);
+    TcpClient client(ctx.clock, ctx.writeStallMs);
     ExchangeOutcome ended;
     if (!openAndWrite(ctx, client, request, Wait::ForReply, guard, ended)) return ended;
     DeviceSession& s = ctx.session;
@@ -137,7 +137,7 @@ ExchangeOutcome runExchange(Context& ctx, const Request& request, Guard guard) {
 }
 
 ExchangeOutcome runSendOnly(Context& ctx, const Request& request, Guard guard) {
-    TcpClient client(ctx.clock);
+    TcpClient client(ctx.clock, ctx.writeStallMs);
     ExchangeOutcome ended;
     const std::optional<QByteArray> frame = openAndWrite(ctx, client, request, Wait::None, guard, ended);
     if (!frame) return ended;
