@@ -7,12 +7,10 @@
 // Rows for the slowed link and the unreachable default address run inside the namespaces that
 // tests/scripts/fault_table_netns_test.sh makes; everywhere else the loopback rows run.
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
@@ -139,40 +137,18 @@ protected:
         return args;
     }
 
-    void startRzlctl(QProcess& process, const QStringList& args) {
-        process.setWorkingDirectory(workDir.path());
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start(QStringLiteral(RZL_BINARY_DIR "/rzlctl"), args);
-    }
-
     QTemporaryDir workDir;
 };
 
-// Reads a running watch's output until `done` holds or the time is up.
-struct WatchOutput {
-    QProcess& process;
-    QString out, err;
-
-    bool until(const std::function<bool()>& done, int timeoutMs) {
-        const QDeadlineTimer deadline(timeoutMs);
-        for (;;) {
-            out += QString::fromLocal8Bit(process.readAllStandardOutput());
-            err += QString::fromLocal8Bit(process.readAllStandardError());
-            if (done()) return true;
-            if (deadline.hasExpired() || process.state() == QProcess::NotRunning) return false;
-            process.waitForReadyRead(20);
-        }
+// The inputs of each change a watch printed (its outage rows left out).
+QList<int> ChangedInputs(const QString& out) {
+    QList<int> di;
+    for (const QJsonObject& json : JsonLines(out)) {
+        const QJsonObject details = json["details"].toObject();
+        if (details["event"] == QLatin1String("change")) di.append(details["di"].toInt());
     }
-    // The inputs of each change the watch printed (its outage rows left out).
-    QList<int> inputs() const {
-        QList<int> di;
-        for (const QJsonObject& json : JsonLines(out)) {
-            const QJsonObject details = json["details"].toObject();
-            if (details["event"] == QLatin1String("change")) di.append(details["di"].toInt());
-        }
-        return di;
-    }
-};
+    return di;
+}
 
 TEST_F(RzlctlFaultTable, EachFaultIsReportedAndTheNextPollReachesTheModule) {
     const FaultNetwork here = CurrentFaultNetwork();
@@ -215,26 +191,24 @@ TEST_F(RzlctlFaultTable, EachFaultIsReportedAndTheNextPollReachesTheModule) {
 
         // A watch that meets it between two good polls, in one process.
         ASSERT_TRUE(target.module(kBefore));
-        QProcess watchProcess;
-        startRzlctl(watchProcess, base(target) + QStringList{"--interval-ms", "50", "watch"});
-        WatchOutput watch{watchProcess};
-        ASSERT_TRUE(watch.until([&] { return watch.inputs() == QList<int>{kBefore}; }, 15000)) << watch.err.toStdString();
+        RunningRzlctl watch(base(target) + QStringList{"--interval-ms", "50", "watch"}, workDir.path());
+        const auto inputs = [&watch] { return ChangedInputs(watch.out()); };
+        ASSERT_TRUE(watch.until([&] { return inputs() == QList<int>{kBefore}; }, 15000)) << watch.err().toStdString();
         ASSERT_TRUE(row.fault(target));
         const bool pollsFail = row.pollFailure || (row.exitCode != 0 && row.command.first() == "status");
         if (pollsFail) {
-            EXPECT_TRUE(watch.until([&] { return watch.err.contains("rzlctl: poll failed: "); }, 15000));
-            EXPECT_TRUE(watch.err.contains(row.pollFailure ? QString::fromLatin1(row.pollFailure) : row.message))
-                << watch.err.toStdString();
+            EXPECT_TRUE(watch.untilError("rzlctl: poll failed: ", 1, 15000));
+            EXPECT_TRUE(watch.err().contains(row.pollFailure ? QString::fromLatin1(row.pollFailure) : row.message))
+                << watch.err().toStdString();
         } else {
             // Polls go on through this fault: the module's inputs as they are during it show.
-            EXPECT_TRUE(watch.until([&] { return watch.inputs().contains(kDuring); }, 15000)) << watch.err.toStdString();
+            EXPECT_TRUE(watch.until([&] { return inputs().contains(kDuring); }, 15000)) << watch.err().toStdString();
         }
         ASSERT_TRUE(target.module(kAfter));
-        EXPECT_TRUE(watch.until([&] { return watch.inputs().contains(kAfter); }, 15000)) << watch.err.toStdString();
-        EXPECT_EQ(watch.inputs(), pollsFail ? QList<int>({kBefore, kAfter}) : QList<int>({kBefore, kDuring, kAfter}));
-        watchProcess.terminate();
-        ASSERT_TRUE(watchProcess.waitForFinished(10000));
-        EXPECT_EQ(watchProcess.exitCode(), 143) << "the watch ended by itself: " << watch.err.toStdString();
+        EXPECT_TRUE(watch.until([&] { return inputs().contains(kAfter); }, 15000)) << watch.err().toStdString();
+        EXPECT_EQ(inputs(), pollsFail ? QList<int>({kBefore, kAfter}) : QList<int>({kBefore, kDuring, kAfter}));
+        watch.signal(SIGTERM);
+        EXPECT_EQ(watch.finished(), 143) << "the watch ended by itself: " << watch.err().toStdString();
     }
 }
 
