@@ -16,19 +16,17 @@
 #include <memory>
 #include <gtest/gtest.h>
 
-#include "tests/support/fault_target.h"
+#include "tests/support/fault_rows.h"
 #include "tests/support/rzlctl_run.h"
 
 namespace rzl::test {
 namespace {
 
-using sim::FaultMode;
-
 constexpr std::uint8_t kBefore = 0x00;  // the module's inputs before the fault,
-constexpr std::uint8_t kDuring = 0x02;  // during it (where a module answers at all)
+constexpr std::uint8_t kDuring = kInputsDuringFault;  // during it (where a module answers at all)
 constexpr std::uint8_t kAfter = 0x04;   // and once it is gone
 
-struct FaultRow {
+struct CliRow {
     const char* name;
     FaultNetwork network;
     std::function<bool(FaultTarget&)> fault;
@@ -46,52 +44,38 @@ struct FaultRow {
 constexpr int kAnyFailure = -1;
 const QString kImage = QStringLiteral("@image");  // in a command: a 256 KiB firmware image file
 
-std::function<bool(FaultTarget&)> Module(FaultMode mode, int slowDelayMs = 1500) {
-    return [=](FaultTarget& target) { return target.module(kDuring, mode, slowDelayMs); };
+// The faults both programs meet, then those of rzlctl's writes.
+QList<CliRow> Rows() {
+    QList<CliRow> rows;
+    for (const FaultRow& f : Faults())
+        rows.append({f.name, f.network, f.fault, f.cli.exitCode, f.cli.message, f.atLeastMs, f.cli.command});
+    using sim::FaultMode;
+    rows += QList<CliRow>{
+        // Content streams: the module restarts halfway through one (every connection drops, nothing
+        // of the content is kept). These rows run once rzlctl has the command.
+        {"connection reset in the middle of a content stream", FaultNetwork::Loopback, FaultyModule(FaultMode::Restart),
+         kAnyFailure, "", 0, {"--yes", "set-location", "Elsewhere"},
+         "a settings file fits in one piece, sent and closed before the module restarts and loses it; the module "
+         "acknowledges no content, so set-location reports it written"},
+        {"module restarting during a firmware upload", FaultNetwork::Loopback, FaultyModule(FaultMode::Restart),
+         kAnyFailure, "", 0, {"--yes", "firmware", kImage}},
+        // Writes: a refusal is no success, a command the module took and closed on is sent, and a
+        // write cut between its steps says what the module already has.
+        {"refuses a settings file", FaultNetwork::Loopback, FaultyModule(FaultMode::Reject), 3,
+         "File header refused by the module (status 21)", 0, {"--yes", "set-location", "Roof"}, nullptr, {},
+         "reply not accepted (status 21)"},
+        {"takes a command and closes without a reply", FaultNetwork::Loopback, FaultyModule(FaultMode::Close), 0,
+         "Information: Wi-Fi Mode write complete", 0, {"--yes", "wifi-mode", "station"}, nullptr, {}, "RX Error: "},
+        {"refuses the second file of a write", FaultNetwork::Loopback, FaultyModule(FaultMode::None), 3,
+         "write /local/sta_keyT.cfg\n    . Not done: write /local/sta_ssid.cfg", 0,
+         {"--yes", "set-station", "Shop", "--type", "open"}, nullptr,
+         AfterContentOf("/local/sta_keyT.cfg", [](FaultTarget& t) { t.sim()->setFault(FaultMode::Reject); })},
+        {"gone before the Modbus notice", FaultNetwork::Loopback, FaultyModule(FaultMode::None), 0,
+         "The Modbus notice (command 220)", 0, {"--yes", "set-modbus", "503", "30"}, nullptr,
+         AfterContentOf("/local/mbport.cfg", [](FaultTarget& t) { t.nothingListening(); })},
+    };
+    return rows;
 }
-
-const FaultRow kRows[] = {
-    {"nothing listening", FaultNetwork::Loopback, [](FaultTarget& t) { return t.nothingListening(); }, 2,
-     "Connect Timeout"},
-    {"accepts and never reads", FaultNetwork::Loopback, [](FaultTarget& t) { return t.acceptsNeverReads(); }, 3,
-     "Wait RX Timeout!", 1000},
-    {"never accepts (full backlog)", FaultNetwork::Loopback, [](FaultTarget& t) { return t.neverAccepts(); }, 2,
-     "Connect Timeout", 3000},
-    {"silent", FaultNetwork::Loopback, Module(FaultMode::Silent), 3, "Wait RX Timeout!", 1000},
-    {"garbage", FaultNetwork::Loopback, Module(FaultMode::Garbage), 3, "InValid Header package!"},
-    {"reject", FaultNetwork::Loopback, Module(FaultMode::Reject), 3, "reply not accepted (status 21)"},
-    {"split", FaultNetwork::Loopback, Module(FaultMode::Split), 0, ""},
-    // Closed at once: reset or ended in order, whichever the connection has reached.
-    {"close", FaultNetwork::Loopback, Module(FaultMode::Close), 3, "RX Error: "},
-    {"slow, past the reply window", FaultNetwork::Loopback, Module(FaultMode::Slow, 1500), 3, "Wait RX Timeout!", 1000},
-    {"slow, just inside the reply window", FaultNetwork::Loopback, Module(FaultMode::Slow, 700), 0, ""},
-    {"stuck output", FaultNetwork::Loopback, Module(FaultMode::Stuck), 3, "the module did not switch DO2", 0,
-     {"--yes", "set-do", "2", "on"}},
-    // Content streams: the module restarts halfway through one (every connection drops, nothing
-    // of the content is kept). These rows run once rzlctl has the command.
-    {"connection reset in the middle of a content stream", FaultNetwork::Loopback, Module(FaultMode::Restart),
-     kAnyFailure, "", 0, {"--yes", "set-location", "Elsewhere"},
-     "a settings file fits in one piece, sent and closed before the module restarts and loses it; the module "
-     "acknowledges no content, so set-location reports it written"},
-    {"module restarting during a firmware upload", FaultNetwork::Loopback, Module(FaultMode::Restart), kAnyFailure,
-     "", 0, {"--yes", "firmware", kImage}},
-    // Writes: a refusal is no success, a command the module took and closed on is sent, and a
-    // write cut between its steps says what the module already has.
-    {"refuses a settings file", FaultNetwork::Loopback, Module(FaultMode::Reject), 3,
-     "File header refused by the module (status 21)", 0, {"--yes", "set-location", "Roof"}, nullptr, {},
-     "reply not accepted (status 21)"},
-    {"takes a command and closes without a reply", FaultNetwork::Loopback, Module(FaultMode::Close), 0,
-     "Information: Wi-Fi Mode write complete", 0, {"--yes", "wifi-mode", "station"}, nullptr, {}, "RX Error: "},
-    {"refuses the second file of a write", FaultNetwork::Loopback, Module(FaultMode::None), 3,
-     "write /local/sta_keyT.cfg\n    . Not done: write /local/sta_ssid.cfg", 0, {"--yes", "set-station", "Shop", "--type", "open"}, nullptr,
-     AfterContentOf("/local/sta_keyT.cfg", [](FaultTarget& t) { t.sim()->setFault(FaultMode::Reject); })},
-    {"gone before the Modbus notice", FaultNetwork::Loopback, Module(FaultMode::None), 0,
-     "The Modbus notice (command 220)", 0, {"--yes", "set-modbus", "503", "30"}, nullptr,
-     AfterContentOf("/local/mbport.cfg", [](FaultTarget& t) { t.nothingListening(); })},
-    {"slowed link", FaultNetwork::SlowLink, Module(FaultMode::None), 0, ""},
-    {"default address unreachable", FaultNetwork::UnreachableDefault, [](FaultTarget& t) { return t.unreachable(); }, 2,
-     "Connect Timeout", 3000},
-};
 
 QList<QJsonObject> JsonLines(const QString& out) {
     QList<QJsonObject> lines;
@@ -152,7 +136,7 @@ QList<int> ChangedInputs(const QString& out) {
 
 TEST_F(RzlctlFaultTable, EachFaultIsReportedAndTheNextPollReachesTheModule) {
     const FaultNetwork here = CurrentFaultNetwork();
-    for (const FaultRow& row : kRows) {
+    for (const CliRow& row : Rows()) {
         if (row.network != here) continue;
         SCOPED_TRACE(row.name);
         if (row.open) {
