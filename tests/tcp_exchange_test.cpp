@@ -11,7 +11,7 @@
 #include "protocol/tcp_exchange.h"
 #include "sim/simulator.h"
 #include "tests/support/fakes.h"
-#include "tests/support/full_backlog_listener.h"
+#include "tests/support/loopback_listeners.h"
 #include "tests/support/loopback_peer.h"
 
 namespace rzl::test {
@@ -248,7 +248,7 @@ TEST(TcpExchange, ReplyIsHandledOnlyWhenWholeForTheCommandSent) {
 TEST(TcpExchange, PeerAcceptingLateIsReachedWithinTheConnectTimeout) {
     FullBacklogListener peer;
     ASSERT_TRUE(peer.start());
-    peer.acceptAfter(300, kReply);
+    peer.acceptAfter(300, kReply.toStdString());
     World w;
     w.ctx.session.tcpPort = peer.port();
     bool clicked = false;
@@ -265,7 +265,7 @@ TEST(TcpExchange, PeerAcceptingLateIsReachedWithinTheConnectTimeout) {
 
     EXPECT_TRUE(clicked) << "the connect waited";
     EXPECT_EQ(w.status(), "");
-    EXPECT_EQ(peer.received(), kIdentifyFrame) << "the frame taken before the connect goes out";
+    EXPECT_EQ(QByteArray::fromStdString(peer.received()), kIdentifyFrame) << "the frame taken before the connect goes out";
     EXPECT_EQ(w.dispatched, QList<int>{int(kReply.size())});
     EXPECT_FALSE(w.ctx.session.exchangeBusy);
 }

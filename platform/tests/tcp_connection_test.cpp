@@ -11,7 +11,7 @@
 #include "core/frame.h"
 #include "platform/socket_calls.h"
 #include "platform/tcp_connection.h"
-#include "platform/tests/loopback_sockets.h"
+#include "tests/support/loopback_listeners.h"
 
 namespace rzl::platform {
 namespace {
@@ -100,9 +100,9 @@ TEST(TcpConnection, JoinsASplitReply) {
 }
 
 TEST(TcpConnection, PeerNeverAcceptingTimesOutAtTheConnectDeadline) {
-    test::LoopbackSockets sockets;
-    const std::uint16_t port = sockets.neverAcceptingPort();
-    ASSERT_NE(port, 0);
+    rzl::test::FullBacklogListener listener;
+    ASSERT_TRUE(listener.start());
+    const std::uint16_t port = listener.port();
     int idleSlices = 0;
     TcpConnection connection([&idleSlices] { ++idleSlices; });
     const auto start = std::chrono::steady_clock::now();
@@ -119,8 +119,7 @@ TEST(TcpConnection, PeerNeverAcceptingTimesOutAtTheConnectDeadline) {
 }
 
 TEST(TcpConnection, RefusedConnectionSaysSoAtOnce) {
-    test::LoopbackSockets sockets;
-    const std::uint16_t port = sockets.closedPort();
+    const std::uint16_t port = rzl::test::closedLoopbackPort();
     ASSERT_NE(port, 0);
     TcpConnection connection(nullptr);
     const auto start = std::chrono::steady_clock::now();
