@@ -2,10 +2,8 @@
 // against the simulator on loopback.
 
 #include <QFile>
-#include <QHostAddress>
 #include <QRegularExpression>
 #include <QElapsedTimer>
-#include <QTcpServer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -16,6 +14,7 @@
 #include <memory>
 
 #include "sim/simulator.h"
+#include "tests/support/loopback_listeners.h"
 #include "tests/support/rzlctl_run.h"
 #include "tests/support/wait.h"
 
@@ -107,10 +106,7 @@ TEST_F(RzlctlMaintenanceTest, MaintenanceCommandsSendTheirFrame) {
 
 TEST_F(RzlctlMaintenanceTest, UnreachableModuleGetsAnErrorAndNoInformation) {
     startSim();
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const std::uint16_t closed = probe.serverPort();
-    probe.close();
+    const std::uint16_t closed = rzl::test::closedLoopbackPort();
     const CliRun run = rzlctl({"--yes", "reboot"}, {}, closed);
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.err.contains("Error found!: Reboot device fail,\n    . Connect Timeout.")) << run.err.toStdString();
@@ -214,10 +210,7 @@ TEST_F(RzlctlMaintenanceTest, FirmwareFileProblemsAreFoundBeforeTheModuleIsConta
     EXPECT_TRUE(framesHex().isEmpty()) << "nothing sent: " << framesHex().join(' ').toStdString();
 
     // Nor does an absent module hide the file's problem behind "Connect Timeout".
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const std::uint16_t closed = probe.serverPort();
-    probe.close();
+    const std::uint16_t closed = rzl::test::closedLoopbackPort();
     const CliRun away = rzlctl({"--yes", "firmware", workDir.filePath("empty.bin")}, {}, closed);
     EXPECT_TRUE(away.err.contains("the file is empty")) << away.err.toStdString();
 }

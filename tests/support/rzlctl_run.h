@@ -2,7 +2,6 @@
 // rzlctl run as a user runs it: the built program, no terminal on standard input. Run to its
 // end, or running beside the test (a watch, a long scan) with what it has written so far.
 
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -48,10 +47,9 @@ inline CliRun RunRzlctl(const QStringList& args, const QString& workDir = {}, in
         process.write(input.standardInput);
         process.closeWriteChannel();
     }
-    QDeadlineTimer deadline(timeoutMs);
-    while (process.state() != QProcess::NotRunning && !process.waitForFinished(20) && !deadline.hasExpired())
-        if (whileRunning) whileRunning();
-    EXPECT_EQ(process.state(), QProcess::NotRunning);
+    EXPECT_TRUE(WaitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs, [&] {
+        if (!process.waitForFinished(20) && whileRunning) whileRunning();
+    })) << "still running after " << timeoutMs << " ms";
     return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};
 }
