@@ -98,14 +98,15 @@ TEST(StreamContent, NoListenerIsAnErrorWithItsReason) {
     EXPECT_FALSE(error.isEmpty());
 }
 
-// A write is given up only when the module has taken nothing for 10 s, however long it lasts in
-// all. The stall is timed on the real clock, so three links run side by side for about 12 s: a
-// slow one taking the file content stream, a slow one taking one long write, and one that stops.
+// A write is given up only when the module has taken nothing for the stall time, however long
+// it lasts in all. Three links run side by side, with the stall time cut to half a second: a slow
+// one taking the file content stream, a slow one taking one long write, and one that stops.
 TEST(WriteStall, OnlyALinkThatStopsTakingDataIsGivenUp) {
+    constexpr int kStallMs = 500;
     constexpr qint64 kRate = 2 * 1024 * 1024;  // bytes per second, steady
-    // Whatever the kernel buffers, the last bytes go out more than 12 s after the first.
-    const QByteArray data(12 * kRate + PacedReader::bufferedAtMost(), '\x6B');
-    PacedReader streamed(kRate), written(kRate), stopped(kRate, kRate);  // the last stops after 1 s
+    // Whatever the kernel buffers, the last bytes go out more than three stall times after the first.
+    const QByteArray data(3 * kStallMs * kRate / 1000 + PacedReader::bufferedAtMost(), '\x6B');
+    PacedReader streamed(kRate), written(kRate), stopped(kRate, kRate / 2, 10000);  // the last stops after 0.5 s
     ASSERT_TRUE(streamed.start() && written.start() && stopped.start());
 
     struct Write {
@@ -115,7 +116,7 @@ TEST(WriteStall, OnlyALinkThatStopsTakingDataIsGivenUp) {
     };
     const auto write = [&data](std::uint16_t port, Write& out) {
         ManualClock clock;
-        TcpClient client(clock, platform::TcpConnection::kDefaultStallMs);
+        TcpClient client(clock, kStallMs);
         QElapsedTimer timer;
         timer.start();
         out.ok = client.connectTo(QStringLiteral("127.0.0.1"), port, 3000) && client.write(data.constData(), data.size());
@@ -126,6 +127,7 @@ TEST(WriteStall, OnlyALinkThatStopsTakingDataIsGivenUp) {
     std::thread blockWriter(write, written.port(), std::ref(block));
     std::thread stallWriter(write, stopped.port(), std::ref(stall));
     World w(streamed.port());
+    w.ctx.writeStallMs = kStallMs;
     QElapsedTimer timer;
     timer.start();
     stream.ok = StreamContent(w.ctx, data.constData(), data.size(), {}, &stream.error);
@@ -137,13 +139,12 @@ TEST(WriteStall, OnlyALinkThatStopsTakingDataIsGivenUp) {
     for (const auto& [name, run] : slow) {
         SCOPED_TRACE(name);
         EXPECT_TRUE(run->ok) << run->error.toStdString() << " after " << run->ms << " ms";
-        EXPECT_GT(run->ms, 10000) << "the link kept the writer waiting past the stall time";
+        EXPECT_GT(run->ms, 3 * kStallMs) << "the link kept the writer waiting past the stall time";
     }
     EXPECT_FALSE(stall.ok);
     EXPECT_TRUE(stall.error.contains(QStringLiteral("stalled"))) << stall.error.toStdString();
-    // Given up 10 s after its last progress, which came within the reader's 1 s of reading.
-    EXPECT_GE(stall.ms, 10000);
-    EXPECT_LT(stall.ms, 30000) << "long before the reader gives up itself (41 s)";
+    EXPECT_GE(stall.ms, kStallMs);
+    EXPECT_LT(stall.ms, 8000) << "long before the reader gives up itself (10.5 s)";
 }
 
 // The wait for the module's acknowledgements looks at the send queue far more often than every
