@@ -2,7 +2,6 @@
 // the environment, or is asked for without echo on a terminal; it reaches the module as given
 // and is printed only with --verbose. No key in these tests is ever a process argument.
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -164,15 +163,15 @@ struct Terminal {
     QByteArray seen;
 
     bool readUntil(const QByteArray& until, int timeoutMs) {
-        QDeadlineTimer deadline(timeoutMs);
-        while (!seen.contains(until) && !deadline.hasExpired()) {
+        bool closed = false;
+        WaitFor([&] { return closed || seen.contains(until); }, timeoutMs, [&] {
             pollfd p{master, POLLIN, 0};
-            if (poll(&p, 1, 20) <= 0) continue;
+            if (poll(&p, 1, 20) <= 0) return;
             char buffer[512];
             const ssize_t n = read(master, buffer, sizeof buffer);
-            if (n <= 0) return seen.contains(until);
-            seen.append(buffer, n);
-        }
+            if (n > 0) seen.append(buffer, n);
+            closed = n <= 0;
+        });
         return seen.contains(until);
     }
     int wait() {
