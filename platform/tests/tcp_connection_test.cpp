@@ -31,8 +31,8 @@ std::string identifyRequest() {
     return frame;
 }
 
-// Reads as the exchanges do: up to 100 checks of 10 ms each, until the reply is whole or the
-// peer closes.
+// Reads in 10 ms waits, as the exchanges do, until the reply is whole, the peer closes or 100
+// waits have passed in silence.
 std::string readReply(TcpConnection& connection, std::size_t length) {
     std::string reply;
     for (int check = 0; check < 100 && reply.size() < length;) {
