@@ -5,14 +5,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
 
 #include "tests/support/loopback_modules.h"
 #include "tests/support/loopback_peer.h"
 #include "tests/support/result_shape.h"
-#include "tests/support/running_rzlctl.h"
 #include "tests/support/rzlctl_run.h"
 
 namespace {
@@ -199,18 +197,14 @@ TEST_F(RzlctlScanTest, CtrlCCountsTheAddressesNotTried) {
 
 // Ctrl+C ends a long sweep with what was found so far and the summary, exit 130.
 TEST_F(RzlctlScanTest, CtrlCPrintsWhatWasFoundSoFar) {
-    QProcess process;
-    process.start(QStringLiteral(RZL_BINARY_DIR "/rzlctl"),
-                  {"--json", "scan", "127.0.0.0/27", "--port", port(), "--timeout-ms", "2000", "--parallel", "2"});
-    ASSERT_TRUE(process.waitForStarted());
+    rzl::test::RunningRzlctl scan(
+        {"--trace", "--json", "scan", "127.0.0.0/27", "--port", port(), "--timeout-ms", "2000", "--parallel", "2"});
     // 127.0.0.2 answers at once; the silent 127.0.0.3 holds one of the two slots for 2 s.
-    QThread::msleep(700);
-    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-    ASSERT_TRUE(process.waitForFinished(10000));
-    const QJsonObject result =
-        QJsonDocument::fromJson(process.readAllStandardOutput().trimmed().split('\n').last()).object();
-    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
-    EXPECT_EQ(process.exitCode(), 130) << err.toStdString();
+    ASSERT_TRUE(scan.untilError("127.0.0.2 << ", 1, 10000)) << scan.err().toStdString();
+    scan.signal(SIGINT);
+    EXPECT_EQ(scan.finished(), 130) << scan.err().toStdString();
+    const QJsonObject result = scan.last();  // after the line of each module found
+    const QString err = scan.err();
     EXPECT_EQ(result["outcome"].toString(), "interrupted");
     const QJsonObject details = result["details"].toObject();
     EXPECT_GE(details["modules"].toArray().size(), 1) << "what was found before the stop";

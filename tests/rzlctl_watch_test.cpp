@@ -14,7 +14,8 @@
 #include "sim/simulator.h"
 #include "tests/support/file_frames.h"
 #include "tests/support/result_shape.h"
-#include "tests/support/running_rzlctl.h"
+#include "tests/support/rzlctl_run.h"
+#include "tests/support/wait.h"
 
 namespace rzl::test {
 namespace {
@@ -23,7 +24,7 @@ using sim::ModuleState;
 using sim::SimOptions;
 using sim::SimulatorThread;
 
-// A running watch and what it has printed so far.
+// A running watch and the rows it has printed so far.
 class Watch : public RunningRzlctl {
 public:
     Watch(std::uint16_t port, const QStringList& options)
@@ -102,7 +103,7 @@ TEST(RzlctlWatch, AnOutageEndsWhenTheModuleAnswersAndTheSameStateFollowsIt) {
     module.stop();
     ASSERT_TRUE(watch.untilError("poll failed")) << watch.err().toStdString();
     ASSERT_TRUE(module.comeBack(0x00));  // as it was before
-    ASSERT_TRUE(waitFor([&] { return module.sim->receivedFrames().size() >= 4; }, 10000)) << "several good polls";
+    ASSERT_TRUE(WaitFor([&] { return module.sim->receivedFrames().size() >= 4; }, 10000)) << "several good polls";
     module.stop();
     EXPECT_EQ(watch.finished(), 2) << watch.err().toStdString();
 
@@ -123,7 +124,7 @@ TEST(RzlctlWatch, InTheCsvAnOutageIsAnIntervalWithoutValues) {
     Watch watch(module.port, {"--csv", "--interval-ms", "200"});
     ASSERT_TRUE(watch.until(2)) << watch.err().toStdString();  // the header and the first state
     module.stop();
-    QThread::msleep(1500);
+    ASSERT_TRUE(watch.untilError("poll failed")) << watch.err().toStdString();
     ASSERT_TRUE(module.comeBack(0x01));
     ASSERT_TRUE(watch.until(4)) << watch.err().toStdString();
     const QStringList row = watch.lines()[2].split(',');

@@ -17,7 +17,7 @@
 #include "platform/file_lock.h"
 #include "sim/simulator.h"
 #include "tests/support/result_shape.h"
-#include "tests/support/running_rzlctl.h"
+#include "tests/support/rzlctl_run.h"
 
 namespace rzl::test {
 namespace {
@@ -39,7 +39,7 @@ protected:
         return std::make_unique<RunningRzlctl>(
             QStringList{"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(sim.port()), "--json", "--yes"} +
                 args,
-            QStringList{QStringLiteral("XDG_RUNTIME_DIR=") + runtime.path()}, standardInput);
+            QString(), CliInput{standardInput, {QStringLiteral("XDG_RUNTIME_DIR=") + runtime.path()}});
     }
 
     // The module's file `name` once it holds `content` (a content stream is stored when it ends),
