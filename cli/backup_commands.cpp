@@ -186,7 +186,7 @@ bool askSkippedKeys(Session& session, const RestorePlan& plan, const RestoreOpti
 // outcome it ended the restore with.
 std::optional<Outcome> writeGroup(Session& session, SettingsGroup group, const SavedSettings& file, const RestoreKeys& keys) {
     const Checked<PreparedWrite> write =
-        GroupWrite(group, file, keys, [&session](const QString& line) { session.ctx().log(line); });
+        GroupWrite(group, file, keys, session.lengthLog());
     if (!write.ok()) {
         session.show(write.problem);
         return Outcome::Invalid;
@@ -194,10 +194,15 @@ std::optional<Outcome> writeGroup(Session& session, SettingsGroup group, const S
     const OperationResult result = write.value->run(session.ctx(), session.stop());
     session.show(SettingsWriteBox(write.value->group, result));
     session.warn(SettingsWarnings(result));
+    if (result.end == OperationResult::End::Stopped || result.end == OperationResult::End::Failed) {
+        // The group's own files: which the module got before the write ended.
+        session.details().insert("changed", QJsonArray::fromStringList(result.changed()));
+        session.details().insert("notSent", QJsonArray::fromStringList(result.notDone()));
+    }
     switch (result.end) {
     case OperationResult::End::Done: return std::nullopt;
     case OperationResult::End::NotLinked: return Outcome::NotLinked;
-    case OperationResult::End::Stopped: return Outcome::Interrupted;
+    case OperationResult::End::Stopped: return session.stoppedOutcome();
     case OperationResult::End::Failed: break;
     }
     return Judge(*result.failedStep(), Role::Step).outcome;
@@ -212,6 +217,7 @@ ExitCode RunRestore(Session& session, const QString& path, const RestoreOptions&
     if (path == QLatin1String("-")) session.keys().takeStandardInput(QStringLiteral("restore -"));
     std::optional<RestoreKeys> keys = givenRestoreKeys(session, options, &why);
     if (!keys) return session.fail(Outcome::Invalid, why + QStringLiteral("; nothing was sent"));
+    session.warnTypedKeys();
     std::optional<QByteArray> text;
     if (path == QLatin1String("-")) {
         text = ReadStandardInput(kMaxSettingsFileBytes, &why);
@@ -264,6 +270,7 @@ ExitCode RunRestore(Session& session, const QString& path, const RestoreOptions&
     if (!session.confirm(reboot ? QStringLiteral("Write these settings and restart the module?")
                                 : QStringLiteral("Write these settings?")))
         return session.refusedConfirmation();
+    if (const std::optional<ExitCode> ended = session.beginWrite()) return *ended;
 
     bool switchMode = false;
     QJsonArray written;
@@ -275,8 +282,9 @@ ExitCode RunRestore(Session& session, const QString& path, const RestoreOptions&
         }
         if (const std::optional<Outcome> stopped = writeGroup(session, change.group, *file, *keys)) {
             session.details().insert("stoppedAt", GroupName(change.group));
-            return session.fail(*stopped, QStringLiteral("the restore stopped at %1: the groups after it were not written")
-                                              .arg(GroupName(change.group)));
+            const QString where = QStringLiteral("the restore stopped at %1: the groups after it were not written")
+                                      .arg(GroupName(change.group));
+            return session.stopped() ? session.failStopped(where) : session.fail(*stopped, where);
         }
         written.append(GroupName(change.group));
         session.details().insert("written", written);
@@ -289,6 +297,8 @@ ExitCode RunRestore(Session& session, const QString& path, const RestoreOptions&
     // One restart, as the setup window's action makes it: the Wi-Fi mode switch is one by itself.
     const OperationResult restart = switchMode ? SetWifiMode(c, file->wifiModeAp, session.stop()) : Reboot(c, session.stop());
     session.show(MaintenanceBox(switchMode ? Maintenance::WifiMode : Maintenance::Reboot, restart));
+    if (restart.end == OperationResult::End::Stopped)
+        return session.failStopped(QStringLiteral("the settings were written; the module was not restarted"));
     if (!restart.done()) {
         session.out().lastMessage.clear();
         return session.fail(Outcome::NotSent, QStringLiteral("the settings were written, but the module was not restarted"));
@@ -306,7 +316,9 @@ ExitCode RunRestore(Session& session, const QString& path, const RestoreOptions&
         if (!answer) continue;
         back = answer;
         differing = StillDiffering(ModuleSettings(*back), *file, plan);
-    } while ((!back || !differing.isEmpty()) && !deadline.hasExpired());
+    } while ((!back || !differing.isEmpty()) && !deadline.hasExpired() && !session.stopped());
+    if (session.stopped())
+        return session.failStopped(QStringLiteral("the settings were written and the module restarted; not checked"));
 
     if (!back)
         return session.fail(Outcome::Unreachable, QStringLiteral("the module did not answer at %1 within %2 s of the restart")

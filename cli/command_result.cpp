@@ -24,6 +24,7 @@ constexpr OutcomeRow kOutcomes[] = {
     {Outcome::Mismatch, "mismatch", kExitNoReply},
     {Outcome::NotLinked, "not-linked", kExitNotLinked},
     {Outcome::ForeignModule, "foreign-module", kExitForeignModule},
+    {Outcome::Busy, "busy", kExitBusy},
     {Outcome::Interrupted, "interrupted", kExitInterrupted},
     {Outcome::Terminated, "terminated", kExitTerminated},
 };

@@ -31,6 +31,7 @@ enum class Outcome {
     Mismatch,       // 3: the module answered, but is not as asked (an output, a checksum, settings)
     NotLinked,      // 4: the Wi-Fi link check failed
     ForeignModule,  // 5: the identify reply came from a module at another address
+    Busy,           // 7: another program on this PC was writing to the module; nothing sent
     Interrupted,    // 130: SIGINT (Ctrl+C)
     Terminated,     // 143: SIGTERM
 };

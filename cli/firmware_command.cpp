@@ -22,12 +22,13 @@ constexpr int kRetryTickMs = 100;
 // The checksum query's answer: the first exchange's, or, when it met silence, that of its
 // re-sends by the re-send timer's rule (every 4 s; with no link supervision here to reset the
 // count, the fourth expiry gives up: no answer).
-std::optional<ExchangeOutcome> checksumAnswer(Context& ctx, const ExchangeOutcome& first) {
+std::optional<ExchangeOutcome> checksumAnswer(Context& ctx, const ExchangeOutcome& first, const StopRequested& stop) {
     if (first.result != ExchangeResult::NoReply || first.verdict.kind != Verdict::Kind::None) return first;
     std::optional<ExchangeOutcome> answer;
     QEventLoop loop;
     QTimer ticks;
     QObject::connect(&ticks, &QTimer::timeout, &loop, [&] {
+        if (stop()) return loop.quit();
         const RetryTick tick = RetryTimerTick(ctx);
         if (tick.kind == RetryTick::Kind::GaveUp) return loop.quit();
         if (tick.resent && tick.resent->result != ExchangeResult::NoReply) {
@@ -47,6 +48,7 @@ ExitCode rebootAndIdentify(Session& session, QStringList& lines) {
     session.details().insert("rebooted", true);
     session.message(QStringLiteral("Reboot sent; waiting up to %1 s for the module to answer again").arg(waitS));
     const std::optional<Module> module = session.awaitIdentify(QDeadlineTimer(static_cast<qint64>(waitS) * 1000));
+    if (session.stopped()) return session.failStopped(QStringLiteral("the module was rebooted; it was not identified after it"));
     if (!module)
         return session.fail(Outcome::Unreachable,
                             QStringLiteral("the module did not answer identify within %1 s after the reboot").arg(waitS));
@@ -63,6 +65,7 @@ ExitCode RunFirmware(Session& session, const QString& file) {
     if (!session.identify(&ended)) return ended;
     Context& c = session.ctx();
     if (!session.confirm(FirmwareConfirmation())) return session.refusedConfirmation();
+    if (const std::optional<ExitCode> ended = session.beginWrite()) return *ended;
     if (!c.linkCheck()) return session.fail(Outcome::NotLinked, QStringLiteral("the link check failed; nothing sent"));
     const FirmwareResult result =
         UpdateFirmwareImage(c, file, [&session](qint64 written, qint64 length) { session.progress(written, length); },
@@ -78,7 +81,10 @@ ExitCode RunFirmware(Session& session, const QString& file) {
     switch (result.stoppedAt) {
     case Stop::Unreadable:
     case Stop::TooLarge: return session.fail(Outcome::Invalid, QStringLiteral("%1: not sent").arg(file));
-    case Stop::Stopped: return session.fail(Outcome::Interrupted, QStringLiteral("stopped"));
+    case Stop::Stopped:
+        return session.failStopped(result.header.delivered()
+                                       ? QStringLiteral("the image was sent, the closing step was not")
+                                       : QStringLiteral("nothing was sent"));
     case Stop::Header:
     case Stop::Stream:
     case Stop::Closing: return session.fail(Outcome::NotSent, QStringLiteral("the firmware update did not complete"));
@@ -89,7 +95,8 @@ ExitCode RunFirmware(Session& session, const QString& file) {
         session.details().insert("verified", false);
         lines.append(QStringLiteral("Image sent and activated; this model does not report a checksum"));
     } else {
-        const std::optional<ExchangeOutcome> answer = checksumAnswer(c, result.closing);
+        const std::optional<ExchangeOutcome> answer = checksumAnswer(c, result.closing, session.stop());
+        if (session.stopped()) return session.failStopped(QStringLiteral("the image was sent; its checksum was not read"));
         if (!answer) return session.fail(Outcome::NoReply, QStringLiteral("no answer to the checksum query"));
         if (answer->verdict.refused())
             return session.fail(Outcome::Refused,
@@ -110,7 +117,9 @@ ExitCode RunFirmware(Session& session, const QString& file) {
             // The module may still be writing the activated image: never reboot it at once.
             const int waitS = session.options().rebootWaitS;
             session.message(QStringLiteral("Waiting up to %1 s until the module has stored the image and answers again").arg(waitS));
-            if (!session.awaitIdentify(QDeadlineTimer(static_cast<qint64>(waitS) * 1000)))
+            const bool back = session.awaitIdentify(QDeadlineTimer(static_cast<qint64>(waitS) * 1000)).has_value();
+            if (session.stopped()) return session.failStopped(QStringLiteral("the image was activated; not rebooted"));
+            if (!back)
                 return session.fail(Outcome::Unreachable,
                                     QStringLiteral("the module did not answer identify after the activation; not rebooted"));
         }

@@ -30,7 +30,8 @@ ExitCode RunIdentify(Session& session) {
 
     const QStringList lines{
         QStringLiteral("Model:        %1 (code %2)").arg(module->modelName).arg(r.model),
-        QStringLiteral("Address:      %1").arg(r.address),
+        r.address == s.deviceIp ? QStringLiteral("Address:      %1").arg(r.address)
+                                : QStringLiteral("Address:      %1 (the module reports %2)").arg(s.deviceIp, r.address),
         QStringLiteral("MAC:          %1").arg(r.mac),
         QStringLiteral("Firmware:     V%1").arg(r.firmware),
         QStringLiteral("RSSI:         %1").arg(RssiText(r.rssiRaw)),

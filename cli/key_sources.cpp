@@ -61,6 +61,10 @@ std::optional<Key> KeyReader::read(const KeySource& source, bool required, QStri
         }
     } else if (source.value) {
         key = {*source.value, KeyOrigin::Typed};
+        typedWarnings_.append(QStringLiteral("%1 was given as an argument, which other users see in the process list; "
+                                             "give it on standard input (-), in a file (%2)%3 instead")
+                                  .arg(source.what, source.fileOption,
+                                       source.variable.isEmpty() ? QString() : QStringLiteral(" or in ") + source.variable));
     } else if (source.file) {
         const std::optional<QString> text = keyFromFile(*source.file, problem);
         if (!text) return std::nullopt;

@@ -43,10 +43,13 @@ public:
 
     // Every key read, to be kept out of what is printed.
     const QStringList& keysRead() const { return keysRead_; }
+    // The warnings for the keys given as arguments, where `ps` and the shell's history show them.
+    QStringList typedWarnings() const { return typedWarnings_; }
 
 private:
     QString standardInputUser_;
     QStringList keysRead_;
+    QStringList typedWarnings_;
 };
 
 // The key on the first line of `text` (a file's or standard input's), without its line end.

@@ -44,6 +44,9 @@ struct Command {
     bool checksLink = true;  // the link check runs first (it looks for the one module targeted)
 };
 
+// The supervision's own pace: a watch polls no faster.
+constexpr int kShortestWatchIntervalMs = 200;
+
 bool ParseIndex(const QString& text, int max, int* value) {
     bool ok = false;
     const int n = text.toInt(&ok);
@@ -120,18 +123,21 @@ QList<Command> Commands(const Settings& settings = {}) {
              return [range = args.value(0)](Session& c) { return RunScan(c, range); };
          },
          false},
-        {{"set-ap", "SSID [KEY]", "write the access point's SSID and WPA/WPA2 key (no key: open;\n"
-                                  "KEY - reads it from standard input; --key-file, RZL_AP_KEY)"},
+        {{"set-ap", "SSID [-]", "write the access point's SSID and WPA/WPA2 key, the key read from\n"
+                                "standard input (-), --key-file FILE or RZL_AP_KEY (none: open); a KEY\n"
+                                "argument in place of - works too, but shows in the process list"},
          Setting("set-ap", settings)},
-        {{"set-station", "SSID [KEY]",
-          "write the station SSID, key and key type (--type open|wep|wpa;\ndefault: wpa with a key, else open; "
-          "--key-file, RZL_STATION_KEY)"},
+        {{"set-station", "SSID [-]",
+          "write the station SSID, key and key type (--type open|wep|wpa;\ndefault: wpa with a key, else open), "
+          "the key read from\nstandard input (-), --key-file FILE or RZL_STATION_KEY; a KEY\nargument works too, "
+          "but shows in the process list"},
          Setting("set-station", settings)},
         {{"set-static-ip", "IP MASK GATEWAY", "write the station's static address"}, Setting("set-static-ip", settings)},
         {{"clear-static-ip", "", "delete the station's static address (back to DHCP)"},
          Setting("clear-static-ip", settings)},
-        {{"set-web-key", "[KEY]", "set the web login key (1-5 characters), in effect at once\n"
-                                  "(--key-file, RZL_WEB_KEY; asked for on a terminal)"},
+        {{"set-web-key", "[-]", "set the web login key (1-5 characters), in effect at once, read from\n"
+                                "standard input (-), --key-file FILE or RZL_WEB_KEY, or asked for on a\n"
+                                "terminal; a KEY argument works too, but shows in the process list"},
          Setting("set-web-key", settings)},
         {{"set-location", "TEXT", "write the location string"}, Setting("set-location", settings)},
         {{"set-modbus", "PORT IDLE_TIMEOUT", "write the Modbus port and idle timeout in seconds\n"
@@ -199,20 +205,35 @@ QList<rzl::OptionRow<ControllerOptions>> ControllerOptionRows() {
         {{{"yes"}, "", "answer Yes to confirmations"}, Flag(&ControllerOptions::assumeYes)},
         {{{"json"}, "", "one JSON object per result on standard output, errors included"},
          Flag(&ControllerOptions::json)},
-        {{{"verbose"}, "", "show the keys given where the module's messages name them (hidden\notherwise)"},
+        {{{"verbose"}, "", "show the keys given, and their lengths, where the module's messages name\nthem (hidden otherwise)"},
          Flag(&ControllerOptions::verbose)},
-        {{{"trace"}, "", "every frame sent and received, in hex, on standard error"}, Flag(&ControllerOptions::trace)},
-        {{{"interval-ms"}, "M", "watch: poll every M milliseconds (default 500)"},
+        {{{"quiet"}, "", "print only the result, errors and warnings: none of the module's messages,\n"
+                         "log lines or progress"},
+         Flag(&ControllerOptions::quiet)},
+        {{{"accept-reported-address"}, "", "take a module that reports another address than --device for\n"
+                                           "the one targeted (reached through a port-forward, an SSH tunnel or "
+                                           "NAT);\nthe address it reports is still shown"},
+         Flag(&ControllerOptions::acceptReportedAddress)},
+        {{{"lock-wait"}, "S", "writes, maintenance, firmware, restore: wait at most S seconds for\n"
+                              "another program on this PC writing to the module (default 30;\n"
+                              "0: not at all), then end with exit 7 (busy)"},
          [](const QString& value, ControllerOptions& options) {
-             if (!ParseIndex(value, 3600000, &options.watchIntervalMs))
-                 return QStringLiteral("--interval-ms takes a number of milliseconds");
-             options.watchIntervalMs = std::max(options.watchIntervalMs, 10);
+             return ParseIndex(value, 3600, &options.lockWaitS) ? QString()
+                                                                : QStringLiteral("--lock-wait takes a number of seconds 0-3600");
+         }},
+        {{{"trace"}, "", "every frame sent and received, in hex, on standard error"}, Flag(&ControllerOptions::trace)},
+        {{{"interval-ms"}, "M", "watch: poll every M milliseconds, 200 or more (default 500)"},
+         [](const QString& value, ControllerOptions& options) {
+             // Faster polls would take the module's attention from everyone else.
+             if (!ParseIndex(value, 3600000, &options.watchIntervalMs) || options.watchIntervalMs < kShortestWatchIntervalMs)
+                 return QStringLiteral("--interval-ms takes a number of milliseconds from %1").arg(kShortestWatchIntervalMs);
              return QString();
          }},
-        {{{"count"}, "N", "watch: stop after N changes"},
+        {{{"count"}, "N", "watch: stop after N changes (N from 1; without it: until stopped)"},
          [](const QString& value, ControllerOptions& options) {
-             return ParseIndex(value, 1000000000, &options.watchMaxChanges) ? QString()
-                                                                            : QStringLiteral("--count takes a number");
+             return ParseIndex(value, 1000000000, &options.watchMaxChanges) && options.watchMaxChanges > 0
+                        ? QString()
+                        : QStringLiteral("--count takes a number from 1");
          }},
         {{{"max-failures"}, "N", "watch: end after N failed polls in a row (default: about a minute's worth)"},
          [](const QString& value, ControllerOptions& options) {
@@ -279,12 +300,21 @@ rzl::Usage CliUsage() {
         "on the terminal unless --yes is given.\n\n"
         "With --json every command prints one object of one shape, errors and usage errors "
         "included: command, outcome (done, invalid, cancelled, skipped, unreachable, not-sent, "
-        "no-reply, refused, mismatch, not-linked, foreign-module, interrupted, terminated), exit, "
-        "module (address, port, model, modelCode, mac, firmware), details, and error unless done.\n\n"
-        "Keys are read from an argument, from standard input (-), from a file (--key-file, "
-        "--ap-key-file, --station-key-file) or from the environment (RZL_AP_KEY, RZL_STATION_KEY, "
-        "RZL_WEB_KEY), and asked for without echo on a terminal when a command needs one. They are "
-        "shown only with --verbose.");
+        "no-reply, refused, mismatch, not-linked, foreign-module, busy, interrupted, terminated), exit, "
+        "module (address, port, model, modelCode, mac, firmware, reportedAddress), details, and error "
+        "unless done. A scan with --json prints one object per module as it is found, then its result.\n\n"
+        "Keys are read from standard input (-), from a file (--key-file, --ap-key-file, "
+        "--station-key-file) or from the environment (RZL_AP_KEY, RZL_STATION_KEY, RZL_WEB_KEY), "
+        "and asked for without echo on a terminal when a command needs one. A key given as an "
+        "argument works too, but other users see it in the process list: rzlctl warns. Keys and "
+        "their lengths are shown only with --verbose. Put -- before arguments that start with a "
+        "dash (rzlctl set-location -- -roof-); an unknown option is not echoed where it may be a key.\n\n"
+        "Every write (the settings commands but set-do, clear-static-ip, wifi-mode, reset-defaults, "
+        "reboot, firmware, restore) "
+        "takes this PC's lock of the module first, so that two programs never cross their "
+        "transfers; one that finds it held waits (--lock-wait). SIGINT and SIGTERM stop a write at "
+        "the next step: a file under way is finished, and the result says what was changed and "
+        "what not. A second signal ends rzlctl at once.");
     for (const Command& command : Commands()) usage.commands.append(command.usage);
     usage.options = rzl::UsageOptions(OptionRows());
     usage.exitCodes = {{kExitDone, "done"},
@@ -294,8 +324,10 @@ rzl::Usage CliUsage() {
                        {kExitNotLinked, "link check failed"},
                        {kExitForeignModule, "the identify reply came from a module at another address"},
                        {kExitOutput, "standard output is closed or could not be written (a full disk)"},
-                       {kExitInterrupted, "watch ended by SIGINT (Ctrl+C)"},
-                       {kExitTerminated, "watch ended by SIGTERM"}};
+                       {kExitBusy, "another program on this PC was writing to the module for the whole --lock-wait; "
+                                   "nothing sent"},
+                       {kExitInterrupted, "a watch, scan or write ended by SIGINT (Ctrl+C)"},
+                       {kExitTerminated, "a watch, scan or write ended by SIGTERM"}};
     usage.seeAlso = {QStringLiteral("rzl-ctrl(1)"), QStringLiteral("rzl-sim(1)")};
     return usage;
 }
@@ -309,6 +341,8 @@ QString OptionOutsideItsCommands(const QStringList& arguments, const QString& co
         {"port", {"scan"}},                    {"parallel", {"scan"}},
         {"timeout-ms", {"scan"}},              {"type", {"set-station"}},
         {"max-failures", {"watch"}},           {"key-file", {"set-ap", "set-station", "set-web-key"}},
+        {"lock-wait", {"set-ap", "set-station", "set-static-ip", "clear-static-ip", "set-web-key", "set-location",
+                       "set-modbus", "wifi-mode", "reset-defaults", "reboot", "firmware", "restore"}},
     };
     for (const QString& argument : arguments.mid(1)) {
         if (argument == QLatin1String("--")) break;
@@ -338,6 +372,12 @@ QString CommandNamed(const QStringList& arguments, const QList<Command>& command
     return {};
 }
 
+// The commands that take keys, where an argument that starts with a dash may be one.
+bool TakesKeys(const QString& command) {
+    static const QStringList keyed{"set-ap", "set-station", "set-web-key", "restore"};
+    return keyed.contains(command);
+}
+
 int Run(const QCoreApplication& app) {
     const rzl::Usage usage = CliUsage();
     Settings settings;
@@ -348,7 +388,13 @@ int Run(const QCoreApplication& app) {
                                                            Outcome::Invalid, problem)));
         return *rzl::AnswerArguments({rzl::ParseResult::Error, problem, {}}, usage.program, kExitUsage);
     };
-    if (parsed.result == rzl::ParseResult::Error) return usageError(parsed.text);
+    if (parsed.result == rzl::ParseResult::Error) {
+        // "-Secret99x" after set-ap is a key read as options: the parser's text would spell it out.
+        if (parsed.unknownOption && TakesKeys(CommandNamed(app.arguments(), Commands())))
+            return usageError(QStringLiteral("unknown option (not shown: it may be a key); put -- before arguments "
+                                             "that start with a dash"));
+        return usageError(parsed.text);
+    }
     if (const auto code = rzl::AnswerArguments(parsed, usage.program, kExitUsage)) return *code;
 
     if (parsed.positional.isEmpty()) return usageError(QStringLiteral("no command given"));
@@ -374,7 +420,7 @@ int Run(const QCoreApplication& app) {
             controller.begin(name, false, hostName);
             return controller.fail(Outcome::Unreachable, problem);
         }
-        PrintLine(stderr, QStringLiteral("rzlctl: %1 is %2").arg(hostName, *settings.launch.deviceHost));
+        controller.message(QStringLiteral("rzlctl: %1 is %2").arg(hostName, *settings.launch.deviceHost));
     }
     rzl::LaunchResources resources;
     if (!rzl::ApplyLaunchOptions(settings.launch, controller.ctx(), resources, &problem)) return usageError(problem);

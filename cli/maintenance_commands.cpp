@@ -14,10 +14,11 @@ namespace {
 ExitCode runAction(Session& session, const QString& confirmation, Maintenance action, Role role,
                    const std::function<OperationResult()>& send) {
     if (!session.confirm(confirmation)) return session.refusedConfirmation();
+    if (const std::optional<ExitCode> ended = session.beginWrite()) return *ended;
     const OperationResult result = send();
     if (result.end == OperationResult::End::NotLinked)
         return session.fail(Outcome::NotLinked, QStringLiteral("the link check failed; nothing sent"));
-    if (result.end == OperationResult::End::Stopped) return session.fail(Outcome::Interrupted, QStringLiteral("stopped"));
+    if (result.end == OperationResult::End::Stopped) return session.failStopped(QStringLiteral("nothing was sent"));
     session.show(MaintenanceBox(action, result));
     const QString& command = session.out().report().command;
     const Step& step = result.steps.last();

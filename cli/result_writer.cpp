@@ -12,7 +12,7 @@ ExitCode ResultWriter::finish(Outcome outcome, const QStringList& text, const QS
         PrintLine(stdout, QString::fromUtf8(ResultLine(report_, outcome, error)));
     else
         lines(text);
-    if (outcome != Outcome::Done && !error.isEmpty() && error != lastMessage)
+    if (outcome != Outcome::Done && !error.isEmpty() && (quiet || error != lastMessage))
         PrintLine(stderr, QStringLiteral("rzlctl: ") + error);
     return ExitCodeOf(outcome);
 }
@@ -29,6 +29,12 @@ void ResultWriter::row(Outcome outcome, const QJsonObject& details, const QStrin
     case Form::Csv: PrintLine(stdout, csv); return;
     case Form::Text: PrintLine(stdout, text); return;
     }
+}
+
+void ResultWriter::found(const QJsonObject& module, const QJsonObject& details) {
+    if (form_ != Form::Json) return;
+    if (beforePrinting) beforePrinting();
+    PrintLine(stdout, QString::fromUtf8(ResultLine({report_.command, module, details}, Outcome::Done)));
 }
 
 void ResultWriter::header(const QString& csv) {

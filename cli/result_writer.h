@@ -27,11 +27,16 @@ public:
     // One row of a command that prints many (watch): JSON, a text line or a CSV line.
     void row(Outcome outcome, const QJsonObject& details, const QString& text, const QString& csv,
              const QString& error = {});
+    // With --json, one object of the result's shape for a thing found on the way (a module a scan
+    // found), its `module` and `details` its own; nothing otherwise.
+    void found(const QJsonObject& module, const QJsonObject& details);
     void header(const QString& csv);   // CSV only
     void lines(const QStringList& lines);  // text only: lines shown before the result
 
     // The last message printed on standard error, so a failure's error does not repeat it.
     QString lastMessage;
+    // --quiet: no messages were printed, so a failure's error always is.
+    bool quiet = false;
     // Called before anything is printed (a progress line still open is ended first).
     std::function<void()> beforePrinting;
 

@@ -30,6 +30,24 @@ QJsonObject moduleJson(const ScanAnswer& a) {
     return json;
 }
 
+// A module as the line streamed when it is found: the facts under the names of every result's
+// "module", the rest in "details".
+void streamModule(Session& session, const ScanAnswer& a) {
+    QJsonObject module{{"address", AddressText(a.address)},
+                       {"port", session.options().scan.port},
+                       {"model", a.modelName},
+                       {"modelCode", a.model},
+                       {"mac", a.mac},
+                       {"firmware", a.firmware}};
+    if (a.reportedAddress != AddressText(a.address)) module.insert("reportedAddress", a.reportedAddress);
+    QJsonObject details{{"event", "module"}, {"location", a.location}, {"wifiMode", a.wifiModeAp ? "AP" : "Station"}};
+    if (a.rssiDbm) details.insert("rssi", *a.rssiDbm);
+    session.out().found(module, details);
+}
+
+// At most this many runs of addresses are listed on standard error; JSON has them all.
+constexpr int kRunsShown = 8;
+
 QString moduleLine(const ScanAnswer& a, int modelWidth) {
     QString line = QStringLiteral("%1  %2  %3  V%4  \"%5\"  %6  %7")
                        .arg(AddressText(a.address), -15)
@@ -47,8 +65,11 @@ QString moduleLine(const ScanAnswer& a, int modelWidth) {
 // every five seconds of a long sweep.
 class ProgressLine {
 public:
-    ProgressLine() : escapes_(platform::StandardStream::Error), shown_(escapes_.active()) { clock_.start(); }
+    explicit ProgressLine(bool quiet) : escapes_(platform::StandardStream::Error), shown_(escapes_.active()), quiet_(quiet) {
+        clock_.start();
+    }
     void update(int done, int total, int found) {
+        if (quiet_) return;
         if (!shown_) {
             if (done < total && clock_.elapsed() >= 5000) {
                 clock_.restart();
@@ -70,6 +91,7 @@ public:
 private:
     platform::EscapeSequences escapes_;
     bool shown_;
+    bool quiet_;
     bool dirty_ = false;
     QElapsedTimer clock_;
 };
@@ -151,8 +173,16 @@ ExitCode RunScan(Session& session, const QString& rangeText) {
     StopSignals stop([&scanner](int) { scanner.stop(); });
     QList<ScanAnswer> answers;
     {
-        ProgressLine progress;
+        ProgressLine progress(session.options().quiet);
         scanner.onProgress = [&progress](int done, int total, int found) { progress.update(done, total, found); };
+        // A script acts on each module while a long sweep goes on.
+        scanner.onAnswer = [&session](const ScanAnswer& a) { streamModule(session, a); };
+        scanner.onLimit = [&session](int parallel, const QString& reason) {
+            session.message(QStringLiteral("rzlctl: no socket for more connections (%1): going on with %2 at once "
+                                           "(--parallel %2 avoids this)")
+                                .arg(reason)
+                                .arg(parallel));
+        };
         if (session.options().trace) {
             scanner.tap = [](std::uint32_t address, bool outgoing, const QByteArray& bytes) {
                 PrintLine(stderr, QStringLiteral("%1 %2 %3").arg(AddressText(address), outgoing ? ">>" : "<<",
@@ -162,8 +192,12 @@ ExitCode RunScan(Session& session, const QString& rangeText) {
         answers = scanner.run(addresses);
     }
     const ScanSummary& summary = scanner.summary();
-    if (scanner.untried() > 0)
-        session.message(QStringLiteral("rzlctl: %1 addresses could not be tried: %2").arg(scanner.untried()).arg(scanner.untriedReason()));
+    const QStringList untried = AddressRuns(summary.untriedAddresses);
+    if (scanner.untried() > 0 && stop.received() == 0)
+        session.message(QStringLiteral("rzlctl: %1 addresses could not be tried (%2): %3%4")
+                            .arg(scanner.untried())
+                            .arg(scanner.untriedReason(), untried.mid(0, kRunsShown).join(QStringLiteral(", ")),
+                                 untried.size() > kRunsShown ? QStringLiteral(", ...") : QString()));
     printSummary(session, summary, scanOptions.timeoutMs);
 
     QJsonArray modules;
@@ -184,13 +218,18 @@ ExitCode RunScan(Session& session, const QString& rangeText) {
                        {"rangeSize", static_cast<int>(addresses.size())},
                        {"tried", summary.tried},
                        {"untried", summary.untried},
+                       {"untriedAddresses", QJsonArray::fromStringList(untried)},
+                       {"parallel", summary.parallel},
                        {"connectionsRefused", summary.connectionsRefused},
                        {"elapsedMs", summary.elapsedMs},
                        {"modules", modules},
                        {"otherHosts", odd}};
     if (stop.received() != 0)
         return session.finish(OutcomeOfStop(stop.received()), lines,
-                      QStringLiteral("stopped after %1 of %2 addresses").arg(summary.tried).arg(addresses.size()));
+                              QStringLiteral("stopped after %1 of %2 addresses; %3 not tried")
+                                  .arg(summary.tried)
+                                  .arg(addresses.size())
+                                  .arg(summary.untried));
     // A partial sweep is no clean result, whatever it found.
     if (summary.untried > 0)
         return session.finish(Outcome::NoReply, lines, QStringLiteral("%1 of %2 addresses could not be tried")

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "cli/output_lines.h"
+#include "filestore/settings_writes.h"
 #include "link/default_seams.h"
 #include "link/device_link_check.h"
 #include "platform/terminal.h"
@@ -42,9 +43,18 @@ QJsonValue RssiJson(int raw) { return raw > 0 ? QJsonValue(raw - 65536) : QJsonV
 
 QString RssiText(int raw) { return raw > 0 ? QStringLiteral("%1 dBm").arg(raw - 65536) : QStringLiteral("not reported"); }
 
+void KeyLengthsHidden::notice(const Notice& n) {
+    if (n.kind == Notice::Kind::SendingFile) keyFileSent_ = HoldsKey(n.text);
+    if (hiding && keyFileSent_ && n.kind == Notice::Kind::TransferLength) return;
+    ScreenDisplay::notice(n);
+}
+
 Session::Session(const ControllerOptions& options)
     : options_(options), writer_(formOf(options)), dialogs_(options.assumeYes) {
     WireDefaultSeams(ctx_);
+    display_.hiding = !options_.verbose;
+    dialogs_.quiet = options_.quiet;
+    writer_.quiet = options_.quiet;
     dialogs_.beforePrinting = [this] { endProgressLine(); };
     writer_.beforePrinting = [this] { endProgressLine(); };
     ctx_.traffic.keepAtMost(0);  // --trace prints each frame as it passes; nothing reads them later
@@ -82,6 +92,7 @@ void Session::endProgressLine() {
 }
 
 void Session::message(const QString& text) {
+    if (options_.quiet) return;
     endProgressLine();
     PrintLine(stderr, dialogs_.hiddenKeys.apply(text));
     writer_.lastMessage = text;
@@ -94,7 +105,53 @@ void Session::show(const Box& box) {
 void Session::warn(const QStringList& warnings) {
     if (warnings.isEmpty()) return;
     details().insert("warnings", QJsonArray::fromStringList(warnings));
-    for (const QString& warning : warnings) message(QStringLiteral("rzlctl: warning: ") + warning);
+    endProgressLine();
+    for (const QString& warning : warnings) PrintLine(stderr, dialogs_.hiddenKeys.apply(QStringLiteral("rzlctl: warning: ") + warning));
+}
+
+LengthLog Session::lengthLog() {
+    return [this](const QString& line, Measured what) {
+        if (what == Measured::Key && !options_.verbose) return;
+        ctx_.log(line);
+    };
+}
+
+void Session::warnTypedKeys() {
+    endProgressLine();
+    for (const QString& warning : keys_.typedWarnings()) PrintLine(stderr, QStringLiteral("rzlctl: warning: ") + warning);
+}
+
+std::optional<ExitCode> Session::beginWrite() {
+    if (!stopSignals_)
+        stopSignals_ = std::make_unique<StopSignals>([this](int) {
+            message(QStringLiteral("rzlctl: stopping after the step under way; a second signal ends rzlctl at once"));
+        });
+    const QString module = ctx_.session.deviceIp;
+    switch (lock_.take(ctx_, options_.lockWaitS * 1000, stop())) {
+    case ModuleLock::Result::Taken: return std::nullopt;
+    case ModuleLock::Result::Unavailable:
+        // The lock keeps two writers of this PC apart; without it the write still goes.
+        message(QStringLiteral("rzlctl: warning: no lock of the module against other writers on this PC: ") + lock_.problem());
+        return std::nullopt;
+    case ModuleLock::Result::Stopped:
+        return fail(stoppedOutcome(), stoppedText() + QStringLiteral(" while waiting for another program writing to ") +
+                                          module + QStringLiteral("; nothing was sent"));
+    case ModuleLock::Result::Busy: break;
+    }
+    const QString holder = lock_.holder() > 0 ? QStringLiteral("PID %1").arg(lock_.holder()) : QStringLiteral("another program");
+    details().insert("writer", lock_.holder() > 0 ? QJsonValue(static_cast<qint64>(lock_.holder())) : QJsonValue());
+    return fail(Outcome::Busy, QStringLiteral("%1 on this PC was writing to %2 for the whole %3 s waited (--lock-wait); "
+                                              "nothing was sent")
+                                   .arg(holder, module)
+                                   .arg(options_.lockWaitS));
+}
+
+QString Session::stoppedText() const {
+    return stoppedOutcome() == Outcome::Terminated ? QStringLiteral("stopped by SIGTERM") : QStringLiteral("stopped by SIGINT");
+}
+
+ExitCode Session::failStopped(const QString& doing) {
+    return fail(stoppedOutcome(), doing.isEmpty() ? stoppedText() : stoppedText() + QStringLiteral(": ") + doing);
 }
 
 QString Session::refusalText() const {
@@ -130,6 +187,7 @@ std::optional<ExitCode> Session::judged(const ExchangeOutcome& outcome, Role rol
 void Session::noteModule(const Module& m) {
     const IdentifyReply& r = m.reply;
     Merge(writer_.report().module, ModuleAboutJson(SettingsOf(r.settings, m.modelName, r.model, r.mac, r.firmware)));
+    if (r.address != ctx_.session.deviceIp) writer_.report().module.insert("reportedAddress", r.address);
 }
 
 std::optional<Module> Session::identify(ExitCode* ended) {
@@ -141,9 +199,15 @@ std::optional<Module> Session::identify(ExitCode* ended) {
     const IdentifyReply reply = IdentifyOf(sent.reply);
     const Module module{reply, ModelCatalogue::Lookup(reply.model).displayName};
     if (module.reply.address != ctx_.session.deviceIp) {
-        *ended = fail(Outcome::ForeignModule, QStringLiteral("the identify reply came from a module at %1, not %2")
-                                                  .arg(module.reply.address, ctx_.session.deviceIp));
-        return std::nullopt;
+        if (!options_.acceptReportedAddress) {
+            *ended = fail(Outcome::ForeignModule,
+                          QStringLiteral("the identify reply came from a module at %1, not %2 (behind a port-forward or "
+                                         "NAT? --accept-reported-address takes it)")
+                              .arg(module.reply.address, ctx_.session.deviceIp));
+            return std::nullopt;
+        }
+        message(QStringLiteral("rzlctl: the module at %1 reports the address %2 (accepted: --accept-reported-address)")
+                    .arg(ctx_.session.deviceIp, module.reply.address));
     }
     noteModule(module);
     *ended = kExitDone;
@@ -158,13 +222,14 @@ std::optional<Module> Session::tryIdentify() {
     }
     if (!sent.verdict.accepted()) return std::nullopt;
     const IdentifyReply reply = IdentifyOf(sent.reply);
-    if (reply.address != ctx_.session.deviceIp) return std::nullopt;
+    if (reply.address != ctx_.session.deviceIp && !options_.acceptReportedAddress) return std::nullopt;
     return Module{reply, ModelCatalogue::Lookup(reply.model).displayName};
 }
 
 std::optional<Module> Session::awaitIdentify(const QDeadlineTimer& deadline) {
     ctx_.clock.pause(static_cast<int>(std::min<qint64>(kRestartSettleMs, deadline.remainingTime())));
     for (;;) {
+        if (stopped()) return std::nullopt;
         if (std::optional<Module> module = tryIdentify()) return module;
         if (deadline.hasExpired()) return std::nullopt;
         ctx_.clock.pause(static_cast<int>(std::min<qint64>(kIdentifyRetryMs, deadline.remainingTime())));
@@ -174,6 +239,7 @@ std::optional<Module> Session::awaitIdentify(const QDeadlineTimer& deadline) {
 // A bar redrawn in place on a terminal; otherwise one line per tenth. Both on standard error:
 // standard output holds the result alone (with --json, its one object).
 void Session::progress(qint64 written, qint64 length) {
+    if (options_.quiet) return;
     const int percent = length > 0 ? static_cast<int>(written * 100 / length) : 100;
     const bool terminal = platform::IsTerminal(platform::StandardStream::Error);
     const int shown = terminal ? percent : percent / 10;

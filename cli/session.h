@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
 #include "cli/command_result.h"
@@ -16,12 +17,15 @@
 #include "cli/outcome_table.h"
 #include "cli/result_writer.h"
 #include "cli/terminal_host.h"
+#include "cli/stop_signals.h"
 #include "core/context.h"
+#include "core/module_lock.h"
 #include "protocol/identify_reply.h"
 #include "protocol/operation.h"
 #include "protocol/scanner.h"
 #include "ui/operation_texts.h"
 #include "ui/screen_display.h"
+#include "ui/setup/settings_fields.h"
 
 namespace rzl::cli {
 
@@ -29,7 +33,10 @@ struct ControllerOptions {
     bool json = false;
     bool trace = false;
     bool assumeYes = false;
-    bool verbose = false;  // the keys given are shown where the module's messages show them
+    bool verbose = false;  // the keys given, and their lengths, are shown where the module's messages show them
+    bool quiet = false;    // only the result and errors (and warnings): no status, log or progress lines
+    bool acceptReportedAddress = false;  // a module reporting another address is the target (a tunnel, NAT)
+    int lockWaitS = 30;    // how long a write waits for another program writing to the module
     int watchIntervalMs = 500;
     int watchMaxChanges = 0;  // 0: until interrupted
     int watchMaxFailures = 0;  // failed polls in a row that end the watch; 0: about a minute's worth
@@ -44,6 +51,18 @@ struct ControllerOptions {
 struct Module {
     IdentifyReply reply;
     QString modelName;
+};
+
+// The windows' display, but for the length of a key file's content ("Transfer Length => 14"),
+// which rzlctl shows only with --verbose (the desktop program's status bar keeps it).
+class KeyLengthsHidden : public ScreenDisplay {
+public:
+    using ScreenDisplay::ScreenDisplay;
+    bool hiding = true;
+    void notice(const Notice& notice) override;
+
+private:
+    bool keyFileSent_ = false;  // the file under way holds a key
 };
 
 class Session {
@@ -64,12 +83,16 @@ public:
 
     // Printing on standard error.
     void hideKey(const QString& key);  // kept out of what is printed (unless --verbose)
-    void message(const QString& text);  // a module's message, or rzlctl's own remark
+    void message(const QString& text);  // a module's message, or rzlctl's own remark (not with --quiet)
     void show(const Box& box);          // a box of the setup window, as one line
     void warn(const QStringList& warnings);  // "rzlctl: warning: ..." and in the details
+    void warnTypedKeys();  // a warning for each key read from an argument (standard error only)
     void progress(qint64 written, qint64 length);
     // The hidden log lines not printed meanwhile (the watch's counter reads log on every poll).
     void setQuietLog(bool quiet) { quietLog_ = quiet; }
+    // The length lines of the setup window's field checks, into the hidden log; a key's only
+    // with --verbose.
+    LengthLog lengthLog();
 
     // The user's answer; without a terminal and --yes, No.
     bool confirm(const QString& text) { return dialogs_.confirm(text, QStringLiteral("Confirm")); }
@@ -77,12 +100,27 @@ public:
     QString refusalText() const;
     ExitCode refusedConfirmation() { return fail(Outcome::Cancelled, refusalText()); }
 
+    // A write begins (a settings write, a maintenance command, a firmware update, a restore):
+    // from now on SIGINT and SIGTERM stop it at the next step boundary instead of ending the
+    // program, and this PC's lock of the module is taken, waiting for another program that holds
+    // it (--lock-wait). Nothing when the write may go on; otherwise the command ended (busy, or
+    // stopped while waiting). Both last until the program ends.
+    std::optional<ExitCode> beginWrite();
     // Asked between the steps of a write: whether to stop before the next.
-    StopRequested stop() const { return stop_; }
+    StopRequested stop() const {
+        return [this] { return stopped(); };
+    }
+    bool stopped() const { return stopSignals_ && stopSignals_->requested() != 0; }
+    // A stopped write's outcome: interrupted (SIGINT) or terminated (SIGTERM).
+    Outcome stoppedOutcome() const { return OutcomeOfStop(stopSignals_ ? stopSignals_->requested() : 0); }
+    // "stopped by SIGTERM"
+    QString stoppedText() const;
 
     // Ending the command.
     ExitCode finish(Outcome outcome, const QStringList& lines = {}, const QString& error = {});
     ExitCode fail(Outcome outcome, const QString& error) { return finish(outcome, {}, error); }
+    // A write stopped by a signal: its outcome, with what was and was not done (`doing`).
+    ExitCode failStopped(const QString& doing = {});
     ExitCode done(const QJsonObject& details, const QStringList& lines);  // `details` merged
 
     // The start-up link check: the marker file or --no-link-check turn it off.
@@ -93,7 +131,8 @@ public:
     // One identify, quietly (a module restarting says nothing useful): the module when it answered
     // as the one at the target.
     std::optional<Module> tryIdentify();
-    // After a restart: waits 2 s, then identifies until it answers (quietly) or the deadline.
+    // After a restart: waits 2 s, then identifies until it answers (quietly), the deadline, or a
+    // stop of the write (stopped() says so).
     std::optional<Module> awaitIdentify(const QDeadlineTimer& deadline);
     // A request's typed result as the outcome table judges it: nothing when done (`confirmed`
     // says whether the module confirmed it), otherwise the command ended with its outcome.
@@ -110,9 +149,10 @@ private:
     TerminalDialogs dialogs_;
     TerminalClock clock_;
     Screen screen_;
-    ScreenDisplay display_{screen_, dialogs_};
+    KeyLengthsHidden display_{screen_, dialogs_};
     Context ctx_{display_, clock_};
-    StopRequested stop_;
+    std::unique_ptr<StopSignals> stopSignals_;
+    ModuleLock lock_;
     bool quietLog_ = false;
     int progressShown_ = -1;  // the last percentage (terminal) or tenth (otherwise) shown
     bool progressLineOpen_ = false;  // a terminal progress bar waits for its end of line

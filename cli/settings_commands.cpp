@@ -39,13 +39,20 @@ const Shape* shapeOf(const QString& command) {
 
 bool is(const SettingsCommand& command, const char* name) { return command.name == QLatin1String(name); }
 
-// The write ended: the role of its steps' replies in the outcome table.
-Judgement judged(const OperationResult& result) {
+// The write ended: the role of its steps' replies in the outcome table; a stop by its signal.
+Judgement judged(const Session& session, const OperationResult& result) {
     switch (result.end) {
     case OperationResult::End::Done: return {Outcome::Done, result.confirmed(), {}};
     case OperationResult::End::NotLinked:
         return {Outcome::NotLinked, true, QStringLiteral("the link check failed: nothing more was sent")};
-    case OperationResult::End::Stopped: return {Outcome::Interrupted, true, QStringLiteral("stopped")};
+    case OperationResult::End::Stopped: {
+        const QStringList changed = result.changed();
+        return {session.stoppedOutcome(), true,
+                session.stoppedText() +
+                    (changed.isEmpty() ? QStringLiteral(" before anything was sent")
+                                       : QStringLiteral(" after ") + changed.join(QStringLiteral(", "))) +
+                    QStringLiteral("; not sent: ") + result.notDone().join(QStringLiteral(", "))};
+    }
     case OperationResult::End::Failed: break;
     }
     return Judge(*result.failedStep(), Role::Step);
@@ -179,10 +186,11 @@ ExitCode RunPreparedWrite(Session& session, const PreparedWrite& write) {
         session.details().insert("message", session.refusalText());
         return session.refusedConfirmation();
     }
+    if (const std::optional<ExitCode> ended = session.beginWrite()) return *ended;
     const OperationResult result = write.run(session.ctx(), session.stop());
     const Box box = SettingsWriteBox(write.group, result);
     session.show(box);
-    const Judgement judgement = judged(result);
+    const Judgement judgement = judged(session, result);
     const QString message = box.shown() ? box.text : judgement.error;
     session.details().insert("message", message);
     session.details().insert("confirmed", judgement.confirmed);
@@ -202,11 +210,12 @@ ExitCode RunSetting(Session& session, QStringList args, const QString& keyType, 
     QString problem;
     if (!TakeSettingKey(args, keyType, keyFile, session.keys(), &problem)) return session.fail(Outcome::Invalid, problem);
     for (const QString& key : session.keys().keysRead()) session.hideKey(key);
+    session.warnTypedKeys();
     SettingsCommand command;
     if (!ParseSettingsCommand(args, keyType, &command, &problem))
         return session.fail(Outcome::Invalid, args.value(0) + QStringLiteral(" takes ") + problem);
     const Checked<PreparedWrite> write =
-        PrepareSettingsWrite(command, [&session](const QString& line) { session.ctx().log(line); });
+        PrepareSettingsWrite(command, session.lengthLog());
     if (!write.ok()) {
         session.show(write.problem);
         session.details().insert("message", write.problem.text);

@@ -12,6 +12,7 @@
 namespace rzl::cli {
 
 void TerminalDialogs::message(const QString& text, const QString& caption, BoxIcon) {
+    if (quiet) return;
     if (beforePrinting) beforePrinting();
     const QString line = caption.isEmpty() || caption == text ? text : caption + QStringLiteral(": ") + text;
     PrintLine(stderr, hiddenKeys.apply(line));

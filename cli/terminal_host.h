@@ -35,6 +35,8 @@ public:
 
     // Keys left out of what is printed (all but --verbose).
     KeyMask hiddenKeys;
+    // --quiet: the boxes are not printed (the result and its error say what came of the command).
+    bool quiet = false;
 
 private:
     bool assumeYes_;

@@ -123,7 +123,7 @@ ExitCode RunWatch(Session& session) {
         if (result == Outcome::Done && options.watchCounters) result = readCounters(&why);
         const QDateTime now = QDateTime::currentDateTime();
         if (result != Outcome::Done) {
-            PrintLine(stderr, QStringLiteral("rzlctl: poll failed: ") + why);
+            session.message(QStringLiteral("rzlctl: poll failed: ") + why);
             if (!outage) outage = Outage{now, now, 0, result, why};
             outage->last = now;
             outage->outcome = result;

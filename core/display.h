@@ -33,6 +33,8 @@ struct Notice {
         RetryTransfer,     // number: how many re-sends so far
         RetryTimeout,      // the re-sends are given up
         TargetChanged,     // text: the new target address
+        WaitingForWriter,  // another program on this PC writes to the module: text its address,
+                           // number the program's process id (0 when not known)
     };
     Kind kind;
     QString text = {};

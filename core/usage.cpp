@@ -164,7 +164,7 @@ ParsedArguments ParseUsage(const Usage& usage, const QStringList& typed, QComman
     manual.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(manual);
 
-    if (!parser.parse(arguments)) return {ParseResult::Error, parser.errorText(), {}};
+    if (!parser.parse(arguments)) return {ParseResult::Error, parser.errorText(), {}, !parser.unknownOptionNames().isEmpty()};
     if (parser.isSet(QStringLiteral("help"))) return {ParseResult::Help, HelpText(usage), {}};
     if (parser.isSet(QStringLiteral("version"))) return {ParseResult::Version, VersionText(usage), {}};
     if (parser.isSet(kHelpMan)) return {ParseResult::Manual, ManualPage(usage), {}};

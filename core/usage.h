@@ -74,6 +74,7 @@ struct ParsedArguments {
     ParseResult result = ParseResult::Error;
     QString text;            // what to print for Help, Version and Manual; the problem for Error
     QStringList positional;  // the command and its arguments, for programs with commands
+    bool unknownOption = false;  // Error: an argument was read as an option that does not exist
 };
 
 // Parses the whole argument list (program name first) against usage.options. A program without

@@ -85,6 +85,8 @@ QByteArray addressBytes(const Ipv4Bytes& address) {
 
 }  // namespace
 
+bool HoldsKey(const QString& name) { return name == kApKey || name == kStaKey; }
+
 Step FileStep(const TransferOutcome& outcome) {
     Step step;
     step.kind = outcome.write ? Step::Kind::Write : Step::Kind::Delete;

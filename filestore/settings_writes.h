@@ -39,6 +39,10 @@ OperationResult WriteLocation(Context& ctx, const QByteArray& text, const StopRe
 OperationResult WriteModbus(Context& ctx, std::uint16_t port, std::uint16_t idleTimeout,
                             const StopRequested& stop = {});
 
+// Whether the module's file `name` holds a key (the AP's or the station's): its length is a
+// key's length.
+bool HoldsKey(const QString& name);
+
 // A file step from its transfer.
 Step FileStep(const TransferOutcome& outcome);
 

@@ -70,6 +70,17 @@ QString AddressText(std::uint32_t a) {
     return QStringLiteral("%1.%2.%3.%4").arg(a >> 24).arg(a >> 16 & 0xFF).arg(a >> 8 & 0xFF).arg(a & 0xFF);
 }
 
+QStringList AddressRuns(const QList<std::uint32_t>& sorted) {
+    QStringList runs;
+    for (qsizetype i = 0; i < sorted.size();) {
+        qsizetype last = i;
+        while (last + 1 < sorted.size() && sorted[last + 1] == sorted[last] + 1) ++last;
+        runs.append(last == i ? AddressText(sorted[i]) : AddressText(sorted[i]) + u'-' + AddressText(sorted[last]));
+        i = last + 1;
+    }
+    return runs;
+}
+
 QString RangeText(const ScanRange& range) {
     return AddressText(range.network) + QLatin1Char('/') + QString::number(range.prefix);
 }

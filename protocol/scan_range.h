@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <optional>
 
@@ -32,6 +33,8 @@ QList<std::uint32_t> HostAddresses(const ScanRange& range);
 
 QString RangeText(const ScanRange& range);        // "10.0.0.0/24"
 QString AddressText(std::uint32_t address);       // "10.0.0.5"
+// Sorted addresses as runs of consecutive ones: {"10.0.0.5", "10.0.0.7-10.0.0.254"}.
+QStringList AddressRuns(const QList<std::uint32_t>& sorted);
 
 struct AdapterRange {
     QByteArray adapter;   // the adapter's name

@@ -69,9 +69,11 @@ QList<ScanAnswer> NetworkScanner::run(const QList<std::uint32_t>& addresses) {
 void NetworkScanner::start(const QList<std::uint32_t>& addresses) {
     addresses_ = addresses;
     next_ = 0;
+    again_.clear();
+    limit_ = options_.parallel;
     done_ = 0;
     answers_.clear();
-    untried_ = 0;
+    untried_.clear();
     untriedReason_.clear();
     summary_ = {};
     clock_.start();
@@ -81,9 +83,14 @@ void NetworkScanner::start(const QList<std::uint32_t>& addresses) {
 
 void NetworkScanner::stop() {
     if (!running_) return;
+    // What is in flight has no outcome yet; it and the rest were not tried.
+    untried_ += again_;
+    again_.clear();
+    untried_ += addresses_.mid(next_);
     next_ = addresses_.size();
     const auto sockets = inFlight_.keys();
     for (QTcpSocket* socket : sockets) {
+        untried_.append(inFlight_.value(socket).address);
         QObject::disconnect(socket, nullptr, this, nullptr);
         socket->abort();
         socket->deleteLater();
@@ -100,17 +107,29 @@ void NetworkScanner::complete() {
     std::sort(summary_.oddHosts.begin(), summary_.oddHosts.end(),
               [](const HostResult& a, const HostResult& b) { return a.address < b.address; });
     summary_.found = static_cast<int>(answers_.size());
-    summary_.untried = untried_;
+    std::sort(untried_.begin(), untried_.end());
+    summary_.untried = static_cast<int>(untried_.size());
+    summary_.untriedAddresses = untried_;
+    summary_.parallel = limit_;
     summary_.elapsedMs = clock_.elapsed();
     if (loop_) loop_->quit();
     if (onFinished) onFinished();
 }
 
-bool NetworkScanner::allDone() const { return inFlight_.isEmpty() && next_ >= addresses_.size(); }
+bool NetworkScanner::allDone() const { return inFlight_.isEmpty() && again_.isEmpty() && next_ >= addresses_.size(); }
+
+bool NetworkScanner::nextAddress(std::uint32_t* address) {
+    if (!again_.isEmpty()) {
+        *address = again_.takeFirst();
+        return true;
+    }
+    if (next_ >= addresses_.size()) return false;
+    *address = addresses_[next_++];
+    return true;
+}
 
 HostOutcome NetworkScanner::classify(const Probe& probe, bool isModule) const {
     if (isModule) return HostOutcome::Module;
-    if (probe.noSocket) return HostOutcome::Untried;
     if (!probe.connected) return probe.refused ? HostOutcome::ConnectionRefused : HostOutcome::NoHost;
     if (probe.reply.isEmpty()) return probe.timedOut ? HostOutcome::NoReplyInTime : HostOutcome::Closed;
     QByteArray start(reinterpret_cast<const char*>(kFrameSignature.data()), 4);
@@ -132,7 +151,8 @@ HostOutcome NetworkScanner::classify(const Probe& probe, bool isModule) const {
 void NetworkScanner::fill() {
     if (filling_) return;
     filling_ = true;
-    while (inFlight_.size() < options_.parallel && next_ < addresses_.size()) launch(addresses_[next_++]);
+    std::uint32_t address = 0;
+    while (inFlight_.size() < limit_ && nextAddress(&address)) launch(address);
     filling_ = false;
     if (allDone()) complete();
 }
@@ -158,12 +178,8 @@ void NetworkScanner::launch(std::uint32_t address) {
             // Closed by the far end: it had accepted, even when the close came before the
             // connection was reported.
             if (error == QAbstractSocket::RemoteHostClosedError) it->connected = true;
-            it->noSocket = error == QAbstractSocket::SocketResourceError;
         }
-        if (error == QAbstractSocket::SocketResourceError) {
-            ++untried_;
-            untriedReason_ = socket->errorString();
-        }
+        if (error == QAbstractSocket::SocketResourceError) return refusedSocket(socket);
         finish(socket);
     });
     // The deadline dies with the socket, so it never fires for a probe already finished.
@@ -172,6 +188,31 @@ void NetworkScanner::launch(std::uint32_t address) {
         finish(socket);
     });
     socket->connectToHost(QHostAddress(address), options_.port);
+}
+
+// No socket for this address: with others in flight, the bound comes down to them and the
+// address waits for one of them to end; alone, it cannot be tried at all.
+void NetworkScanner::refusedSocket(QTcpSocket* socket) {
+    const auto it = inFlight_.find(socket);
+    if (it == inFlight_.end()) return;
+    const std::uint32_t address = it->address;
+    inFlight_.erase(it);
+    untriedReason_ = socket->errorString();
+    QObject::disconnect(socket, nullptr, this, nullptr);
+    socket->abort();
+    socket->deleteLater();
+    if (inFlight_.isEmpty()) {
+        untried_.append(address);
+        ++done_;
+        if (onProgress) onProgress(done_, static_cast<int>(addresses_.size()), static_cast<int>(answers_.size()));
+    } else {
+        again_.prepend(address);
+        if (inFlight_.size() < limit_) {
+            limit_ = static_cast<int>(inFlight_.size());
+            if (onLimit) onLimit(limit_, untriedReason_);
+        }
+    }
+    fill();
 }
 
 void NetworkScanner::take(QTcpSocket* socket) {
@@ -194,7 +235,7 @@ void NetworkScanner::finish(QTcpSocket* socket) {
     if (tap && !probe.reply.isEmpty()) tap(probe.address, false, probe.reply);
     const auto answer = DecodeScanReply(probe.address, probe.reply);
     const HostOutcome outcome = classify(probe, answer.has_value());
-    if (outcome != HostOutcome::Untried) ++summary_.tried;
+    ++summary_.tried;
     if (outcome == HostOutcome::ConnectionRefused) ++summary_.connectionsRefused;
     if (outcome != HostOutcome::Module && outcome != HostOutcome::NoHost && outcome != HostOutcome::Untried &&
         outcome != HostOutcome::ConnectionRefused)

@@ -1,7 +1,10 @@
 #pragma once
 // The network scan: the identify request to one port of many addresses at once, on this
 // thread, with a bound on the connections in flight and a deadline per address. Only whole
-// identify replies count as a module.
+// identify replies count as a module. When the system has no socket for another connection
+// (too many open files), the bound comes down to the connections in flight and the address is
+// tried again when one of them ends: every address is tried unless not even one connection can
+// be had.
 
 #include <QByteArray>
 #include <QHash>
@@ -50,7 +53,7 @@ enum class HostOutcome {
     NoReplyInTime,  // accepted, nothing within the deadline: silent, or slower than the deadline
     TooSlow,      // accepted, part of a reply within the deadline
     Garbage,      // accepted, and answered something that is not an identify reply
-    Untried,      // no socket could be had (too many open files)
+    Untried,      // no socket could be had (too many open files), or the sweep was stopped first
 };
 
 struct HostResult {
@@ -61,8 +64,10 @@ struct HostResult {
 
 // The sweep in numbers, as a closing summary shows it.
 struct ScanSummary {
-    int tried = 0;      // addresses that got a connection attempt
-    int untried = 0;    // addresses that could not be tried
+    int tried = 0;      // addresses that got a connection attempt and an outcome
+    int untried = 0;    // addresses that could not be tried, or were not when the sweep was stopped
+    QList<std::uint32_t> untriedAddresses;  // those, sorted
+    int parallel = 0;   // connections at once at the end: the bound, or lower where the system set one
     int found = 0;      // modules
     int connectionsRefused = 0;
     qint64 elapsedMs = 0;
@@ -94,7 +99,7 @@ public:
     const ScanSummary& summary() const { return summary_; }
 
     // Addresses that could not be tried at all for want of sockets (too many open files).
-    int untried() const { return untried_; }
+    int untried() const { return static_cast<int>(untried_.size()); }
     QString untriedReason() const { return untriedReason_; }
 
     // Called after each address is done.
@@ -102,6 +107,9 @@ public:
     // Called for each module as it answers.
     std::function<void(const ScanAnswer&)> onAnswer;
     std::function<void()> onFinished;
+    // Called when the system refused a socket and the connections at once came down to `parallel`,
+    // with the system's reason.
+    std::function<void(int parallel, const QString& reason)> onLimit;
     // Observes each frame with the address it went to or came from.
     std::function<void(std::uint32_t address, bool outgoing, const QByteArray& bytes)> tap;
 
@@ -112,7 +120,6 @@ private:
         bool connected = false;
         bool refused = false;
         bool timedOut = false;
-        bool noSocket = false;
     };
     HostOutcome classify(const Probe& probe, bool isModule) const;
     void complete();
@@ -120,13 +127,19 @@ private:
     void fill();
     void launch(std::uint32_t address);
     void take(QTcpSocket* socket);
+    void refusedSocket(QTcpSocket* socket);
     void finish(QTcpSocket* socket);
     bool allDone() const;
+
+    // The next address to try: one that found no socket first, then the rest in order.
+    bool nextAddress(std::uint32_t* address);
 
     ScanOptions options_;
     QByteArray request_;
     QList<std::uint32_t> addresses_;
     qsizetype next_ = 0;
+    QList<std::uint32_t> again_;  // found no socket while others were in flight: tried again
+    int limit_ = 0;               // connections at once: options_.parallel, or lower
     int done_ = 0;
     QHash<QTcpSocket*, Probe> inFlight_;
     QList<ScanAnswer> answers_;
@@ -135,7 +148,7 @@ private:
     bool running_ = false;
     QElapsedTimer clock_;
     ScanSummary summary_;
-    int untried_ = 0;
+    QList<std::uint32_t> untried_;
     QString untriedReason_;
 };
 

@@ -175,7 +175,7 @@ TEST_F(RzlctlFaultTable, EachFaultIsReportedAndTheNextPollReachesTheModule) {
 
         // A watch that meets it between two good polls, in one process.
         ASSERT_TRUE(target.module(kBefore));
-        RunningRzlctl watch(base(target) + QStringList{"--interval-ms", "50", "watch"}, workDir.path());
+        RunningRzlctl watch(base(target) + QStringList{"--interval-ms", "200", "watch"}, workDir.path());
         const auto inputs = [&watch] { return ChangedInputs(watch.out()); };
         ASSERT_TRUE(watch.until([&] { return inputs() == QList<int>{kBefore}; }, 15000)) << watch.err().toStdString();
         ASSERT_TRUE(row.fault(target));

@@ -28,6 +28,7 @@ struct Row {
     std::function<void(SimulatorThread&)> before = {};  // puts the module in the row's state
     CliInput input = {};
     bool device = true;  // --device and --no-link-check given
+    int found = 0;       // lines streamed before the result (a scan's modules)
 };
 
 class RzlctlJson : public ::testing::Test {
@@ -53,8 +54,12 @@ protected:
         if (row.before) row.before(sim);
         const CliRun result = run(row);
         const QStringList lines = result.out.split('\n', Qt::SkipEmptyParts);
-        EXPECT_EQ(lines.size(), 1) << result.out.toStdString() << result.err.toStdString();
+        EXPECT_EQ(lines.size(), 1 + row.found) << result.out.toStdString() << result.err.toStdString();
         if (lines.isEmpty()) return {};
+        for (const QString& line : lines.mid(0, lines.size() - 1)) {
+            EXPECT_EQ(ShapeProblem(line, row.command, kAnyExit), QString()) << line.toStdString();
+            EXPECT_EQ(QJsonDocument::fromJson(line.toUtf8())["details"]["event"].toString(), "module") << line.toStdString();
+        }
         EXPECT_EQ(ShapeProblem(lines.last(), row.command, result.exitCode), QString()) << lines.last().toStdString();
         const QJsonObject json = QJsonDocument::fromJson(lines.last().toUtf8()).object();
         EXPECT_EQ(json["outcome"].toString(), row.outcome) << lines.last().toStdString() << result.err.toStdString();
@@ -108,7 +113,7 @@ TEST_F(RzlctlJson, EveryCommandsResultFollowsTheOneDefinition) {
         {{"--yes", "firmware", file("image.bin")}, "firmware", "done"},
         {{"backup", file("again.json")}, "backup", "done"},
         {{"--yes", "restore", file("plain.json")}, "restore", "done"},
-        {{"scan", "127.0.0.1/32", QStringLiteral("--port=%1").arg(sim.port())}, "scan", "done", {}, {}, false},
+        {{"scan", "127.0.0.1/32", QStringLiteral("--port=%1").arg(sim.port())}, "scan", "done", {}, {}, false, 1},
         // Each outcome that is not "done".
         {{"frobnicate"}, "", "invalid"},
         {{}, "", "invalid"},

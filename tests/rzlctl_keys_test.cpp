@@ -111,6 +111,49 @@ TEST_F(RzlctlKeys, EachKeyComesFromStandardInputAFileOrTheEnvironment) {
     EXPECT_TRUE(verbose.err.contains("AP_KEY =shown-key")) << verbose.err.toStdString();
 }
 
+// A key's length is a hint to its guesser: shown only with --verbose (the SSID's is not hidden).
+TEST_F(RzlctlKeys, TheLengthOfAKeyIsShownOnlyWithVerbose) {
+    for (const bool verbose : {false, true}) {
+        SCOPED_TRACE(verbose ? "--verbose" : "");
+        const QStringList args = QStringList{"--yes", "set-ap", "my-ap", "-"} + (verbose ? QStringList{"--verbose"} : QStringList{});
+        const CliRun run = rzlctl(args, {"stdin-ap1\n", {}});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        const QStringList lines = run.err.split('\n');
+        EXPECT_TRUE(lines.contains("5") && run.err.contains("Transfer Length => 5")) << run.err.toStdString();
+        EXPECT_EQ(lines.contains("9"), verbose) << run.err.toStdString();
+        EXPECT_EQ(run.err.contains("Transfer Length => 9"), verbose) << run.err.toStdString();
+    }
+}
+
+// A key that starts with a dash, given as an argument, is read by the parser as options; their
+// names would spell the key out. It is never echoed, in text or JSON; after -- it is the key, with
+// the warning every key given as an argument gets. (The one test that puts a key in the
+// arguments: it is what it checks.)
+TEST_F(RzlctlKeys, AKeyThatStartsWithADashIsNeverShown) {
+    const QString key = QStringLiteral("-Secret99x");
+    for (const QStringList& output : {QStringList{}, QStringList{"--json"}}) {
+        SCOPED_TRACE(output.join(' ').toStdString());
+        const CliRun refused = rzlctl(output + QStringList{"--yes", "set-ap", "myap", key});
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_TRUE(refused.err.contains("unknown option (not shown")) << refused.err.toStdString();
+        for (const QString& shown : {refused.out, refused.err}) {
+            EXPECT_FALSE(shown.contains("Secret") || shown.contains("S, e, c")) << shown.toStdString();
+        }
+        const CliRun written = rzlctl(output + QStringList{"--yes", "set-ap", "--", "myap", key});
+        EXPECT_EQ(written.exitCode, 0) << written.err.toStdString();
+        EXPECT_TRUE(written.err.contains("rzlctl: warning: the AP key was given as an argument")) << written.err.toStdString();
+        for (const QString& shown : {written.out, written.err}) EXPECT_FALSE(shown.contains("Secret")) << shown.toStdString();
+        QDeadlineTimer deadline(5000);
+        while (stored("/local/ap_key.cfg") != key.toLatin1() && !deadline.hasExpired()) QThread::msleep(20);
+        EXPECT_EQ(stored("/local/ap_key.cfg"), key.toLatin1());
+    }
+    // --help names the forms that keep a key out of the process list first.
+    const QString help = rzlctl({"--help"}).out;
+    const qsizetype setAp = help.indexOf("set-ap SSID [-]");
+    ASSERT_GE(setAp, 0) << help.toStdString();
+    EXPECT_LT(help.indexOf("standard input (-)", setAp), help.indexOf("KEY", setAp + 15)) << help.toStdString();
+}
+
 // A source that cannot be read, or a key wanted and not given, is a usage error before anything
 // reaches the module.
 TEST_F(RzlctlKeys, AKeyThatCannotBeReadSendsNothing) {

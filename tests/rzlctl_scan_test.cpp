@@ -10,6 +10,7 @@
 
 #include "tests/support/loopback_modules.h"
 #include "tests/support/loopback_peer.h"
+#include "tests/support/result_shape.h"
 #include "tests/support/rzlctl_run.h"
 
 namespace {
@@ -49,10 +50,27 @@ TEST_F(RzlctlScanTest, OneLinePerModuleSortedByAddress) {
     EXPECT_FALSE(run.err.contains("scanning")) << run.err.toStdString();
 }
 
+// With --json each module is a line as soon as it answers (a script acts while a sweep goes on),
+// in the one result shape; the last line is the result, which lists them all again.
 TEST_F(RzlctlScanTest, JsonParsesBack) {
     const CliRun run = rzlctl({"--json", "scan", "127.0.0.0/29", "--port", port(), "--parallel", "2"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QJsonObject result = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << run.out.toStdString();
+    QStringList streamed;
+    for (const QString& line : lines.mid(0, 2)) {
+        EXPECT_EQ(rzl::test::ShapeProblem(line, "scan", rzl::test::kAnyExit), QString()) << line.toStdString();
+        const QJsonObject found = QJsonDocument::fromJson(line.toUtf8()).object();
+        EXPECT_EQ(found["outcome"].toString(), "done");
+        EXPECT_EQ(found["module"]["port"].toInt(), sims.port);
+        EXPECT_EQ(found["module"]["mac"].toString(), "00:1A:2B:3C:4D:5E");
+        EXPECT_EQ(found["details"]["event"].toString(), "module");
+        streamed.append(found["module"]["address"].toString());
+    }
+    streamed.sort();
+    EXPECT_EQ(streamed, (QStringList{"127.0.0.2", "127.0.0.6"}));
+    EXPECT_EQ(rzl::test::ShapeProblem(lines.last(), "scan", 0), QString()) << lines.last().toStdString();
+    const QJsonObject result = QJsonDocument::fromJson(lines.last().toUtf8()).object();
     EXPECT_EQ(result["command"].toString(), "scan");
     EXPECT_EQ(result["outcome"].toString(), "done");
     const QJsonObject json = result["details"].toObject();
@@ -101,7 +119,8 @@ TEST(RzlctlScanSummary, NamesEveryHostThatAnsweredWrongly) {
     for (const QString& part : expected) EXPECT_TRUE(text.err.contains(part)) << part.toStdString() << "\n" << text.err.toStdString();
 
     const CliRun json = rzl::test::RunRzlctl({"--json", "scan", "127.0.0.0/28", "--port", port, "--timeout-ms", "400"});
-    const QJsonObject result = QJsonDocument::fromJson(json.out.toUtf8()).object()["details"].toObject();
+    const QJsonObject result =
+        QJsonDocument::fromJson(json.out.trimmed().split('\n').last().toUtf8()).object()["details"].toObject();
     QStringList outcomes;
     for (const QJsonValue host : result["otherHosts"].toArray())
         outcomes.append(host["address"].toString() + " " + host["outcome"].toString());
@@ -131,23 +150,49 @@ TEST(RzlctlScanSummary, AReplyCutOffByACloseIsNotTooSlow) {
     }
 }
 
-// With too few descriptors some addresses cannot be tried: the sweep says how many were, and
-// ends non-zero although modules were found.
-TEST_F(RzlctlScanTest, AddressesThatCouldNotBeTriedMakeTheExitNonZero) {
+// With too few descriptors for --parallel the sweep goes on with as many connections as the
+// system gives, says so, and tries every address.
+TEST_F(RzlctlScanTest, WithFewDescriptorsEveryAddressIsStillTried) {
     if (qEnvironmentVariableIsSet("RZL_SANITIZERS"))
         GTEST_SKIP() << "the sanitizers' checks need file descriptors this test takes away";
     QProcess process;
-    process.start(QStringLiteral("bash"), QStringList{"-c", QStringLiteral("ulimit -n 24 && exec \"$0\" --json scan 127.0.0.0/26 --port %1 "
-                                                "--timeout-ms 300 --parallel 64").arg(port()),
+    process.start(QStringLiteral("bash"), QStringList{"-c", QStringLiteral("ulimit -n 32 && exec \"$0\" --json scan 127.0.0.0/24 --port %1 "
+                                                "--timeout-ms 300 --parallel 1000").arg(port()),
                            QStringLiteral(RZL_BINARY_DIR "/rzlctl")});
-    ASSERT_TRUE(process.waitForFinished(30000));
-    const QJsonObject result = QJsonDocument::fromJson(process.readAllStandardOutput()).object()["details"].toObject();
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     const QString err = QString::fromLocal8Bit(process.readAllStandardError());
-    EXPECT_EQ(process.exitCode(), 3) << err.toStdString();
-    EXPECT_EQ(result["rangeSize"].toInt(), 62);
-    EXPECT_GT(result["untried"].toInt(), 0) << err.toStdString();
-    EXPECT_EQ(result["tried"].toInt() + result["untried"].toInt(), 62);
-    EXPECT_TRUE(err.contains("could not be tried")) << err.toStdString();
+    EXPECT_EQ(process.exitCode(), 0) << err.toStdString();
+    ASSERT_EQ(lines.size(), 3) << "two modules, then the result: " << err.toStdString();
+    const QJsonObject result = QJsonDocument::fromJson(lines.last().toUtf8()).object()["details"].toObject();
+    EXPECT_EQ(result["rangeSize"].toInt(), 254);
+    EXPECT_EQ(result["tried"].toInt(), 254) << err.toStdString();
+    EXPECT_EQ(result["untried"].toInt(), 0);
+    EXPECT_EQ(result["untriedAddresses"].toArray(), QJsonArray());
+    EXPECT_GT(result["parallel"].toInt(), 0);
+    EXPECT_LT(result["parallel"].toInt(), 32);
+    EXPECT_EQ(result["modules"].toArray().size(), 2);
+    EXPECT_TRUE(err.contains(QStringLiteral("at once (--parallel %1 avoids this)").arg(result["parallel"].toInt())))
+        << err.toStdString();
+}
+
+// Ctrl+C in the middle of a wide sweep counts what it never tried, and lists it as ranges.
+TEST_F(RzlctlScanTest, CtrlCCountsTheAddressesNotTried) {
+    rzl::test::RunningRzlctl scan({"--json", "scan", "127.0.0.0/16", "--port", port(), "--timeout-ms", "2000", "--parallel", "1"});
+    // One at a time: 127.0.0.2 answers at once, then the silent 127.0.0.3 holds the sweep.
+    ASSERT_TRUE(scan.until(1)) << "127.0.0.2 answers: " << scan.err().toStdString();
+    scan.signal(SIGINT);
+    EXPECT_EQ(scan.finished(), 130) << scan.err().toStdString();
+    const QJsonObject result = scan.last();
+    EXPECT_EQ(result["outcome"].toString(), "interrupted");
+    const QJsonObject details = result["details"].toObject();
+    EXPECT_EQ(details["rangeSize"].toInt(), 65534);
+    EXPECT_EQ(details["tried"].toInt() + details["untried"].toInt(), 65534);
+    EXPECT_GT(details["untried"].toInt(), 65000);
+    EXPECT_EQ(details["untriedAddresses"].toArray().last().toString().section('-', 1), "127.0.255.254");
+    EXPECT_TRUE(result["error"].toString().endsWith(QStringLiteral("%1 not tried").arg(details["untried"].toInt())))
+        << result["error"].toString().toStdString();
+    EXPECT_TRUE(scan.err().contains(QStringLiteral("%1 not tried").arg(details["untried"].toInt()))) << scan.err().toStdString();
 }
 
 // Ctrl+C ends a long sweep with what was found so far and the summary, exit 130.
@@ -158,7 +203,7 @@ TEST_F(RzlctlScanTest, CtrlCPrintsWhatWasFoundSoFar) {
     ASSERT_TRUE(scan.untilError("127.0.0.2 << ", 1, 10000)) << scan.err().toStdString();
     scan.signal(SIGINT);
     EXPECT_EQ(scan.finished(), 130) << scan.err().toStdString();
-    const QJsonObject result = QJsonDocument::fromJson(scan.out().toUtf8()).object();
+    const QJsonObject result = scan.last();  // after the line of each module found
     const QString err = scan.err();
     EXPECT_EQ(result["outcome"].toString(), "interrupted");
     const QJsonObject details = result["details"].toObject();

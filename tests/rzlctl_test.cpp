@@ -73,6 +73,33 @@ TEST_F(RzlctlTest, CommandsSendTheDesktopProgramsFramesAndPrintTheResult) {
     }
 }
 
+// --quiet leaves the result and the errors: none of the module's messages ("Set DO Done!"), the
+// hidden log's lines ("Loop:2,Val:1", a field's length) or the boxes before the result.
+TEST_F(RzlctlTest, QuietPrintsOnlyTheResultAndErrors) {
+    const struct {
+        QStringList args;
+        QString output;
+    } cases[] = {
+        {{"--yes", "set-do", "1", "on"}, "DO1 On  DO: 02  DI: 00"},
+        {{"--yes", "set-location", "Roof"}, "Location string write complete,"},
+        {{"--yes", "clear-counter", "3"}, "DI3: 0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const CliRun loud = rzlctl(QStringList{"--no-link-check"} + c.args);
+        EXPECT_NE(loud.err, QString()) << "the case shows what --quiet leaves out";
+        const CliRun quiet = rzlctl(QStringList{"--no-link-check", "--quiet"} + c.args);
+        EXPECT_EQ(quiet.exitCode, 0);
+        EXPECT_EQ(quiet.err, QString());
+        EXPECT_TRUE(quiet.out.split('\n').contains(c.output)) << quiet.out.toStdString();
+    }
+    sim.setFault(FaultMode::Reject);
+    const CliRun refused = rzlctl({"--no-link-check", "--quiet", "--yes", "set-location", "Roof"});
+    EXPECT_EQ(refused.exitCode, 3);
+    EXPECT_TRUE(refused.err.startsWith("rzlctl: Send FileName: /local/locate.cfg")) << refused.err.toStdString();
+    EXPECT_EQ(refused.err.count("rzlctl: "), 1) << "the error, once: " << refused.err.toStdString();
+}
+
 TEST_F(RzlctlTest, ClearCounterZeroesOnlyThatInput) {
     auto state = sim.state();
     state.counters = {10, 11, 12, 13, 14, 15, 16, 17};
@@ -245,12 +272,19 @@ TEST_F(RzlctlTest, UsageErrorsAreOneLineAndAHint) {
         {{"set-do", "1", "maybe"}, "rzlctl: set-do takes an output number 0-5 and on or off"},
         {{"clear-counter"}, "rzlctl: clear-counter takes an input number 0-7"},
         {{"identify", "now"}, "rzlctl: identify takes no arguments"},
-        {{"--count", "x", "watch"}, "rzlctl: --count takes a number"},
-        {{"--interval-ms", "-5", "watch"}, "rzlctl: --interval-ms takes a number of milliseconds"},
+        {{"--count", "x", "watch"}, "rzlctl: --count takes a number from 1"},
+        {{"--count", "0", "watch"}, "rzlctl: --count takes a number from 1"},
+        {{"--interval-ms", "-5", "watch"}, "rzlctl: --interval-ms takes a number of milliseconds from 200"},
+        {{"--interval-ms", "199", "watch"}, "rzlctl: --interval-ms takes a number of milliseconds from 200"},
+        {{"--lock-wait", "5", "status"}, "rzlctl: --lock-wait goes with set-ap or set-station or set-static-ip or "
+                                         "clear-static-ip or set-web-key or set-location or set-modbus or wifi-mode or "
+                                         "reset-defaults or reboot or firmware or restore only"},
         {{"reboot", "--reboot"}, "rzlctl: --reboot goes with firmware or restore only"},
         {{"--port=502", "identify"}, "rzlctl: --port goes with scan only"},
         {{"--type", "wep", "set-ap", "x"}, "rzlctl: --type goes with set-station only"},
         {{"--bogus", "identify"}, "rzlctl: Unknown option 'bogus'."},
+        {{"--bogus", "set-web-key"}, "rzlctl: unknown option (not shown: it may be a key); put -- before arguments that "
+                                     "start with a dash"},
         {{"--demo", "identify"}, "rzlctl: --demo runs its own module; it cannot be combined with --device"},
     };
     sim.clearReceived();
@@ -292,7 +326,7 @@ TEST_F(RzlctlTest, WatchPrintsEachChangeOfTheInputs) {
     SimulatorThread pulsing(options);
     ASSERT_TRUE(pulsing.start());
     const CliRun run = rzlctl({"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(pulsing.port()), "--json",
-                            "--interval-ms", "40", "--count", "3", "watch"},
+                            "--interval-ms", "200", "--count", "3", "watch"},
                            false);
     EXPECT_EQ(run.exitCode, 0);
     const QStringList lines = run.out.trimmed().split('\n');
@@ -325,7 +359,7 @@ TEST_F(RzlctlTest, WatchEndsWhenPollsKeepFailing) {
         process.setStandardInputFile(QProcess::nullDevice());
         process.start(QStringLiteral(RZL_BINARY_DIR "/rzlctl"),
                       QStringList{"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(sim.port()),
-                                  "--interval-ms", "20"} + c.options + QStringList{"watch"});
+                                  "--interval-ms", "200"} + c.options + QStringList{"watch"});
         ASSERT_TRUE(process.waitForReadyRead(10000));  // the first state: polls work
         sim.setFault(c.mode);
         ASSERT_TRUE(process.waitForFinished(10000));
@@ -380,7 +414,7 @@ TEST_F(RzlctlTest, WatchCsvIsAHeaderAndALinePerChange) {
         SCOPED_TRACE(c.options.join(' ').toStdString());
         pulsing.clearReceived();
         const CliRun run = rzlctl(QStringList{"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(pulsing.port()),
-                                              "--interval-ms", "40", "--count", "3"} + c.options + QStringList{"watch"},
+                                              "--interval-ms", "200", "--count", "3"} + c.options + QStringList{"watch"},
                                   false);
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         const QStringList lines = run.out.trimmed().split('\n');
@@ -414,7 +448,7 @@ TEST_F(RzlctlTest, WatchCsvIsAHeaderAndALinePerChange) {
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(QStringLiteral(RZL_BINARY_DIR "/rzlctl"),
-                  {"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(sim.port()), "--interval-ms", "20",
+                  {"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(sim.port()), "--interval-ms", "200",
                    "--count", "2", "--csv", "--counters", "watch"});
     QByteArray out;
     while (out.count('\n') < 2 && process.waitForReadyRead(10000)) out += process.readAllStandardOutput();

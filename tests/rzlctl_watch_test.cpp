@@ -3,9 +3,7 @@
 // Ctrl+C or a service manager with SIGTERM.
 
 #include <QDateTime>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -32,14 +30,6 @@ public:
     Watch(std::uint16_t port, const QStringList& options)
         : RunningRzlctl(QStringList{"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(port)} + options +
                         QStringList{"watch"}) {}
-
-    using RunningRzlctl::until;
-    // Reads until `lines` lines of standard output have come.
-    bool until(int lines, int timeoutMs = 20000) {
-        return until([&] { return this->lines().size() >= lines; }, timeoutMs);
-    }
-    QStringList lines() const { return out().split('\n', Qt::SkipEmptyParts); }
-    QJsonObject json(int line) const { return QJsonDocument::fromJson(lines().value(line).toUtf8()).object(); }
     QJsonObject details(int line) const { return json(line)["details"].toObject(); }
 };
 
@@ -70,12 +60,12 @@ struct RestartingModule {
     }
 };
 
-// A module away for 4 s, longer than five polls with their pauses, is ridden through: the outage
+// A module away for 4 s, longer than three polls with their pauses, is ridden through: the outage
 // is one row with its start and end, the state it comes back with another, and the watch goes on.
 TEST(RzlctlWatch, ARestartIsOneRowAndTheWatchGoesOn) {
     RestartingModule module;
     ASSERT_TRUE(module.start());
-    Watch watch(module.port, {"--json", "--interval-ms", "50"});
+    Watch watch(module.port, {"--json", "--interval-ms", "200"});
     ASSERT_TRUE(watch.until(1)) << watch.err().toStdString();
     EXPECT_EQ(watch.details(0)["event"].toString(), "change");
     module.stop();
@@ -92,7 +82,7 @@ TEST(RzlctlWatch, ARestartIsOneRowAndTheWatchGoesOn) {
     const QDateTime end = QDateTime::fromString(outage["end"].toString(), Qt::ISODateWithMs);
     EXPECT_LE(qAbs(start.msecsTo(away)), 1000) << outage["start"].toString().toStdString();
     EXPECT_GE(start.msecsTo(end), 3900) << "the outage ends when the module answers again";
-    EXPECT_GT(outage["failedPolls"].toInt(), 5);
+    EXPECT_GE(outage["failedPolls"].toInt(), 3);
     EXPECT_EQ(watch.details(2)["event"].toString(), "change");
     EXPECT_EQ(watch.details(2)["do"].toInt(), 0x05);
     for (int line = 0; line < 3; ++line)
@@ -131,7 +121,7 @@ TEST(RzlctlWatch, AnOutageEndsWhenTheModuleAnswersAndTheSameStateFollowsIt) {
 TEST(RzlctlWatch, InTheCsvAnOutageIsAnIntervalWithoutValues) {
     RestartingModule module;
     ASSERT_TRUE(module.start());
-    Watch watch(module.port, {"--csv", "--interval-ms", "50"});
+    Watch watch(module.port, {"--csv", "--interval-ms", "200"});
     ASSERT_TRUE(watch.until(2)) << watch.err().toStdString();  // the header and the first state
     module.stop();
     ASSERT_TRUE(watch.untilError("poll failed")) << watch.err().toStdString();
@@ -155,7 +145,7 @@ TEST(RzlctlWatch, InTheCsvAnOutageIsAnIntervalWithoutValues) {
 TEST(RzlctlWatch, AModuleThatStaysAwayEndsItAfterTheFailuresAllowed) {
     RestartingModule module;
     ASSERT_TRUE(module.start());
-    Watch watch(module.port, {"--json", "--interval-ms", "20", "--max-failures", "4"});
+    Watch watch(module.port, {"--json", "--interval-ms", "200", "--max-failures", "4"});
     ASSERT_TRUE(watch.until(1)) << watch.err().toStdString();
     module.stop();
     EXPECT_EQ(watch.finished(), 2) << watch.err().toStdString();
@@ -190,7 +180,7 @@ TEST(RzlctlWatch, SignalsEndItWithTheirCodesAfterTheLastRow) {
         SCOPED_TRACE(row.outcome + std::string(row.duringOutage ? " during an outage" : ""));
         RestartingModule module;
         ASSERT_TRUE(module.start());
-        Watch watch(module.port, {"--json", "--interval-ms", "20"});
+        Watch watch(module.port, {"--json", "--interval-ms", "200"});
         ASSERT_TRUE(watch.until(1)) << watch.err().toStdString();
         if (row.duringOutage) {
             module.stop();

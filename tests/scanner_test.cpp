@@ -4,6 +4,9 @@
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include "protocol/scan_range.h"
 #include "protocol/scanner.h"
 #include "tests/support/loopback_modules.h"
@@ -253,6 +256,47 @@ TEST(ScannerTest, KeepsAtMostTheGivenNumberOfConnectionsInFlight) {
     clock.restart();
     EXPECT_TRUE(NetworkScanner({sims.port, 64, 300}).run(addresses).isEmpty());
     EXPECT_LT(clock.elapsed(), 6 * 300);
+}
+
+// Without a single descriptor left no address can be tried: each is listed as not tried, none
+// is lost from the count.
+TEST(ScannerTest, AddressesThatFindNoSocketAtAllAreListed) {
+    if (qEnvironmentVariableIsSet("RZL_SANITIZERS"))
+        GTEST_SKIP() << "the sanitizers' checks need file descriptors this test takes away";
+    const QList<std::uint32_t> addresses = HostAddresses({ip(127, 0, 0, 16), 29});
+    NetworkScanner scanner({test::closedLoopbackPort(), 64, 300});
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &before), 0);
+    const int lowestFree = ::dup(0);
+    ASSERT_GE(lowestFree, 0);
+    ::close(lowestFree);
+    rlimit none = before;
+    none.rlim_cur = static_cast<rlim_t>(lowestFree);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+    const QList<ScanAnswer> answers = scanner.run(addresses);
+    setrlimit(RLIMIT_NOFILE, &before);
+    EXPECT_TRUE(answers.isEmpty());
+    EXPECT_EQ(scanner.summary().tried, 0);
+    EXPECT_EQ(scanner.summary().untried, 6);
+    EXPECT_EQ(scanner.summary().untriedAddresses, addresses);
+    EXPECT_EQ(AddressRuns(scanner.summary().untriedAddresses), QStringList{"127.0.0.17-127.0.0.22"});
+    EXPECT_FALSE(scanner.untriedReason().isEmpty());
+}
+
+// Stopped, what was in flight and what was never started are the untried; with the tried
+// they are the whole range.
+TEST(ScannerTest, AStopCountsWhatWasNotTried) {
+    test::LoopbackModules sims;
+    ASSERT_TRUE(sims.start({{2}, {3, FaultMode::Silent}}));
+    const QList<std::uint32_t> addresses = HostAddresses({ip(127, 0, 0, 0), 24});
+    NetworkScanner scanner({sims.port, 2, 5000});
+    scanner.onAnswer = [&](const ScanAnswer&) { scanner.stop(); };
+    scanner.run(addresses);
+    const ScanSummary& summary = scanner.summary();
+    EXPECT_EQ(summary.found, 1);
+    EXPECT_EQ(summary.tried + summary.untried, 254);
+    EXPECT_GE(summary.untried, 251);
+    EXPECT_EQ(AddressRuns(summary.untriedAddresses).last(), QStringLiteral("127.0.0.3-127.0.0.254"));
 }
 
 }  // namespace

@@ -313,6 +313,19 @@ TEST(SettingsWrites, StaticIpChecksEachAddressInOrder) {
         cases.append({bad, fields(good, bad, good), error});
         cases.append({bad, fields(good, "255.255.255.0", bad), error});
     }
+    // A mask with holes, or a gateway the module cannot reach, would lose it after its restart.
+    cases += QList<InputCase>{
+        {"a mask with holes", fields(good, "255.0.255.0", "192.168.1.1"),
+         "    . Mask 255.0.255.0 is not a subnet mask: its ones must come first (such as 255.255.255.0).\n"},
+        {"a mask with one hole", fields(good, "255.255.254.128", "192.168.1.1"),
+         "    . Mask 255.255.254.128 is not a subnet mask: its ones must come first (such as 255.255.255.0).\n"},
+        {"a gateway in another subnet", fields(good, "255.255.255.0", "192.168.2.1"),
+         "    . Gateway 192.168.2.1 is outside the subnet of 192.168.1.5 with mask 255.255.255.0.\n"},
+        {"the gateway of a wider subnet", fields(good, "255.255.0.0", "192.168.2.1"), ""},
+        {"no gateway", fields(good, "255.255.255.0", "0.0.0.0"), ""},
+        {"a host route", fields(good, "255.255.255.255", good), ""},
+        {"any address", fields(good, "0.0.0.0", "10.0.0.1"), ""},
+    };
     checkInputs(&StaticIpWrite, cases);
 }
 

@@ -76,6 +76,9 @@ QString NoticeText(const Notice& n) {
     case Notice::Kind::RetryTransfer: return QStringLiteral("Retry transfer ") + QString::number(n.number);
     case Notice::Kind::RetryTimeout: return QStringLiteral("Retry timeout, abort transfer!");
     case Notice::Kind::TargetChanged: return QStringLiteral("Change IP => ") + n.text;
+    case Notice::Kind::WaitingForWriter:
+        return (n.number > 0 ? QStringLiteral("Waiting for PID %1").arg(n.number) : QStringLiteral("Waiting for another program")) +
+               QStringLiteral(" writing to ") + n.text;
     }
     return {};
 }

@@ -3,6 +3,7 @@
 // rzlctl's settings commands and the settings backup file. Input: [parser][text...]. Each parser also
 // has to agree with what the rest of the program assumes of its result.
 
+#include <QHostAddress>
 #include <QStringList>
 
 #include "app/desktop_arguments.h"
@@ -154,6 +155,8 @@ void SettingsWriteFields(const QByteArray& bytes) {
         Require(timeout >= 1 && timeout <= 65000, "an idle timeout out of range was asked for");
     } else if (operation == &StaticIpWrite && v.checkBox1) {
         Require(IsValidIpText(v.edit8) && IsValidIpText(v.edit9) && IsValidIpText(v.edit10), "an invalid address was asked for");
+        const std::uint32_t mask = QHostAddress(NormalIpText(v.edit9)).toIPv4Address();
+        Require((~mask & (~mask + 1)) == 0, "a mask with holes was asked for");
     } else if (operation == &LocationWrite) {
         const std::optional<QByteArray> location = toAnsi(v.edit5);
         Require(location && !location->isEmpty() && location->size() <= 31, "a location the module cannot store was asked for");
@@ -186,7 +189,7 @@ void SettingsCommandLine(const QByteArray& bytes) {
     int checks = 0;
     t.ctx.linkCheck = [&checks] { ++checks; return true; };
     t.dialogs.answers = {false, false, false};
-    const Checked<cli::PreparedWrite> write = cli::PrepareSettingsWrite(command, [&t](const QString& line) { t.ctx.log(line); });
+    const Checked<cli::PreparedWrite> write = cli::PrepareSettingsWrite(command, [&t](const QString& line, Measured) { t.ctx.log(line); });
     if (!write.ok()) {
         Require(write.problem.shown(), "a settings command refused its values without an error box");
         return;

@@ -19,6 +19,7 @@
 #include <memory>
 
 #include "tests/support/loopback_listeners.h"  // closedLoopbackPort(), for the tests that meet no peer
+#include "tests/support/loopback_server_thread.h"
 
 namespace rzl::test {
 
@@ -49,25 +50,12 @@ public:
     int resetDelayMs = 300;
 
     bool start() {
-        anchor_ = new QObject;
-        anchor_->moveToThread(&thread_);
-        thread_.start();
-        bool ok = false;
-        QMetaObject::invokeMethod(anchor_, [this, &ok] { ok = listen(); }, Qt::BlockingQueuedConnection);
-        return ok;
+        return server_.start([this](QTcpSocket* socket) { serve(socket); });
     }
 
-    void stop() {
-        if (!anchor_) return;
-        QMetaObject::invokeMethod(anchor_, [this] { delete server_; server_ = nullptr; },
-                                  Qt::BlockingQueuedConnection);
-        thread_.quit();
-        thread_.wait();
-        delete anchor_;
-        anchor_ = nullptr;
-    }
+    void stop() { server_.stop(); }
 
-    std::uint16_t port() const { return port_; }
+    std::uint16_t port() const { return server_.port(); }
 
     int connections() const {
         QMutexLocker lock(&mutex_);
@@ -93,16 +81,6 @@ public:
     }
 
 private:
-    bool listen() {
-        server_ = new QTcpServer;
-        if (!server_->listen(QHostAddress::LocalHost, 0)) return false;
-        port_ = server_->serverPort();
-        QObject::connect(server_, &QTcpServer::newConnection, server_, [this] {
-            while (QTcpSocket* socket = server_->nextPendingConnection()) serve(socket);
-        });
-        return true;
-    }
-
     void serve(QTcpSocket* socket) {
         int index;
         {
@@ -177,10 +155,7 @@ private:
 
     PeerMode mode_;
     QByteArray reply_;
-    QThread thread_;
-    QObject* anchor_ = nullptr;
-    QTcpServer* server_ = nullptr;  // lives on thread_
-    std::uint16_t port_ = 0;
+    LoopbackServerThread server_;
     mutable QMutex mutex_;
     QWaitCondition changed_;
     QList<QByteArray> received_;

@@ -16,14 +16,14 @@ namespace rzl::test {
 inline const QMap<QString, int> kOutcomes{
     {"done", 0},       {"invalid", 1},  {"cancelled", 1},  {"skipped", 1},    {"unreachable", 2},
     {"not-sent", 2},   {"no-reply", 3}, {"refused", 3},    {"mismatch", 3},   {"not-linked", 4},
-    {"foreign-module", 5}, {"interrupted", 130}, {"terminated", 143},
+    {"foreign-module", 5}, {"busy", 7}, {"interrupted", 130}, {"terminated", 143},
 };
 
 // What "module" may hold, and the type of each.
 inline const QMap<QString, QJsonValue::Type> kModuleFields{
     {"address", QJsonValue::String}, {"host", QJsonValue::String},  {"port", QJsonValue::Double},
     {"model", QJsonValue::String},   {"modelCode", QJsonValue::Double}, {"mac", QJsonValue::String},
-    {"firmware", QJsonValue::String},
+    {"firmware", QJsonValue::String}, {"reportedAddress", QJsonValue::String},
 };
 
 constexpr int kAnyExit = -1;  // a watch's rows before its last: their outcome is not the process's

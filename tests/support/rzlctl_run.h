@@ -2,6 +2,8 @@
 // rzlctl run as a user runs it: the built program, no terminal on standard input. Run to its
 // end, or running beside the test (a watch, a long scan) with what it has written so far.
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -28,14 +30,9 @@ struct CliInput {
     QStringList environment;   // "NAME=value", added to this process's environment
 };
 
-// In `workDir` when given (an empty one holds no marker file). `whileRunning`, when given, is
-// called about every 20 ms until the program ends.
-inline CliRun RunRzlctl(const QStringList& args, const QString& workDir = {}, int timeoutMs = 30000,
-                        const std::function<void()>& whileRunning = {}, const CliInput& input = {}) {
-    QProcess process;
-    if (!workDir.isEmpty()) process.setWorkingDirectory(workDir);
-    process.setProgram(QStringLiteral(RZL_BINARY_DIR "/rzlctl"));
-    process.setArguments(args);
+// Starts `process` (program and arguments set) with `input`: this process's environment less the
+// keys' variables, plus input.environment; input.standardInput written and closed at once.
+inline void StartRzlctl(QProcess& process, const CliInput& input) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* key : {"RZL_AP_KEY", "RZL_STATION_KEY", "RZL_WEB_KEY"}) environment.remove(QString::fromLatin1(key));
     for (const QString& variable : input.environment)
@@ -47,6 +44,17 @@ inline CliRun RunRzlctl(const QStringList& args, const QString& workDir = {}, in
         process.write(input.standardInput);
         process.closeWriteChannel();
     }
+}
+
+// In `workDir` when given (an empty one holds no marker file). `whileRunning`, when given, is
+// called about every 20 ms until the program ends.
+inline CliRun RunRzlctl(const QStringList& args, const QString& workDir = {}, int timeoutMs = 30000,
+                        const std::function<void()>& whileRunning = {}, const CliInput& input = {}) {
+    QProcess process;
+    if (!workDir.isEmpty()) process.setWorkingDirectory(workDir);
+    process.setProgram(QStringLiteral(RZL_BINARY_DIR "/rzlctl"));
+    process.setArguments(args);
+    StartRzlctl(process, input);
     EXPECT_TRUE(WaitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs, [&] {
         if (!process.waitForFinished(20) && whileRunning) whileRunning();
     })) << "still running after " << timeoutMs << " ms";
@@ -57,10 +65,11 @@ inline CliRun RunRzlctl(const QStringList& args, const QString& workDir = {}, in
 // rzlctl started with `args` and left running; killed at the end of its scope if still running.
 class RunningRzlctl {
 public:
-    explicit RunningRzlctl(const QStringList& args, const QString& workDir = {}) {
+    explicit RunningRzlctl(const QStringList& args, const QString& workDir = {}, const CliInput& input = {}) {
         if (!workDir.isEmpty()) process_.setWorkingDirectory(workDir);
-        process_.setStandardInputFile(QProcess::nullDevice());
-        process_.start(QStringLiteral(RZL_BINARY_DIR "/rzlctl"), args);
+        process_.setProgram(QStringLiteral(RZL_BINARY_DIR "/rzlctl"));
+        process_.setArguments(args);
+        StartRzlctl(process_, input);
     }
     ~RunningRzlctl() {
         if (process_.state() == QProcess::NotRunning) return;
@@ -77,20 +86,28 @@ public:
         read();
         return done();
     }
+    // Reads until `lines` lines of standard output have come.
+    bool until(int lines, int timeoutMs = 20000) {
+        return until([&] { return this->lines().size() >= lines; }, timeoutMs);
+    }
     // Reads until standard error holds `text` `count` times.
     bool untilError(const QString& text, int count = 1, int timeoutMs = 20000) {
         return until([&] { return err_.count(text) >= count; }, timeoutMs);
     }
     bool running() const { return process_.state() != QProcess::NotRunning; }
     void signal(int number) { ::kill(static_cast<pid_t>(process_.processId()), number); }
+    qint64 pid() const { return process_.processId(); }
     // Its exit code once it has ended (-1 when it crashed).
-    int finished(int timeoutMs = 10000) {
+    int finished(int timeoutMs = 30000) {
         EXPECT_TRUE(process_.waitForFinished(timeoutMs));
         read();
         return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
     }
     const QString& out() const { return out_; }
     const QString& err() const { return err_; }
+    QStringList lines() const { return out_.split('\n', Qt::SkipEmptyParts); }
+    QJsonObject json(int line) const { return QJsonDocument::fromJson(lines().value(line).toUtf8()).object(); }
+    QJsonObject last() const { return json(static_cast<int>(lines().size()) - 1); }
 
 private:
     void read() {

@@ -6,6 +6,7 @@
 #include "ui/operation_texts.h"
 #include "ui/program.h"
 #include "ui/setup/settings_fields.h"
+#include "ui/setup/writer_lock.h"
 
 namespace rzl {
 
@@ -16,6 +17,8 @@ namespace {
 MaintenanceOutcome run(Program& p, const QString& confirmation, Maintenance action,
                        const std::function<OperationResult()>& send) {
     if (!p.dialogs.confirm(confirmation, QStringLiteral("Confirm"))) return MaintenanceOutcome::Cancelled;
+    const std::unique_ptr<ModuleLock> lock = TakeWriterLock(p);
+    if (!lock) return MaintenanceOutcome::Busy;
     const OperationResult result = send();
     if (result.end == OperationResult::End::NotLinked) return MaintenanceOutcome::NotLinked;
     const Box box = MaintenanceBox(action, result);
@@ -43,6 +46,8 @@ MaintenanceOutcome RebootDevice(Program& p) {
 }
 
 FirmwareOutcome UpdateFirmwareFrom(Program& p, const QString& path, const FirmwareProgress& progress) {
+    const std::unique_ptr<ModuleLock> lock = TakeWriterLock(p);
+    if (!lock) return FirmwareOutcome::Busy;
     const FirmwareResult result = UpdateFirmwareImage(p.ctx, path, progress);
     showBox(p, FirmwareBox(result, path));
     using Stop = FirmwareResult::Stop;

@@ -17,6 +17,7 @@ enum class MaintenanceOutcome {
     NotLinked,   // the link check failed and has said why: nothing sent, no box
     Failed,      // nothing went out (no connection, busy, write failed), or the module refused
                  // it or answered with a reply that is not valid: error box
+    Busy,        // another program on this PC was writing to the module: its box, nothing sent
 };
 
 MaintenanceOutcome SwitchWifiMode(Program& program);   // 48 with 2 (AP) or 0 (Station), by RadioButton6
@@ -32,6 +33,7 @@ enum class FirmwareOutcome {
     Queried,          // the checksum query went out; its reply (or its re-send) decides
     Activated,        // the activation command went out
     ClosingFailed,    // the query or the activation found no connection ("Connect Timeout")
+    Busy,             // another program on this PC was writing to the module: its box, nothing sent
 };
 
 // The update from the image file at `path`, its error box shown when it stopped.

@@ -29,12 +29,12 @@ Checked<T> refused(const Box& box) {
 
 // A field as the module stores it, with its length line. Empty text stays empty (no line);
 // text that cannot be written in 8 bits, or holds a control character, is refused with the reason.
-Checked<QByteArray> field(const QString& text, const LengthLog& log) {
+Checked<QByteArray> field(const QString& text, const LengthLog& log, Measured what = Measured::Text) {
     if (text.isEmpty()) return {QByteArray(), {}};
     QString why;
     std::optional<QByteArray> bytes = toModuleText(text, &why);
     if (!bytes) return refused<QByteArray>(error(why));
-    if (log) log(QString::number(bytes->size()));
+    if (log) log(QString::number(bytes->size()), what);
     return {*bytes, {}};
 }
 
@@ -50,6 +50,10 @@ Ipv4Bytes addressBytes(const QString& text) {
     const QStringList groups = text.split(QLatin1Char('.'));
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(groups[i].toInt(nullptr, 10));
     return bytes;
+}
+
+std::uint32_t addressValue(const Ipv4Bytes& bytes) {
+    return std::uint32_t(bytes[0]) << 24 | std::uint32_t(bytes[1]) << 16 | std::uint32_t(bytes[2]) << 8 | bytes[3];
 }
 
 // A Modbus field as a signed 32-bit integer, or the conversion's complaint.
@@ -68,7 +72,8 @@ Checked<WifiValues> CheckWifi(const QString& ssidText, const QString& keyText, K
     const Checked<QByteArray> ssid = field(ssidText, log);
     if (!ssid.ok()) return refused<WifiValues>(ssid.problem);
     // With Open no key is sent, so the key field is not read: text left in it changes nothing.
-    const Checked<QByteArray> key = type == KeyType::Open ? Checked<QByteArray>{QByteArray(), {}} : field(keyText, log);
+    const Checked<QByteArray> key =
+        type == KeyType::Open ? Checked<QByteArray>{QByteArray(), {}} : field(keyText, log, Measured::Key);
     if (!key.ok()) return refused<WifiValues>(key.problem);
     const bool ssidValid = !ssid.value->isEmpty() && ssid.value->size() <= kMaxSsidBytes;
     const bool keyValid = key.value->size() >= kMinKeyBytes && key.value->size() <= kMaxKeyBytes;
@@ -79,11 +84,24 @@ Checked<WifiValues> CheckWifi(const QString& ssidText, const QString& keyText, K
 Checked<StaticIpValues> CheckStaticIp(const QString& ip, const QString& mask, const QString& gateway) {
     for (const QString& text : {ip, mask, gateway})
         if (!IsValidIpText(text)) return refused<StaticIpValues>(error(QStringLiteral("    . IP, Mask, Gateway input error.\n")));
-    return {StaticIpValues{addressBytes(ip), addressBytes(mask), addressBytes(gateway)}, {}};
+    const StaticIpValues values{addressBytes(ip), addressBytes(mask), addressBytes(gateway)};
+    // A module given a mask with holes, or a gateway it cannot reach, is lost on the network
+    // after its next restart.
+    const std::uint32_t m = addressValue(values.mask);
+    if ((~m & (~m + 1)) != 0)
+        return refused<StaticIpValues>(error(
+            QStringLiteral("    . Mask %1 is not a subnet mask: its ones must come first (such as 255.255.255.0).\n")
+                .arg(NormalIpText(mask))));
+    const std::uint32_t address = addressValue(values.ip);
+    const std::uint32_t router = addressValue(values.gateway);
+    if (router != 0 && (router & m) != (address & m))
+        return refused<StaticIpValues>(error(QStringLiteral("    . Gateway %1 is outside the subnet of %2 with mask %3.\n")
+                                                 .arg(NormalIpText(gateway), NormalIpText(ip), NormalIpText(mask))));
+    return {values, {}};
 }
 
 Checked<QByteArray> CheckWebKey(const QString& text, const LengthLog& log) {
-    const Checked<QByteArray> key = field(text, log);
+    const Checked<QByteArray> key = field(text, log, Measured::Key);
     if (!key.ok()) return key;
     if (key.value->isEmpty() || key.value->size() > kMaxWebKeyBytes)
         return refused<QByteArray>(error(QStringLiteral("    . WEB Key must be 5 chars.")));

@@ -15,8 +15,10 @@
 
 namespace rzl {
 
-// A length line for the hidden log.
-using LengthLog = std::function<void(const QString& line)>;
+// A length line for the hidden log, and whether it measures a key (rzlctl shows a key's length
+// only with --verbose; the desktop program logs every one).
+enum class Measured { Text, Key };
+using LengthLog = std::function<void(const QString& line, Measured what)>;
 
 // A value that passed its checks, or the error box that says why not.
 template <typename T>
@@ -41,7 +43,9 @@ struct ModbusValues {
 
 // SSID of 1 to 31 bytes; unless open, a key of 8 to 16 (the key is not read when open).
 Checked<WifiValues> CheckWifi(const QString& ssid, const QString& key, KeyType type, const LengthLog& log);
-// Three dotted addresses, each group read as decimal, checked in the order address, mask, gateway.
+// Three dotted addresses, each group read as decimal, checked in the order address, mask, gateway;
+// then the mask must be a subnet mask (its ones first) and the gateway, unless 0.0.0.0 (none), in
+// the address's subnet.
 Checked<StaticIpValues> CheckStaticIp(const QString& ip, const QString& mask, const QString& gateway);
 Checked<QByteArray> CheckWebKey(const QString& key, const LengthLog& log);      // 1 to 5 bytes
 Checked<QByteArray> CheckLocation(const QString& text, const LengthLog& log);   // 1 to 31 bytes

@@ -5,6 +5,7 @@
 #include "filestore/settings_writes.h"
 #include "ui/program.h"
 #include "ui/setup/settings_fields.h"
+#include "ui/setup/writer_lock.h"
 
 namespace rzl {
 
@@ -16,7 +17,7 @@ public:
     explicit Click(Program& p) : p_(p) {}
 
     LengthLog log() {
-        return [this](const QString& line) { p_.ctx.log(line); };
+        return [this](const QString& line, Measured) { p_.ctx.log(line); };
     }
     WriteResult invalid(const Box& box) {
         show(box);
@@ -25,6 +26,9 @@ public:
     // The confirmation, then the write; its box.
     WriteResult run(const QString& confirmation, SettingsWrite write, const std::function<OperationResult()>& operation) {
         if (!p_.dialogs.confirm(confirmation, QStringLiteral("Confirm"))) return {WriteOutcome::Cancelled};
+        QString busy;
+        const std::unique_ptr<ModuleLock> lock = TakeWriterLock(p_, &busy);
+        if (!lock) return {WriteOutcome::Busy, busy};
         const OperationResult result = operation();
         const Box box = SettingsWriteBox(write, result);
         show(box);

@@ -26,6 +26,7 @@ enum class WriteOutcome {
     NotLinked,     // the link check failed; nothing sent
     Failed,        // a step did not reach the module, or its reply was not valid; the error box was shown
     Refused,       // the module refused a step; the error box was shown
+    Busy,          // another program on this PC was writing to the module; its box was shown, nothing sent
 };
 
 struct WriteResult {
