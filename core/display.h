@@ -5,6 +5,7 @@
 // error through that same code. The core reads nothing back: what it decides, it decides from
 // the module's replies and its own session.
 
+#include <QDateTime>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -33,6 +34,7 @@ struct Notice {
         RetryTransfer,     // number: how many re-sends so far
         RetryTimeout,      // the re-sends are given up
         TargetChanged,     // text: the new target address
+        Refused,           // text: the target address; number: the reply's status
     };
     Kind kind;
     QString text = {};
@@ -75,6 +77,10 @@ public:
     virtual void identified(const Identity& identity) = 0;
     // The outputs and inputs, masked by the model's masks.
     virtual void ioState(std::uint8_t doBits, std::uint8_t diBits) = 0;
+    // The inputs and outputs shown are no longer live: nothing was read since `lastRead` (UTC).
+    virtual void readingsStale(const QDateTime& lastRead) = 0;
+    // A reply brought the state again after readingsStale.
+    virtual void readingsLive() = 0;
     virtual void rssi(int dbm) = 0;
     virtual void counters(const std::array<std::uint32_t, 8>& values) = 0;
     // The module's sum of the firmware image, against the image's.

@@ -63,8 +63,9 @@ const GuiFaultRow kRows[] = {
      "Connect Timeout", "", false, 3000},
     {"silent", FaultNetwork::Loopback, Module(FaultMode::Silent), "", "Wait RX Timeout!", false, 1000},
     {"garbage", FaultNetwork::Loopback, Module(FaultMode::Garbage), "InValid Header package!", "", false},
-    // A refused switch is not announced; the button keeps showing the output as it is.
-    {"reject", FaultNetwork::Loopback, Module(FaultMode::Reject), "", "", false},
+    // The refusal is told; the button keeps showing the output as it is.
+    {"reject", FaultNetwork::Loopback, Module(FaultMode::Reject), "The module at 127.0.0.1 refuses requests (status 21)",
+     "The module at 127.0.0.1 refuses requests (status 21)", false},
     {"split", FaultNetwork::Loopback, Module(FaultMode::Split), kDone, "", true},
     // Closed at once: reset or ended in order, whichever the connection has reached.
     {"close", FaultNetwork::Loopback, Module(FaultMode::Close), "", "RX Error: ", false},

@@ -76,6 +76,8 @@ QString NoticeText(const Notice& n) {
     case Notice::Kind::RetryTransfer: return QStringLiteral("Retry transfer ") + QString::number(n.number);
     case Notice::Kind::RetryTimeout: return QStringLiteral("Retry timeout, abort transfer!");
     case Notice::Kind::TargetChanged: return QStringLiteral("Change IP => ") + n.text;
+    case Notice::Kind::Refused:
+        return QStringLiteral("The module at %1 refuses requests (status %2)").arg(n.text).arg(n.number);
     }
     return {};
 }
@@ -129,6 +131,23 @@ void ScreenDisplay::ioState(std::uint8_t doBits, std::uint8_t diBits) {
     screen_.changed();
 }
 
+QString NoAnswerSince(const QDateTime& lastRead) {
+    if (!lastRead.isValid()) return QStringLiteral("No answer");
+    return QStringLiteral("No answer since ") + lastRead.toLocalTime().toString(QStringLiteral("HH:mm:ss"));
+}
+
+void ScreenDisplay::readingsStale(const QDateTime& lastRead) {
+    screen_.main.stale = true;
+    screen_.main.staleNote = NoAnswerSince(lastRead);
+    screen_.changed();
+}
+
+void ScreenDisplay::readingsLive() {
+    screen_.main.stale = false;
+    screen_.main.staleNote.clear();
+    screen_.changed();
+}
+
 void ScreenDisplay::rssi(int dbm) {
     screen_.main.label12.caption = QStringLiteral("RSSI: %1dBm").arg(dbm);
     screen_.changed();
@@ -153,6 +172,8 @@ void ScreenDisplay::noModule() {
     main.image3Enabled = false;
     main.image4Enabled = false;
     main.label12.caption = QStringLiteral("RSSI:");
+    main.stale = false;
+    main.staleNote.clear();
     ioState(0, 0);
     main.label4.caption.clear();
     main.label5.caption.clear();

@@ -52,6 +52,11 @@ struct MainView {
     std::array<bool, 8> diLabelEnabled{};
     std::array<ShapeColours, 8> diShapes;
 
+    // The inputs and outputs shown are the last ones read, not live: the indicators are drawn
+    // hatched and the note says since when ("No answer since 14:03:07").
+    bool stale = false;
+    QString staleNote;
+
     bool image1Enabled = false;  // Setup
     bool image3Enabled = false;  // Find me
     bool image4Enabled = false;  // Digital Input Counter

@@ -61,6 +61,7 @@ private:
     QLabel* label12_ = nullptr;
     QLabel* label13_ = nullptr;
     QLabel* label14_ = nullptr;
+    QLabel* staleNote_ = nullptr;
     QLineEdit* edit2_ = nullptr;
     QPushButton* speedButton5_ = nullptr;
     QCheckBox* checkBox1_ = nullptr;
