@@ -29,6 +29,7 @@ struct DeviceSession {
     std::uint8_t doMask = 0;
     std::uint8_t diMask = 0;
     std::array<std::uint32_t, 8> diCounters{};
+    QDateTime countersReadAt;  // when diCounters were read (UTC); invalid: never, at this target
     bool exchangeBusy = false;
     // The command byte the running exchange wrote, while its reply is handled: the reply is read
     // as the answer to it, whatever clicks and timers wrote to pendingCommand during the wait.

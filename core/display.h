@@ -53,6 +53,13 @@ struct Identity {
 // The link check's verdict when the PC is not on the module's network.
 enum class LinkFailure { NoCandidate, SeveralCandidates };
 
+// Why a request's answer could not be taken.
+enum class ReadFailure {
+    NoAnswer,  // no connection, or no whole reply
+    Refused,   // the module said no
+    NotValid,  // a reply that is not a valid answer
+};
+
 // The progress of a file or firmware transfer.
 struct TransferProgress {
     enum class Phase {
@@ -82,7 +89,10 @@ public:
     // A reply brought the state again after readingsStale.
     virtual void readingsLive() = 0;
     virtual void rssi(int dbm) = 0;
-    virtual void counters(const std::array<std::uint32_t, 8>& values) = 0;
+    // The counters as read at `readAt` (UTC).
+    virtual void counters(const std::array<std::uint32_t, 8>& values, const QDateTime& readAt) = 0;
+    // A counter read failed; `lastRead` is when they were read before (invalid: never).
+    virtual void countersNotRead(ReadFailure why, const QDateTime& lastRead) = 0;
     // The module's sum of the firmware image, against the image's.
     virtual void checksumCompared(bool match) = 0;
     // The no-module look: no outputs or inputs usable, no name or location.

@@ -19,6 +19,12 @@ void tellRefusal(Context& ctx, const std::optional<ExchangeOutcome>& outcome) {
     ctx.log(QStringLiteral("The module at %1 refuses requests (status %2)").arg(notice.text).arg(notice.number));
 }
 
+ReadFailure failureOf(const ExchangeOutcome& outcome) {
+    if (outcome.refused()) return ReadFailure::Refused;
+    if (outcome.verdict.garbled()) return ReadFailure::NotValid;
+    return ReadFailure::NoAnswer;
+}
+
 // An output switch that left without a valid answer may have switched all the same: what the
 // panel shows of the outputs is in doubt until the next state reply.
 bool leftInDoubt(const ExchangeOutcome& outcome) {
@@ -76,6 +82,9 @@ void LinkSupervisorTick(Context& ctx) {
             session.switchInDoubt = true;
             MarkReadingsStale(ctx);
         }
+        // The counter window says the counts were not read, instead of showing what it had.
+        if (outcome && command == kCmdCounterRead && !outcome->verdict.accepted())
+            ctx.display.countersNotRead(failureOf(*outcome), session.countersReadAt);
         session.superviseTicks = 0;
     }
 }

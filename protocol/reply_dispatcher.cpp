@@ -45,7 +45,8 @@ void showRssi(Context& ctx, int raw) {
 
 void takeCounters(Context& ctx, const ReplyReader& reply) {
     for (int i = 0; i < shortReply::kCounters; ++i) ctx.session.diCounters[i] = reply.u32(shortReply::kFirstCounter + 4 * i);
-    ctx.display.counters(ctx.session.diCounters);
+    ctx.session.countersReadAt = ctx.traffic.now();
+    ctx.display.counters(ctx.session.diCounters, ctx.session.countersReadAt);
 }
 
 void compareChecksum(Context& ctx, const ReplyReader& reply) {

@@ -12,6 +12,7 @@
 #include "tests/support/fault_target.h"
 #include "tests/support/gui_events.h"
 #include "tests/support/test_program.h"
+#include "ui/counter/widgets/counter_window.h"
 #include "ui/main/widgets/main_window.h"
 #include "ui/main/widgets/protocol_window.h"
 #include "ui/widgets/shape.h"
@@ -125,6 +126,49 @@ TEST_F(ModuleAway, SwitchAnsweredTooLateIsCorrectedByTheNextCycle) {
     events(kEventsPerCycle);
     EXPECT_EQ(do0->text(), QStringLiteral("DO0 On"));
     EXPECT_FALSE(drawnStale());
+}
+
+// Opened while the module is away, the counter window shows no count it did not read; once it
+// has read some, a failed read keeps them with their time.
+TEST_F(ModuleAway, CounterWindowShowsOnlyCountsItReadWithTheirTime) {
+    identified();
+    CounterWindow counters{t.program};
+    auto value = [&](int n) { return counters.findChild<QLabel*>(QStringLiteral("Label%1").arg(2 * n + 2))->text(); };
+    auto note = [&] { return counters.findChild<QLabel*>(QStringLiteral("CounterNote"))->text(); };
+    auto refresh = [&] {
+        Click(counters.findChild<QWidget*>(QStringLiteral("Image2")));
+        events(1);
+    };
+    const QString readAt = QStringLiteral("Read at ") + kLastRead.toLocalTime().toString(QStringLiteral("HH:mm:ss"));
+
+    ASSERT_TRUE(target.nothingListening());
+    Click(find("Image4"));
+    events(1);
+    ASSERT_EQ(t.dialogs.counterShown, 1);
+    for (int n = 0; n < 8; ++n) EXPECT_EQ(value(n), QStringLiteral("\u2014")) << n;
+    EXPECT_EQ(note(), QStringLiteral("Not read: no answer"));
+
+    ASSERT_TRUE(target.module());
+    sim::ModuleState held = target.sim()->state();
+    held.counters.fill(70);
+    target.sim()->setState(held);
+    refresh();
+    EXPECT_EQ(value(0), QStringLiteral("70"));
+    EXPECT_EQ(value(7), QStringLiteral("70"));
+    EXPECT_EQ(note(), readAt);
+
+    ASSERT_TRUE(target.nothingListening());
+    now = kLastRead.addSecs(30);
+    refresh();
+    EXPECT_EQ(value(0), QStringLiteral("70"));
+    EXPECT_EQ(note(), readAt + QStringLiteral("; not read since: no answer"));
+
+    // Another target: the counts shown were the old module's.
+    t.screen.main.edit2 = QStringLiteral("127.0.0.1");
+    t.program.form1.SpeedButton5Click();
+    Settle();
+    EXPECT_EQ(value(0), QStringLiteral("\u2014"));
+    EXPECT_TRUE(note().isEmpty());
 }
 
 // A module that refuses every request gets one request per supervision cycle, never one per

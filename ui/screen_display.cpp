@@ -131,9 +131,11 @@ void ScreenDisplay::ioState(std::uint8_t doBits, std::uint8_t diBits) {
     screen_.changed();
 }
 
+QString TimeOfDay(const QDateTime& time) { return time.toLocalTime().toString(QStringLiteral("HH:mm:ss")); }
+
 QString NoAnswerSince(const QDateTime& lastRead) {
     if (!lastRead.isValid()) return QStringLiteral("No answer");
-    return QStringLiteral("No answer since ") + lastRead.toLocalTime().toString(QStringLiteral("HH:mm:ss"));
+    return QStringLiteral("No answer since ") + TimeOfDay(lastRead);
 }
 
 void ScreenDisplay::readingsStale(const QDateTime& lastRead) {
@@ -153,8 +155,24 @@ void ScreenDisplay::rssi(int dbm) {
     screen_.changed();
 }
 
-void ScreenDisplay::counters(const std::array<std::uint32_t, 8>& values) {
+void ScreenDisplay::counters(const std::array<std::uint32_t, 8>& values, const QDateTime& readAt) {
     for (int i = 0; i < 8; ++i) screen_.counter.values[i] = QString::number(values[i]);
+    screen_.counter.note = QStringLiteral("Read at ") + TimeOfDay(readAt);
+    screen_.changed();
+}
+
+void ScreenDisplay::countersNotRead(ReadFailure why, const QDateTime& lastRead) {
+    const QString reason = why == ReadFailure::Refused   ? QStringLiteral("refused")
+                           : why == ReadFailure::NotValid ? QStringLiteral("the reply was not valid")
+                                                          : QStringLiteral("no answer");
+    CounterView& counter = screen_.counter;
+    if (lastRead.isValid()) {
+        // The last values stay, with their time: older, never made up.
+        counter.note = QStringLiteral("Read at %1; not read since: %2").arg(TimeOfDay(lastRead), reason);
+    } else {
+        counter.values.fill(QString(kNotRead));
+        counter.note = QStringLiteral("Not read: ") + reason;
+    }
     screen_.changed();
 }
 
@@ -201,8 +219,12 @@ void ScreenDisplay::target(const QString& deviceIp) {
 void ScreenDisplay::targetChanged(const QString& deviceIp) {
     notice({Notice::Kind::TargetChanged, deviceIp});
     screen_.setStatusPanel(1, 0, QString());
-    screen_.setStatusPanel(1, 1, QString());
+    screen_.setStatusPanel(1, 1, QStringLiteral("IP: ") + deviceIp);
     screen_.setStatusPanel(2, 1, QString());
+    // The counts shown were another module's.
+    screen_.counter.values.fill(QString(kNotRead));
+    screen_.counter.note.clear();
+    screen_.changed();
 }
 
 void ScreenDisplay::transfer(const TransferProgress& progress) {

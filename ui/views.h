@@ -65,9 +65,14 @@ struct MainView {
     QStringList memo1;  // the hidden log
 };
 
+// A count that was never read.
+inline constexpr QChar kNotRead = QChar(0x2014);  // "—"
+
 // TForm3, "Digital Input Counter ".
 struct CounterView {
-    std::array<QString, 8> values{"0", "0", "0", "0", "0", "0", "0", "0"};  // Label2, 4, ..., 16
+    // Label2, 4, ..., 16: the counts last read, "—" until one is.
+    std::array<QString, 8> values{kNotRead, kNotRead, kNotRead, kNotRead, kNotRead, kNotRead, kNotRead, kNotRead};
+    QString note;  // "Read at 14:03:07", "Not read: no answer"
     bool upperRowsEnabled = true;  // rows DI4..DI7
 };
 
