@@ -19,7 +19,7 @@ enum class PanelLayout { A, B, C, D, E };
 // A message for the status line; each one replaces the one before.
 struct Notice {
     enum class Kind {
-        ConnectTimeout,    // no connection could be made
+        ConnectTimeout,    // no connection could be made; text: the socket's reason
         InvalidHeader,     // a reply opened with another signature
         LocatorDone,       // the module took the locate request
         FileDeleted,       // the module deleted a file

@@ -82,7 +82,13 @@ QString NoticeText(const Notice& n) {
     return {};
 }
 
-void ScreenDisplay::notice(const Notice& n) { screen_.showStatus(NoticeText(n)); }
+void ScreenDisplay::notice(const Notice& n) {
+    screen_.showStatus(NoticeText(n));
+    if (n.kind == Notice::Kind::ConnectTimeout && !n.text.isEmpty()) {
+        screen_.main.statusDetail = QStringLiteral("No connection: ") + n.text;
+        screen_.changed();
+    }
+}
 
 void ScreenDisplay::connected() {
     if (screen_.main.statusBar2[0] == kConnectTimeout) screen_.showStatus(QString());

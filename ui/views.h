@@ -42,6 +42,7 @@ struct MainView {
     QString groupBox2Hint;                                    // output text
     std::array<QString, 2> statusBar1;
     std::array<QString, 2> statusBar2;                        // panel 0 is the status line
+    QString statusDetail;  // what lies behind the status line's text ("Connection refused"), in its tool tip
     QString edit2;                                            // the target address field
     bool checkBox1 = false;                                   // "ACR Disable", never visible
 

@@ -24,13 +24,15 @@ PanelStatusBar::PanelStatusBar(const QList<int>& panelWidths, QWidget* parent)
     }
 }
 
-void PanelStatusBar::setPanelText(int panel, const QString& text) {
+void PanelStatusBar::setPanelText(int panel, const QString& text, const QString& detail) {
     QLabel* label = panels_.value(panel);
-    if (!label || label->text() == text) return;
+    if (!label) return;
+    // A panel cuts what does not fit its width; the whole text stays at hand, with its cause.
+    const QString whole = detail.isEmpty() ? text : text + QLatin1Char('\n') + detail;
+    if (label->text() == text && label->toolTip() == whole) return;
     label->setText(text);
-    // A panel cuts what does not fit its width; the whole text stays at hand.
-    label->setToolTip(text);
-    label->setAccessibleDescription(text);
+    label->setToolTip(whole);
+    label->setAccessibleDescription(whole);
 }
 
 QString PanelStatusBar::panelText(int panel) const {

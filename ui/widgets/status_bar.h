@@ -13,7 +13,8 @@ class PanelStatusBar : public QWidget {
 public:
     PanelStatusBar(const QList<int>& panelWidths, QWidget* parent = nullptr);
 
-    void setPanelText(int panel, const QString& text);
+    // `detail` joins the text in the panel's tool tip and accessible description.
+    void setPanelText(int panel, const QString& text, const QString& detail = {});
     QString panelText(int panel) const;
     QLabel* panel(int index) const { return panels_.value(index); }
 

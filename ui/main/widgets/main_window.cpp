@@ -228,6 +228,8 @@ void MainWindow::wire() {
     connect(image3_, &PictureButton::clicked, this, [this] { form_.Image3Click(); });
     connect(image4_, &PictureButton::clicked, this, [this] { form_.Image4Click(); });
     connect(speedButton5_, &QPushButton::clicked, this, [this] { form_.SpeedButton5Click(); });
+    // Return in the address field does exactly what the Static IP button does.
+    connect(edit2_, &QLineEdit::returnPressed, speedButton5_, &QPushButton::click);
     connect(&screen_, &Screen::logged, memo1_, &QPlainTextEdit::appendPlainText);
     connect(edit2_, &QLineEdit::textEdited, this, [this](const QString& text) { screen_.main.edit2 = text; });
     connect(checkBox1_, &QCheckBox::clicked, this, [this](bool checked) {
@@ -258,7 +260,7 @@ void MainWindow::wire() {
 
 SearchWindow* MainWindow::showSearch() {
     if (!searchWindow_) searchWindow_ = new SearchWindow(screen_, search_, this);
-    searchWindow_->openAndSearch();
+    searchWindow_->openForSearch();
     return searchWindow_;
 }
 
@@ -305,7 +307,7 @@ void MainWindow::render() {
     }
     for (int panel = 0; panel < 2; ++panel) {
         statusBar1_->setPanelText(panel, view.statusBar1[panel]);
-        statusBar2_->setPanelText(panel, view.statusBar2[panel]);
+        statusBar2_->setPanelText(panel, view.statusBar2[panel], panel == 0 ? view.statusDetail : QString());
     }
 }
 

@@ -41,7 +41,7 @@ public:
 
     // The protocol view beside this window (Ctrl+L); made on first use.
     ProtocolWindow* showProtocol();
-    // Opens the search window, which sweeps this PC's networks at once.
+    // Opens the search window; it sweeps when the user asks.
     SearchWindow* showSearch();
 
 private:
