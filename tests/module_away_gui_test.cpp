@@ -33,6 +33,7 @@ struct ModuleAway : ::testing::Test {
         ASSERT_TRUE(target.module(0x02, options));  // DI1 active
         t.target(target.port(), target.host());
         t.ctx.traffic.now = [this] { return now; };
+        t.screen.main.edit2 = target.host();
     }
 
     template <typename W = QWidget>
@@ -45,6 +46,13 @@ struct ModuleAway : ::testing::Test {
     QString note() { return find<QLabel>("StaleNote")->text(); }
     QString panelDescription(const char* group) {
         return QAccessible::queryAccessibleInterface(find(group))->text(QAccessible::Description);
+    }
+    // scripts/screenshots.sh takes the README's pictures from here.
+    void picture(const char* file) {
+        const QString dir = qEnvironmentVariable("RZL_AWAY_PICTURE_DIR");
+        if (!dir.isEmpty()) {
+            EXPECT_TRUE(window.grab().save(dir + QLatin1Char('/') + QLatin1String(file)));
+        }
     }
     bool drawnStale() { return find<Shape>("Shape7")->stale() && find<Shape>("Shape1")->stale(); }
 
@@ -77,6 +85,13 @@ TEST_F(ModuleAway, StoppedModuleMarksThePanelWithinTwoCyclesAndItsReturnTakesThe
     events(kEventsPerCycle);
     EXPECT_EQ(status(), QStringLiteral("Connect Timeout"));
     EXPECT_FALSE(drawnStale()) << "one failed cycle is not yet a module gone";
+    // The short text keeps its words; the cause is at hand for the mouse, the screen reader and
+    // the protocol view.
+    QWidget* panel = find<PanelStatusBar>("StatusBar2")->panel(0);
+    EXPECT_TRUE(panel->toolTip().contains(QStringLiteral("Connection refused"))) << panel->toolTip().toStdString();
+    EXPECT_TRUE(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Description).contains(QStringLiteral("refused")));
+    EXPECT_TRUE(window.showProtocol()->findChild<QPlainTextEdit*>(QStringLiteral("Lines"))->toPlainText().contains(
+        QStringLiteral("Connect Timeout: Connection refused (127.0.0.1:%1)").arg(target.port())));
 
     events(kEventsPerCycle);
     EXPECT_EQ(status(), QStringLiteral("Connect Timeout"));
@@ -85,6 +100,7 @@ TEST_F(ModuleAway, StoppedModuleMarksThePanelWithinTwoCyclesAndItsReturnTakesThe
     EXPECT_EQ(find<Shape>("Shape7")->fill(), QColor(39, 255, 37)) << "DI1 keeps the colour last read, hatched";
     EXPECT_TRUE(panelDescription("GroupBox1").startsWith(since));
     EXPECT_TRUE(panelDescription("GroupBox2").startsWith(since));
+    picture("main-stale.png");
 
     // A click now is told at once, and nothing waits to switch the output when it is back.
     Click(find("SpeedButton4"));
@@ -184,6 +200,10 @@ TEST_F(ModuleAway, RefusingModuleIsAskedOncePerCycleAndTheUserIsTold) {
 
     const QString told = QStringLiteral("The module at 127.0.0.1 refuses requests (status 21)");
     EXPECT_EQ(status(), told);
+    // Not cut at the empty firmware panel beside it.
+    QLabel* line = find<PanelStatusBar>("StatusBar2")->panel(0);
+    EXPECT_GE(line->width(), line->fontMetrics().horizontalAdvance(told));
+    picture("main-refused.png");
     ProtocolWindow* protocol = window.showProtocol();
     EXPECT_TRUE(protocol->findChild<QPlainTextEdit*>(QStringLiteral("Lines"))->toPlainText().contains(told));
 }

@@ -23,6 +23,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void placePanels();
+    bool spansToTheEnd(int panel) const;
+
     QList<int> widths_;
     QList<QLabel*> panels_;
 };

@@ -1,6 +1,5 @@
 #include "ui/main/widgets/main_window.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -117,15 +116,13 @@ PictureButton* MakeImage(QWidget* parent, const char* name, const char* picture,
     return Place(image, name);
 }
 
-// A button whose caption is the last state read, not the module's now: its text greyed.
+// A button whose caption is the last state read, not the module's now: its caption in italics
+// (grey would read as a button that cannot be pressed).
 void ShowCaptionStale(QPushButton* button, bool stale) {
-    if (button->property("stale").toBool() == stale) return;
-    button->setProperty("stale", stale);
-    QPalette palette = button->palette();
-    const QColor text = stale ? QColor(128, 128, 128) : QApplication::palette().color(QPalette::ButtonText);
-    palette.setColor(QPalette::Active, QPalette::ButtonText, text);
-    palette.setColor(QPalette::Inactive, QPalette::ButtonText, text);
-    button->setPalette(palette);
+    if (button->font().italic() == stale) return;
+    QFont font = button->font();
+    font.setItalic(stale);
+    button->setFont(font);
 }
 
 }  // namespace
