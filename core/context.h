@@ -57,6 +57,9 @@ public:
     std::unique_ptr<HostNetwork> hostNetwork;      // default: this platform's
     FrameTap frameTap;
     int connectTimeoutMs = 3000;
+    // A write, or the wait for the module to acknowledge what was written, that makes no
+    // progress for this long is given up ("Write stalled"): the module stopped taking data.
+    int writeStallMs = 10000;
 
     // Openings of windows and changes of target that wait for the running exchange to end.
     IdleActions idle{session.exchangeBusy};

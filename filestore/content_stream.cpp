@@ -23,7 +23,7 @@ bool StreamContent(Context& ctx, const char* data, qint64 length, const ContentP
         reported = acknowledged;
         reportProgress(acknowledged);
     };
-    TcpClient client(ctx.clock);
+    TcpClient client(ctx.clock, ctx.writeStallMs);
     if (!client.connectTo(ctx.session.deviceIp, ctx.session.tcpPort, ctx.connectTimeoutMs)) {
         if (error) *error = client.error();
         return false;

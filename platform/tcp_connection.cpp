@@ -12,8 +12,6 @@ namespace {
 constexpr int kSliceMs = 10;
 // The first look at a draining send queue; the looks then come further apart (see below).
 constexpr std::chrono::microseconds kFirstLook{100};
-// A write that makes no progress for this long (the peer stopped reading) is given up.
-constexpr int kWriteStallMs = 10000;
 
 class Deadline {
 public:
@@ -94,18 +92,18 @@ bool TcpConnection::connect(const std::string& host, std::uint16_t port, int tim
 bool TcpConnection::write(const char* data, std::int64_t size) {
     error_.clear();
     if (!isOpen()) return fail("Not connected");
-    Deadline stall(kWriteStallMs);
+    Deadline stall(stallMs_);
     std::int64_t done = 0;
     while (done < size) {
         const sockets::Transfer sent = sockets::Send(socket_, data + done, size - done);
         if (sent.outcome == sockets::Moved::Bytes) {
             done += sent.bytes;
             written_ += sent.bytes;
-            stall.restart(kWriteStallMs);
+            stall.restart(stallMs_);
             continue;
         }
         if (sent.outcome == sockets::Moved::Failed) return fail(sockets::ErrorText(sent.code));
-        if (stall.hasExpired()) return fail("Write stalled for " + std::to_string(kWriteStallMs) + " ms");
+        if (stall.hasExpired()) return fail("Write stalled for " + std::to_string(stallMs_) + " ms");
         waitFor(sockets::kWritable, kSliceMs);  // the send buffer is full; an error shows in the next send
     }
     return true;
@@ -127,7 +125,7 @@ bool TcpConnection::waitUntilAcknowledged(std::int64_t written,
     if (!isOpen()) return fail(error_.empty() ? "Not connected" : error_);
     using Clock = std::chrono::steady_clock;
     constexpr auto slice = std::chrono::milliseconds(kSliceMs);
-    Deadline stall(kWriteStallMs);
+    Deadline stall(stallMs_);
     const Clock::time_point start = Clock::now();
     Clock::time_point ran = start;  // when the program last ran
     std::int64_t left = unacknowledged();
@@ -136,7 +134,7 @@ bool TcpConnection::waitUntilAcknowledged(std::int64_t written,
         if (const int code = sockets::PendingError(socket_); code != 0) return fail(sockets::ErrorText(code));
         if (acknowledged) acknowledged(written - std::min(left, written));
         if (left == 0) return true;
-        if (stall.hasExpired()) return fail("Write stalled for " + std::to_string(kWriteStallMs) + " ms");
+        if (stall.hasExpired()) return fail("Write stalled for " + std::to_string(stallMs_) + " ms");
         Clock::time_point now = Clock::now();
         if (now - ran >= slice) {
             if (idle_) idle_();
@@ -149,7 +147,7 @@ bool TcpConnection::waitUntilAcknowledged(std::int64_t written,
                                                     ran + slice - now);
         sockets::Pause(std::chrono::ceil<std::chrono::microseconds>(step));
         const std::int64_t queued = unacknowledged();
-        if (queued < left) stall.restart(kWriteStallMs);
+        if (queued < left) stall.restart(stallMs_);
         left = queued;
     }
 }

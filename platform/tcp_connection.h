@@ -19,7 +19,12 @@ namespace rzl::platform {
 
 class TcpConnection {
 public:
-    explicit TcpConnection(std::function<void()> idle) : idle_(std::move(idle)) {}
+    // A write, or the wait for the peer's acknowledgements, that makes no progress for this long
+    // is given up: the peer stopped reading.
+    static constexpr int kDefaultStallMs = 10000;
+
+    explicit TcpConnection(std::function<void()> idle, int stallMs = kDefaultStallMs)
+        : idle_(std::move(idle)), stallMs_(stallMs) {}
     ~TcpConnection() { close(); }
     TcpConnection(const TcpConnection&) = delete;
     TcpConnection& operator=(const TcpConnection&) = delete;
@@ -28,7 +33,7 @@ public:
     // is made within timeoutMs.
     bool connect(const std::string& host, std::uint16_t port, int timeoutMs);
     // The whole block, or false with the reason in error(); gives up when the peer has taken
-    // nothing for 10 s.
+    // nothing for the stall time (10 s unless given).
     bool write(const char* data, std::int64_t size);
     // Bytes written that the peer has not acknowledged yet: still in this PC's send queue or on
     // the way. 0 when closed, or when the system cannot tell.
@@ -40,7 +45,7 @@ public:
     bool finishSending();
     // Waits until the peer has acknowledged every byte written, telling `acknowledged` how many
     // of `written` it has as the queue drains. False, with the reason in error(), when the
-    // connection fails first or the queue has not shrunk for 10 s.
+    // connection fails first or the queue has not shrunk for the stall time.
     bool waitUntilAcknowledged(std::int64_t written, const std::function<void(std::int64_t acknowledged)>& acknowledged);
     // Waits at most `milliseconds` until something can be read: true as soon as it can (data,
     // or the peer's close, which read() then reports); false when the slice passed in silence.
@@ -58,6 +63,7 @@ private:
     bool fail(std::string reason);                        // closes, keeps the reason
 
     std::function<void()> idle_;
+    int stallMs_;
     sockets::Handle socket_ = sockets::kNoSocket;
     std::int64_t written_ = 0;  // since the connect, for the queue size on Windows
     std::string error_;

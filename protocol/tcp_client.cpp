@@ -7,7 +7,7 @@
 
 namespace rzl {
 
-TcpClient::TcpClient(Clock& clock) : connection_([&clock] { clock.pump(); }) {}
+TcpClient::TcpClient(Clock& clock, int stallMs) : connection_([&clock] { clock.pump(); }, stallMs) {}
 
 bool TcpClient::connectTo(const QString& host, std::uint16_t port, int timeoutMs) {
     // Qt reads the address as the rest of the program does; the connection takes it dotted.

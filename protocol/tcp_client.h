@@ -21,14 +21,16 @@ class Clock;
 
 class TcpClient {
 public:
-    explicit TcpClient(Clock& clock);
+    // stallMs: a write, or the wait for the peer's acknowledgements, that makes no progress for
+    // this long is given up.
+    TcpClient(Clock& clock, int stallMs);
     TcpClient(const TcpClient&) = delete;
     TcpClient& operator=(const TcpClient&) = delete;
 
     // False, with the reason in error(), when no connection is made within timeoutMs.
     bool connectTo(const QString& host, std::uint16_t port, int timeoutMs);
     // The whole block, or false with the reason in error(); gives up when the peer has taken
-    // nothing for 10 s.
+    // nothing for the stall time.
     bool write(const char* data, qint64 size);
     // Bytes written that the peer has not acknowledged yet: still in this PC's send queue or on
     // the way. 0 when the socket is closed.
@@ -39,7 +41,8 @@ public:
     // Waits until the peer has acknowledged every byte written, telling `acknowledged` how many
     // of `written` it has as the queue drains. Written is not received: on a slow link most of
     // a large stream may still sit in this PC's buffers when the last write returns. False, with
-    // the reason in error(), when the connection fails first or the queue has not shrunk for 10 s.
+    // the reason in error(), when the connection fails first or the queue has not shrunk for the
+    // stall time.
     bool waitUntilAcknowledged(qint64 written, const std::function<void(qint64 acknowledged)>& acknowledged);
     // Waits at most `milliseconds` until something can be read: true as soon as it can (data,
     // or the peer's close, which read() then reports); false when the slice passed in silence.

@@ -1,5 +1,6 @@
 #include "protocol/tcp_exchange.h"
 
+#include <QDeadlineTimer>
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -12,7 +13,8 @@ namespace rzl {
 
 namespace {
 
-constexpr int kReplyChecks = 100;
+// The reply window: 100 waits of 10 ms, measured on the clock from the write.
+constexpr int kReplyWindowMs = 1000;
 constexpr int kReplySliceMs = 10;
 constexpr std::uint32_t kRetryIntervalTicks = 40;
 
@@ -85,25 +87,29 @@ std::optional<QByteArray> openAndWrite(Context& ctx, TcpClient& client, const Re
 
 enum class Arrival { Whole, Short, Cut, Failed };
 
-// Reads until the reply is whole for `command`, within 100 checks of up to 10 ms each: a check
-// that finds nothing waits its slice; pieces of one reply are joined. Short: the window ended
-// before the reply was whole. Cut: the peer closed after part of one. Failed: the connection
-// broke with nothing read.
+// Reads until the reply is whole for `command` or the reply window has passed, waiting in slices
+// of up to 10 ms; pieces of one reply are joined. The window is wall time, not a count of slices:
+// a slice lasts longer than 10 ms whenever the program's events or a busy machine hold the thread,
+// and a hundred such slices would keep a silent module's connection open well past its second
+// (long enough for a module to close it as idle, which would then read as a broken connection).
+// Short: the window ended before the reply was whole. Cut: the peer closed after part of one.
+// Failed: the connection broke with nothing read.
 Arrival readReply(Context& ctx, TcpClient& client, std::uint8_t command, QByteArray& reply) {
-    for (int check = 0; check < kReplyChecks;) {
-        if (!client.waitForData(kReplySliceMs)) {
-            ++check;
+    const QDeadlineTimer window(kReplyWindowMs, Qt::PreciseTimer);
+    for (;;) {
+        const int slice = static_cast<int>(std::min<qint64>(kReplySliceMs, window.remainingTime()));
+        if (!client.waitForData(slice)) {
+            if (window.hasExpired()) return Arrival::Short;
             continue;
         }
         if (!client.read(reply, kRxFrameSize - reply.size()))
             return reply.isEmpty() ? Arrival::Failed : Arrival::Cut;
         if (!reply.isEmpty() && ReplyIsComplete(command, reply, ctx.session.signature)) return Arrival::Whole;
     }
-    return Arrival::Short;
 }
 
 ExchangeOutcome runExchange(Context& ctx, const Request& request, Guard guard) {
-    TcpClient client(ctx.clock);
+    TcpClient client(ctx.clock, ctx.writeStallMs);
     ExchangeOutcome ended;
     if (!openAndWrite(ctx, client, request, Wait::ForReply, guard, ended)) return ended;
     DeviceSession& s = ctx.session;
@@ -134,7 +140,7 @@ ExchangeOutcome runExchange(Context& ctx, const Request& request, Guard guard) {
 }
 
 ExchangeOutcome runSendOnly(Context& ctx, const Request& request, Guard guard) {
-    TcpClient client(ctx.clock);
+    TcpClient client(ctx.clock, ctx.writeStallMs);
     ExchangeOutcome ended;
     const std::optional<QByteArray> frame = openAndWrite(ctx, client, request, Wait::None, guard, ended);
     if (!frame) return ended;

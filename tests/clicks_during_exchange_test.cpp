@@ -11,7 +11,7 @@
 #include "link/link_supervisor.h"
 #include "protocol/model_catalogue.h"
 #include "protocol/request_builders.h"
-#include "tests/support/full_backlog_listener.h"
+#include "tests/support/loopback_listeners.h"
 #include "tests/support/loopback_peer.h"
 #include "tests/support/reply_frames.h"
 #include "tests/support/test_program.h"
@@ -33,7 +33,7 @@ struct Interleaved {
     explicit Interleaved(const QByteArray& answer, Moment moment = Moment::ReplyWait) : moment(moment) {
         if (moment == Moment::Connect) {
             EXPECT_TRUE(late.start());
-            late.acceptAfter(100, answer);
+            late.acceptAfter(100, answer.toStdString());
             t.target(late.port());
         } else {
             peer = std::make_unique<LoopbackPeer>(PeerMode::Delayed, answer);

@@ -98,14 +98,15 @@ TEST(StreamContent, NoListenerIsAnErrorWithItsReason) {
     EXPECT_FALSE(error.isEmpty());
 }
 
-// A write is given up only when the module has taken nothing for 10 s, however long it lasts in
-// all. The stall is timed on the real clock, so three links run side by side for about 12 s: a
-// slow one taking the file content stream, a slow one taking one long write, and one that stops.
+// A write is given up only when the module has taken nothing for the stall time, however long
+// it lasts in all. Three links run side by side, with the stall time cut to half a second: a slow
+// one taking the file content stream, a slow one taking one long write, and one that stops.
 TEST(WriteStall, OnlyALinkThatStopsTakingDataIsGivenUp) {
+    constexpr int kStallMs = 500;
     constexpr qint64 kRate = 2 * 1024 * 1024;  // bytes per second, steady
-    // Whatever the kernel buffers, the last bytes go out more than 12 s after the first.
-    const QByteArray data(12 * kRate + PacedReader::bufferedAtMost(), '\x6B');
-    PacedReader streamed(kRate), written(kRate), stopped(kRate, kRate);  // the last stops after 1 s
+    // Whatever the kernel buffers, the last bytes go out more than three stall times after the first.
+    const QByteArray data(3 * kStallMs * kRate / 1000 + PacedReader::bufferedAtMost(), '\x6B');
+    PacedReader streamed(kRate), written(kRate), stopped(kRate, kRate / 2, 10000);  // the last stops after 0.5 s
     ASSERT_TRUE(streamed.start() && written.start() && stopped.start());
 
     struct Write {
@@ -115,7 +116,7 @@ TEST(WriteStall, OnlyALinkThatStopsTakingDataIsGivenUp) {
     };
     const auto write = [&data](std::uint16_t port, Write& out) {
         ManualClock clock;
-        TcpClient client(clock);
+        TcpClient client(clock, kStallMs);
         QElapsedTimer timer;
         timer.start();
         out.ok = client.connectTo(QStringLiteral("127.0.0.1"), port, 3000) && client.write(data.constData(), data.size());
@@ -126,6 +127,7 @@ TEST(WriteStall, OnlyALinkThatStopsTakingDataIsGivenUp) {
     std::thread blockWriter(write, written.port(), std::ref(block));
     std::thread stallWriter(write, stopped.port(), std::ref(stall));
     World w(streamed.port());
+    w.ctx.writeStallMs = kStallMs;
     QElapsedTimer timer;
     timer.start();
     stream.ok = StreamContent(w.ctx, data.constData(), data.size(), {}, &stream.error);
@@ -137,13 +139,12 @@ TEST(WriteStall, OnlyALinkThatStopsTakingDataIsGivenUp) {
     for (const auto& [name, run] : slow) {
         SCOPED_TRACE(name);
         EXPECT_TRUE(run->ok) << run->error.toStdString() << " after " << run->ms << " ms";
-        EXPECT_GT(run->ms, 10000) << "the link kept the writer waiting past the stall time";
+        EXPECT_GT(run->ms, 3 * kStallMs) << "the link kept the writer waiting past the stall time";
     }
     EXPECT_FALSE(stall.ok);
     EXPECT_TRUE(stall.error.contains(QStringLiteral("stalled"))) << stall.error.toStdString();
-    // Given up 10 s after its last progress, which came within the reader's 1 s of reading.
-    EXPECT_GE(stall.ms, 10000);
-    EXPECT_LT(stall.ms, 30000) << "long before the reader gives up itself (41 s)";
+    EXPECT_GE(stall.ms, kStallMs);
+    EXPECT_LT(stall.ms, 8000) << "long before the reader gives up itself (10.5 s)";
 }
 
 // The wait for the module's acknowledgements looks at the send queue far more often than every
@@ -153,7 +154,7 @@ TEST(StreamDrain, TheProgramRunsEverySliceWhileTheQueueDrainsNotAtEveryLook) {
     PacedReader reader(8 * 1024 * 1024);  // about 125 ms for the whole
     ASSERT_TRUE(reader.start());
     ManualClock clock;
-    TcpClient client(clock);
+    TcpClient client(clock, platform::TcpConnection::kDefaultStallMs);
     const QByteArray data(kBytes, '\x5A');
     ASSERT_TRUE(client.connectTo(QStringLiteral("127.0.0.1"), reader.port(), 3000)) << client.error().toStdString();
     ASSERT_TRUE(client.write(data.constData(), data.size())) << client.error().toStdString();
@@ -175,6 +176,61 @@ TEST(StreamDrain, TheProgramRunsEverySliceWhileTheQueueDrainsNotAtEveryLook) {
     for (const qint64 at : pumps) {
         EXPECT_GE(at - previous, 9900) << "the program ran again after " << at - previous << " µs";
         previous = at;
+    }
+}
+
+// The last bytes of a stream drain while this PC waits for the module's acknowledgements, and
+// the stall limit starts again at each one: a tail that drains slowly but steadily for several
+// times the limit completes, one that stops is given up a limit after its last progress, and
+// one the module resets while bytes are still queued fails: never complete. The limit is cut to
+// half a second, so the steady drain takes two seconds, not a minute.
+TEST(StreamDrain, ATailThatKeepsDrainingCompletesOneThatStopsOrIsResetFails) {
+    constexpr int kStallMs = 500;
+    constexpr qint64 kRate = 1024 * 1024;  // bytes per second: the acknowledgements come about every 0.1 s
+    constexpr qint64 kBytes = 2 * 1024 * 1024;  // this PC's buffers take it all at once
+    const struct {
+        const char* name;
+        qint64 stopAfter;  // the reader stops taking data after this many bytes; 0: never
+        bool reset;        // and resets the connection there
+        const char* error;  // empty: the drain completes
+    } cases[] = {
+        {"drains steadily", 0, false, ""},
+        {"stops taking data", 256 * 1024, false, "Write stalled for 500 ms"},
+        {"reset with bytes queued", 256 * 1024, true, "reset"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PacedReader reader(kRate, c.stopAfter, 20000);
+        reader.resetAtStop = c.reset;
+        ASSERT_TRUE(reader.start());
+        ManualClock clock;
+        TcpClient client(clock, kStallMs);
+        const QByteArray data(kBytes, '\x33');
+        ASSERT_TRUE(client.connectTo(QStringLiteral("127.0.0.1"), reader.port(), 3000)) << client.error().toStdString();
+        ASSERT_TRUE(client.write(data.constData(), data.size()) && client.finishSending()) << client.error().toStdString();
+
+        QElapsedTimer timer;
+        timer.start();
+        qint64 acknowledged = 0, progressAt = 0;
+        const bool done = client.waitUntilAcknowledged(kBytes, [&](qint64 now) {
+            if (now > acknowledged) progressAt = timer.elapsed();
+            acknowledged = now;
+        });
+        const qint64 drainMs = timer.elapsed();
+
+        if (*c.error == '\0') {
+            EXPECT_TRUE(done) << client.error().toStdString() << " after " << drainMs << " ms";
+            EXPECT_EQ(acknowledged, kBytes);
+            EXPECT_GT(drainMs, 3 * kStallMs) << "drained within the stall limit: the case proves nothing";
+        } else {
+            EXPECT_FALSE(done) << "reported complete after " << drainMs << " ms";
+            EXPECT_TRUE(client.error().contains(QLatin1String(c.error))) << client.error().toStdString();
+            EXPECT_LT(acknowledged, kBytes);
+            EXPECT_LT(drainMs - progressAt, 5000) << "given up long before the reader lets go (20 s)";
+            if (!c.reset) {
+                EXPECT_GE(drainMs - progressAt, kStallMs - 10) << "given up a limit after the last progress";
+            }
+        }
     }
 }
 

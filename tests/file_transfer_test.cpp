@@ -11,6 +11,7 @@
 #include "tests/support/file_frames.h"
 #include "tests/support/loopback_peer.h"
 #include "tests/support/test_program.h"
+#include "tests/support/wait.h"
 #include "ui/operation_texts.h"
 
 namespace rzl::test {
@@ -43,7 +44,7 @@ struct World {
     }
     void place(const QByteArray& content) { std::memcpy(ctx.transfer.data(), content.constData(), content.size()); }
     QList<Arrival> arrivalsOnceSettled(int count) {
-        waitFor([&] { return sim.arrivals().size() >= count; });
+        WaitFor([&] { return sim.arrivals().size() >= count; });
         return sim.arrivals();
     }
 };
@@ -77,7 +78,7 @@ TEST(SendFile, HeaderThenContentOnItsOwnConnection) {
         EXPECT_EQ(arrivals[1].fileName, c.name);
         EXPECT_EQ(arrivals[1].length, c.content.size());
         EXPECT_EQ(arrivals[1].sum, byteSum(c.content));
-        EXPECT_TRUE(waitFor([&] { return w.sim.state().files.value(QString::fromLatin1(c.name)) == c.content; }));
+        EXPECT_TRUE(WaitFor([&] { return w.sim.state().files.value(QString::fromLatin1(c.name)) == c.content; }));
 
         EXPECT_EQ(w.statuses, (QStringList{"Send FileName: " + QString::fromLatin1(c.name),
                                            "Transfer Length => " + QString::number(c.content.size())}));

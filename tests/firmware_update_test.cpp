@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -13,6 +12,7 @@
 #include "sim/simulator.h"
 #include "tests/support/loopback_peer.h"
 #include "tests/support/test_program.h"
+#include "tests/support/wait.h"
 #include "ui/setup/maintenance.h"
 
 namespace rzl::test {
@@ -50,18 +50,12 @@ QByteArray expectedHeader(std::uint8_t command, const QByteArray& image, const Q
 
 // What the module has taken, once `count` frames have arrived.
 QList<QByteArray> framesAt(const SimulatorThread& sim, int count) {
-    QDeadlineTimer deadline(3000);
-    while (sim.receivedFrames().size() < count && !deadline.hasExpired()) QThread::msleep(5);
+    WaitFor([&] { return sim.receivedFrames().size() >= count; }, 3000);
     return sim.receivedFrames();
 }
 
 bool storedAs(const SimulatorThread& sim, const QString& name, const QByteArray& image) {
-    QDeadlineTimer deadline(3000);
-    while (!deadline.hasExpired()) {
-        if (sim.state().files.value(name) == image) return true;
-        QThread::msleep(5);
-    }
-    return false;
+    return WaitFor([&] { return sim.state().files.value(name) == image; }, 3000);
 }
 
 class FirmwareUpdateTest : public ::testing::Test {

@@ -3,13 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
-#include <QThread>
 #include <functional>
 
 #include "sim/simulator.h"
 #include "tests/support/loopback_peer.h"
 #include "tests/support/test_program.h"
+#include "tests/support/wait.h"
 #include "ui/setup/maintenance.h"
 
 namespace rzl::test {
@@ -50,8 +49,7 @@ const QList<ActionCase>& actions() {
 // The frames the module has taken, once `count` have arrived (send-only frames may still be
 // on their way when the sender returns).
 QStringList hexFrames(const SimulatorThread& sim, int count = 1) {
-    QDeadlineTimer deadline(3000);
-    while (sim.receivedFrames().size() < count && !deadline.hasExpired()) QThread::msleep(5);
+    WaitFor([&] { return sim.receivedFrames().size() >= count; }, 3000);
     QStringList frames;
     for (const QByteArray& f : sim.receivedFrames()) frames.append(QString::fromLatin1(f.toHex().toUpper()));
     return frames;

@@ -5,7 +5,6 @@
 
 #include <QAccessible>
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
@@ -17,6 +16,7 @@
 #include "protocol/request_builders.h"
 #include "sim/simulator.h"
 #include "tests/support/gui_events.h"
+#include "tests/support/wait.h"
 #include "tests/support/window_fixture.h"
 #include "ui/main/widgets/main_window.h"
 #include "ui/main/widgets/protocol_window.h"
@@ -32,13 +32,6 @@ void Press(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoMod
     QApplication::sendEvent(widget, &release);
 }
 
-bool WaitUntil(const std::function<bool()>& done) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < 3000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
 struct ProtocolWindowTest : test::WindowFixture<MainWindow> {
     void SetUp() override {
         ASSERT_TRUE(module.start());
@@ -49,7 +42,7 @@ struct ProtocolWindowTest : test::WindowFixture<MainWindow> {
     void showMain() {
         window.show();
         window.activateWindow();
-        ASSERT_TRUE(WaitUntil([this] { return QApplication::activeWindow() == &window; }));
+        ASSERT_TRUE(test::WaitFor([this] { return QApplication::activeWindow() == &window; }, 3000, test::RunEvents));
     }
 
     ProtocolWindow* protocol() { return window.findChild<ProtocolWindow*>(); }
@@ -70,7 +63,7 @@ TEST_F(ProtocolWindowTest, CtrlLOpensItBesideTheMainWindowWhoseFaceStaysAsItWas)
 
     Press(&window, Qt::Key_L, Qt::ControlModifier);
     ASSERT_NE(protocol(), nullptr);
-    ASSERT_TRUE(WaitUntil([this] { return protocol()->isVisible(); }));
+    ASSERT_TRUE(test::WaitFor([this] { return protocol()->isVisible(); }, 3000, test::RunEvents));
     EXPECT_TRUE(protocol()->isWindow());
     EXPECT_EQ(protocol()->windowTitle(), QStringLiteral("Protocol"));
     const QRect beside = protocol()->frameGeometry();
@@ -87,7 +80,7 @@ TEST_F(ProtocolWindowTest, CtrlLOpensItBesideTheMainWindowWhoseFaceStaysAsItWas)
     Press(lines(), Qt::Key_Escape);
     EXPECT_FALSE(first->isVisible());
     window.activateWindow();
-    ASSERT_TRUE(WaitUntil([this] { return QApplication::activeWindow() == &window; }));
+    ASSERT_TRUE(test::WaitFor([this] { return QApplication::activeWindow() == &window; }, 3000, test::RunEvents));
     Press(&window, Qt::Key_L, Qt::ControlModifier);
     EXPECT_TRUE(first->isVisible());
     EXPECT_EQ(window.findChildren<ProtocolWindow*>().size(), 1);
@@ -178,7 +171,7 @@ TEST_F(ProtocolWindowTest, ReachableFromTheKeyboardAndNamedForScreenReaders) {
     Press(&window, Qt::Key_L, Qt::ControlModifier);
     ProtocolWindow* view = protocol();
     ASSERT_NE(view, nullptr);
-    ASSERT_TRUE(WaitUntil([&] { return QApplication::activeWindow() == view; }));
+    ASSERT_TRUE(test::WaitFor([&] { return QApplication::activeWindow() == view; }, 3000, test::RunEvents));
     EXPECT_EQ(QApplication::focusWidget(), lines());
 
     QAccessibleInterface* log = face(lines());

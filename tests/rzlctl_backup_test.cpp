@@ -17,6 +17,7 @@
 #include "sim/simulator.h"
 #include "tests/support/file_frames.h"
 #include "tests/support/rzlctl_run.h"
+#include "tests/support/wait.h"
 #include "ui/setup/settings_backup.h"
 
 namespace rzl::test {
@@ -78,7 +79,7 @@ struct Fixture {
                 return contents ? a.kind == Arrival::Content : a.kind == Arrival::Frame && a.frame.at(4) == kFileHeader;
             });
         };
-        EXPECT_TRUE(waitFor([&] { return count(true) == count(false); }));
+        EXPECT_TRUE(WaitFor([&] { return count(true) == count(false); }));
         QStringList names;
         for (const Arrival& a : sim.arrivals())
             if (a.kind == Arrival::Content) names.append(QString::fromLatin1(a.fileName));

@@ -7,30 +7,26 @@
 // Rows for the slowed link and the unreachable default address run inside the namespaces that
 // tests/scripts/fault_table_netns_test.sh makes; everywhere else the loopback rows run.
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <gtest/gtest.h>
 
-#include "tests/support/fault_target.h"
+#include "tests/support/fault_rows.h"
 #include "tests/support/rzlctl_run.h"
 
 namespace rzl::test {
 namespace {
 
-using sim::FaultMode;
-
 constexpr std::uint8_t kBefore = 0x00;  // the module's inputs before the fault,
-constexpr std::uint8_t kDuring = 0x02;  // during it (where a module answers at all)
+constexpr std::uint8_t kDuring = kInputsDuringFault;  // during it (where a module answers at all)
 constexpr std::uint8_t kAfter = 0x04;   // and once it is gone
 
-struct FaultRow {
+struct CliRow {
     const char* name;
     FaultNetwork network;
     std::function<bool(FaultTarget&)> fault;
@@ -48,52 +44,38 @@ struct FaultRow {
 constexpr int kAnyFailure = -1;
 const QString kImage = QStringLiteral("@image");  // in a command: a 256 KiB firmware image file
 
-std::function<bool(FaultTarget&)> Module(FaultMode mode, int slowDelayMs = 1500) {
-    return [=](FaultTarget& target) { return target.module(kDuring, mode, slowDelayMs); };
+// The faults both programs meet, then those of rzlctl's writes.
+QList<CliRow> Rows() {
+    QList<CliRow> rows;
+    for (const FaultRow& f : Faults())
+        rows.append({f.name, f.network, f.fault, f.cli.exitCode, f.cli.message, f.atLeastMs, f.cli.command});
+    using sim::FaultMode;
+    rows += QList<CliRow>{
+        // Content streams: the module restarts halfway through one (every connection drops, nothing
+        // of the content is kept). These rows run once rzlctl has the command.
+        {"connection reset in the middle of a content stream", FaultNetwork::Loopback, FaultyModule(FaultMode::Restart),
+         kAnyFailure, "", 0, {"--yes", "set-location", "Elsewhere"},
+         "a settings file fits in one piece, sent and closed before the module restarts and loses it; the module "
+         "acknowledges no content, so set-location reports it written"},
+        {"module restarting during a firmware upload", FaultNetwork::Loopback, FaultyModule(FaultMode::Restart),
+         kAnyFailure, "", 0, {"--yes", "firmware", kImage}},
+        // Writes: a refusal is no success, a command the module took and closed on is sent, and a
+        // write cut between its steps says what the module already has.
+        {"refuses a settings file", FaultNetwork::Loopback, FaultyModule(FaultMode::Reject), 3,
+         "File header refused by the module (status 21)", 0, {"--yes", "set-location", "Roof"}, nullptr, {},
+         "reply not accepted (status 21)"},
+        {"takes a command and closes without a reply", FaultNetwork::Loopback, FaultyModule(FaultMode::Close), 0,
+         "Information: Wi-Fi Mode write complete", 0, {"--yes", "wifi-mode", "station"}, nullptr, {}, "RX Error: "},
+        {"refuses the second file of a write", FaultNetwork::Loopback, FaultyModule(FaultMode::None), 3,
+         "write /local/sta_keyT.cfg\n    . Not done: write /local/sta_ssid.cfg", 0,
+         {"--yes", "set-station", "Shop", "--type", "open"}, nullptr,
+         AfterContentOf("/local/sta_keyT.cfg", [](FaultTarget& t) { t.sim()->setFault(FaultMode::Reject); })},
+        {"gone before the Modbus notice", FaultNetwork::Loopback, FaultyModule(FaultMode::None), 0,
+         "The Modbus notice (command 220)", 0, {"--yes", "set-modbus", "503", "30"}, nullptr,
+         AfterContentOf("/local/mbport.cfg", [](FaultTarget& t) { t.nothingListening(); })},
+    };
+    return rows;
 }
-
-const FaultRow kRows[] = {
-    {"nothing listening", FaultNetwork::Loopback, [](FaultTarget& t) { return t.nothingListening(); }, 2,
-     "Connect Timeout"},
-    {"accepts and never reads", FaultNetwork::Loopback, [](FaultTarget& t) { return t.acceptsNeverReads(); }, 3,
-     "Wait RX Timeout!", 1000},
-    {"never accepts (full backlog)", FaultNetwork::Loopback, [](FaultTarget& t) { return t.neverAccepts(); }, 2,
-     "Connect Timeout", 3000},
-    {"silent", FaultNetwork::Loopback, Module(FaultMode::Silent), 3, "Wait RX Timeout!", 1000},
-    {"garbage", FaultNetwork::Loopback, Module(FaultMode::Garbage), 3, "InValid Header package!"},
-    {"reject", FaultNetwork::Loopback, Module(FaultMode::Reject), 3, "reply not accepted (status 21)"},
-    {"split", FaultNetwork::Loopback, Module(FaultMode::Split), 0, ""},
-    // Closed at once: reset or ended in order, whichever the connection has reached.
-    {"close", FaultNetwork::Loopback, Module(FaultMode::Close), 3, "RX Error: "},
-    {"slow, past the reply window", FaultNetwork::Loopback, Module(FaultMode::Slow, 1500), 3, "Wait RX Timeout!", 1000},
-    {"slow, just inside the reply window", FaultNetwork::Loopback, Module(FaultMode::Slow, 700), 0, ""},
-    {"stuck output", FaultNetwork::Loopback, Module(FaultMode::Stuck), 3, "the module did not switch DO2", 0,
-     {"--yes", "set-do", "2", "on"}},
-    // Content streams: the module restarts halfway through one (every connection drops, nothing
-    // of the content is kept). These rows run once rzlctl has the command.
-    {"connection reset in the middle of a content stream", FaultNetwork::Loopback, Module(FaultMode::Restart),
-     kAnyFailure, "", 0, {"--yes", "set-location", "Elsewhere"},
-     "a settings file fits in one piece, sent and closed before the module restarts and loses it; the module "
-     "acknowledges no content, so set-location reports it written"},
-    {"module restarting during a firmware upload", FaultNetwork::Loopback, Module(FaultMode::Restart), kAnyFailure,
-     "", 0, {"--yes", "firmware", kImage}},
-    // Writes: a refusal is no success, a command the module took and closed on is sent, and a
-    // write cut between its steps says what the module already has.
-    {"refuses a settings file", FaultNetwork::Loopback, Module(FaultMode::Reject), 3,
-     "File header refused by the module (status 21)", 0, {"--yes", "set-location", "Roof"}, nullptr, {},
-     "reply not accepted (status 21)"},
-    {"takes a command and closes without a reply", FaultNetwork::Loopback, Module(FaultMode::Close), 0,
-     "Information: Wi-Fi Mode write complete", 0, {"--yes", "wifi-mode", "station"}, nullptr, {}, "RX Error: "},
-    {"refuses the second file of a write", FaultNetwork::Loopback, Module(FaultMode::None), 3,
-     "write /local/sta_keyT.cfg\n    . Not done: write /local/sta_ssid.cfg", 0, {"--yes", "set-station", "Shop", "--type", "open"}, nullptr,
-     AfterContentOf("/local/sta_keyT.cfg", [](FaultTarget& t) { t.sim()->setFault(FaultMode::Reject); })},
-    {"gone before the Modbus notice", FaultNetwork::Loopback, Module(FaultMode::None), 0,
-     "The Modbus notice (command 220)", 0, {"--yes", "set-modbus", "503", "30"}, nullptr,
-     AfterContentOf("/local/mbport.cfg", [](FaultTarget& t) { t.nothingListening(); })},
-    {"slowed link", FaultNetwork::SlowLink, Module(FaultMode::None), 0, ""},
-    {"default address unreachable", FaultNetwork::UnreachableDefault, [](FaultTarget& t) { return t.unreachable(); }, 2,
-     "Connect Timeout", 3000},
-};
 
 QList<QJsonObject> JsonLines(const QString& out) {
     QList<QJsonObject> lines;
@@ -139,44 +121,22 @@ protected:
         return args;
     }
 
-    void startRzlctl(QProcess& process, const QStringList& args) {
-        process.setWorkingDirectory(workDir.path());
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start(QStringLiteral(RZL_BINARY_DIR "/rzlctl"), args);
-    }
-
     QTemporaryDir workDir;
 };
 
-// Reads a running watch's output until `done` holds or the time is up.
-struct WatchOutput {
-    QProcess& process;
-    QString out, err;
-
-    bool until(const std::function<bool()>& done, int timeoutMs) {
-        const QDeadlineTimer deadline(timeoutMs);
-        for (;;) {
-            out += QString::fromLocal8Bit(process.readAllStandardOutput());
-            err += QString::fromLocal8Bit(process.readAllStandardError());
-            if (done()) return true;
-            if (deadline.hasExpired() || process.state() == QProcess::NotRunning) return false;
-            process.waitForReadyRead(20);
-        }
+// The inputs of each change a watch printed (its outage rows left out).
+QList<int> ChangedInputs(const QString& out) {
+    QList<int> di;
+    for (const QJsonObject& json : JsonLines(out)) {
+        const QJsonObject details = json["details"].toObject();
+        if (details["event"] == QLatin1String("change")) di.append(details["di"].toInt());
     }
-    // The inputs of each change the watch printed (its outage rows left out).
-    QList<int> inputs() const {
-        QList<int> di;
-        for (const QJsonObject& json : JsonLines(out)) {
-            const QJsonObject details = json["details"].toObject();
-            if (details["event"] == QLatin1String("change")) di.append(details["di"].toInt());
-        }
-        return di;
-    }
-};
+    return di;
+}
 
 TEST_F(RzlctlFaultTable, EachFaultIsReportedAndTheNextPollReachesTheModule) {
     const FaultNetwork here = CurrentFaultNetwork();
-    for (const FaultRow& row : kRows) {
+    for (const CliRow& row : Rows()) {
         if (row.network != here) continue;
         SCOPED_TRACE(row.name);
         if (row.open) {
@@ -215,26 +175,24 @@ TEST_F(RzlctlFaultTable, EachFaultIsReportedAndTheNextPollReachesTheModule) {
 
         // A watch that meets it between two good polls, in one process.
         ASSERT_TRUE(target.module(kBefore));
-        QProcess watchProcess;
-        startRzlctl(watchProcess, base(target) + QStringList{"--interval-ms", "50", "watch"});
-        WatchOutput watch{watchProcess};
-        ASSERT_TRUE(watch.until([&] { return watch.inputs() == QList<int>{kBefore}; }, 15000)) << watch.err.toStdString();
+        RunningRzlctl watch(base(target) + QStringList{"--interval-ms", "50", "watch"}, workDir.path());
+        const auto inputs = [&watch] { return ChangedInputs(watch.out()); };
+        ASSERT_TRUE(watch.until([&] { return inputs() == QList<int>{kBefore}; }, 15000)) << watch.err().toStdString();
         ASSERT_TRUE(row.fault(target));
         const bool pollsFail = row.pollFailure || (row.exitCode != 0 && row.command.first() == "status");
         if (pollsFail) {
-            EXPECT_TRUE(watch.until([&] { return watch.err.contains("rzlctl: poll failed: "); }, 15000));
-            EXPECT_TRUE(watch.err.contains(row.pollFailure ? QString::fromLatin1(row.pollFailure) : row.message))
-                << watch.err.toStdString();
+            EXPECT_TRUE(watch.untilError("rzlctl: poll failed: ", 1, 15000));
+            EXPECT_TRUE(watch.err().contains(row.pollFailure ? QString::fromLatin1(row.pollFailure) : row.message))
+                << watch.err().toStdString();
         } else {
             // Polls go on through this fault: the module's inputs as they are during it show.
-            EXPECT_TRUE(watch.until([&] { return watch.inputs().contains(kDuring); }, 15000)) << watch.err.toStdString();
+            EXPECT_TRUE(watch.until([&] { return inputs().contains(kDuring); }, 15000)) << watch.err().toStdString();
         }
         ASSERT_TRUE(target.module(kAfter));
-        EXPECT_TRUE(watch.until([&] { return watch.inputs().contains(kAfter); }, 15000)) << watch.err.toStdString();
-        EXPECT_EQ(watch.inputs(), pollsFail ? QList<int>({kBefore, kAfter}) : QList<int>({kBefore, kDuring, kAfter}));
-        watchProcess.terminate();
-        ASSERT_TRUE(watchProcess.waitForFinished(10000));
-        EXPECT_EQ(watchProcess.exitCode(), 143) << "the watch ended by itself: " << watch.err.toStdString();
+        EXPECT_TRUE(watch.until([&] { return inputs().contains(kAfter); }, 15000)) << watch.err().toStdString();
+        EXPECT_EQ(inputs(), pollsFail ? QList<int>({kBefore, kAfter}) : QList<int>({kBefore, kDuring, kAfter}));
+        watch.signal(SIGTERM);
+        EXPECT_EQ(watch.finished(), 143) << "the watch ended by itself: " << watch.err().toStdString();
     }
 }
 

@@ -3,16 +3,15 @@
 
 #include <QDir>
 #include <QFile>
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
 
 #include "sim/simulator.h"
+#include "tests/support/loopback_listeners.h"
 #include "tests/support/result_shape.h"
 #include "tests/support/rzlctl_run.h"
 
@@ -68,12 +67,6 @@ protected:
     QTemporaryDir dir;
 };
 
-std::uint16_t ClosedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 TEST_F(RzlctlJson, EveryCommandsResultFollowsTheOneDefinition) {
     const auto fault = [](FaultMode mode) { return [mode](SimulatorThread& s) { s.setFault(mode); }; };
     const auto foreign = [](SimulatorThread& s) {
@@ -93,7 +86,7 @@ TEST_F(RzlctlJson, EveryCommandsResultFollowsTheOneDefinition) {
     Row backupPlain{{"backup", file("plain.json")}, "backup", "done"};
     ASSERT_EQ(checked(backupPlain)["outcome"], "done");
 
-    const QString closed = QStringLiteral("--device=127.0.0.1:%1").arg(ClosedPort());
+    const QString closed = QStringLiteral("--device=127.0.0.1:%1").arg(closedLoopbackPort());
     const Row rows[] = {
         {{"identify"}, "identify", "done"},
         {{"status"}, "status", "done"},

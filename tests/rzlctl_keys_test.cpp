@@ -2,10 +2,8 @@
 // the environment, or is asked for without echo on a terminal; it reaches the module as given
 // and is printed only with --verbose. No key in these tests is ever a process argument.
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -16,6 +14,7 @@
 
 #include "sim/simulator.h"
 #include "tests/support/rzlctl_run.h"
+#include "tests/support/wait.h"
 
 namespace rzl::test {
 namespace {
@@ -99,8 +98,8 @@ TEST_F(RzlctlKeys, EachKeyComesFromStandardInputAFileOrTheEnvironment) {
         write("key.txt", row.key);
         const CliRun run = rzlctl(QStringList{"--yes"} + row.args, row.input);
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-        QDeadlineTimer deadline(5000);  // a file's content is complete only once the module has it all
-        while (stored(row.file) != row.expected && !deadline.hasExpired()) QThread::msleep(20);
+        // A file's content is complete only once the module has it all.
+        WaitFor([&] { return stored(row.file) == row.expected; });
         EXPECT_EQ(stored(row.file), row.expected);
         // Printed nowhere: the module's log line and the confirmation show it only with --verbose.
         EXPECT_FALSE(run.err.contains(QString::fromLatin1(row.expected)) || run.out.contains(QString::fromLatin1(row.expected)))
@@ -164,15 +163,15 @@ struct Terminal {
     QByteArray seen;
 
     bool readUntil(const QByteArray& until, int timeoutMs) {
-        QDeadlineTimer deadline(timeoutMs);
-        while (!seen.contains(until) && !deadline.hasExpired()) {
+        bool closed = false;
+        WaitFor([&] { return closed || seen.contains(until); }, timeoutMs, [&] {
             pollfd p{master, POLLIN, 0};
-            if (poll(&p, 1, 20) <= 0) continue;
+            if (poll(&p, 1, 20) <= 0) return;
             char buffer[512];
             const ssize_t n = read(master, buffer, sizeof buffer);
-            if (n <= 0) return seen.contains(until);
-            seen.append(buffer, n);
-        }
+            if (n > 0) seen.append(buffer, n);
+            closed = n <= 0;
+        });
         return seen.contains(until);
     }
     int wait() {

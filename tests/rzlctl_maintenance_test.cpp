@@ -1,13 +1,9 @@
 // rzlctl's maintenance commands and firmware update as a user runs them: the real program
 // against the simulator on loopback.
 
-#include <QDeadlineTimer>
 #include <QFile>
-#include <QHostAddress>
 #include <QRegularExpression>
 #include <QElapsedTimer>
-#include <QTcpServer>
-#include <QThread>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -18,7 +14,9 @@
 #include <memory>
 
 #include "sim/simulator.h"
+#include "tests/support/loopback_listeners.h"
 #include "tests/support/rzlctl_run.h"
+#include "tests/support/wait.h"
 
 namespace {
 
@@ -27,6 +25,7 @@ using rzl::sim::SimOptions;
 using rzl::sim::SimulatorThread;
 
 using rzl::test::CliRun;
+using rzl::test::WaitFor;
 
 QByteArray image(int length, std::uint8_t major, std::uint8_t minor) {
     QByteArray bytes(length, '\0');
@@ -94,8 +93,7 @@ TEST_F(RzlctlMaintenanceTest, MaintenanceCommandsSendTheirFrame) {
         const CliRun run = rzlctl(QStringList{"--yes"} + c.args);
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         EXPECT_EQ(run.out.trimmed(), c.out);
-        QDeadlineTimer deadline(2000);
-        while (sim->receivedFrames().isEmpty() && !deadline.hasExpired()) QThread::msleep(5);
+        WaitFor([&] { return !sim->receivedFrames().isEmpty(); }, 2000);
         EXPECT_EQ(framesHex(), QStringList{c.frame});
 
         // Without --yes and without a terminal nothing is sent.
@@ -108,10 +106,7 @@ TEST_F(RzlctlMaintenanceTest, MaintenanceCommandsSendTheirFrame) {
 
 TEST_F(RzlctlMaintenanceTest, UnreachableModuleGetsAnErrorAndNoInformation) {
     startSim();
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const std::uint16_t closed = probe.serverPort();
-    probe.close();
+    const std::uint16_t closed = rzl::test::closedLoopbackPort();
     const CliRun run = rzlctl({"--yes", "reboot"}, {}, closed);
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.err.contains("Error found!: Reboot device fail,\n    . Connect Timeout.")) << run.err.toStdString();
@@ -181,8 +176,7 @@ TEST_F(RzlctlMaintenanceTest, FirmwareJsonAndTheOtherVariant) {
     EXPECT_EQ(result["outcome"].toString(), "done");
     EXPECT_EQ(result["details"].toObject()["verified"].toBool(true), false);
     EXPECT_EQ(result["details"].toObject()["file"].toString(), "mcuimg.bin");
-    QDeadlineTimer deadline(2000);
-    while (sim->receivedFrames().size() < 3 && !deadline.hasExpired()) QThread::msleep(5);
+    WaitFor([&] { return sim->receivedFrames().size() >= 3; }, 2000);
     const QStringList frames = framesHex();
     ASSERT_EQ(frames.size(), 3);
     EXPECT_TRUE(frames[1].startsWith("5A3577A55A00001388"));
@@ -216,10 +210,7 @@ TEST_F(RzlctlMaintenanceTest, FirmwareFileProblemsAreFoundBeforeTheModuleIsConta
     EXPECT_TRUE(framesHex().isEmpty()) << "nothing sent: " << framesHex().join(' ').toStdString();
 
     // Nor does an absent module hide the file's problem behind "Connect Timeout".
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const std::uint16_t closed = probe.serverPort();
-    probe.close();
+    const std::uint16_t closed = rzl::test::closedLoopbackPort();
     const CliRun away = rzlctl({"--yes", "firmware", workDir.filePath("empty.bin")}, {}, closed);
     EXPECT_TRUE(away.err.contains("the file is empty")) << away.err.toStdString();
 }

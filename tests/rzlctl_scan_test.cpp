@@ -5,7 +5,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -153,17 +152,14 @@ TEST_F(RzlctlScanTest, AddressesThatCouldNotBeTriedMakeTheExitNonZero) {
 
 // Ctrl+C ends a long sweep with what was found so far and the summary, exit 130.
 TEST_F(RzlctlScanTest, CtrlCPrintsWhatWasFoundSoFar) {
-    QProcess process;
-    process.start(QStringLiteral(RZL_BINARY_DIR "/rzlctl"),
-                  {"--json", "scan", "127.0.0.0/27", "--port", port(), "--timeout-ms", "2000", "--parallel", "2"});
-    ASSERT_TRUE(process.waitForStarted());
+    rzl::test::RunningRzlctl scan(
+        {"--trace", "--json", "scan", "127.0.0.0/27", "--port", port(), "--timeout-ms", "2000", "--parallel", "2"});
     // 127.0.0.2 answers at once; the silent 127.0.0.3 holds one of the two slots for 2 s.
-    QThread::msleep(700);
-    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-    ASSERT_TRUE(process.waitForFinished(10000));
-    const QJsonObject result = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
-    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
-    EXPECT_EQ(process.exitCode(), 130) << err.toStdString();
+    ASSERT_TRUE(scan.untilError("127.0.0.2 << ", 1, 10000)) << scan.err().toStdString();
+    scan.signal(SIGINT);
+    EXPECT_EQ(scan.finished(), 130) << scan.err().toStdString();
+    const QJsonObject result = QJsonDocument::fromJson(scan.out().toUtf8()).object();
+    const QString err = scan.err();
     EXPECT_EQ(result["outcome"].toString(), "interrupted");
     const QJsonObject details = result["details"].toObject();
     EXPECT_GE(details["modules"].toArray().size(), 1) << "what was found before the stop";

@@ -1,19 +1,18 @@
 // Settings files as users name them: "-" for standard output and input, /dev/stdout, and a
 // FIFO given to restore by mistake, which must not leave rzlctl waiting for a writer.
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include "sim/simulator.h"
 #include "tests/support/rzlctl_run.h"
+#include "tests/support/wait.h"
 #include "ui/setup/settings_backup.h"
 
 namespace rzl::test {
@@ -94,9 +93,7 @@ TEST_F(RzlctlStreams, RestoreReadsTheFileFromStandardInput) {
     const CliRun restore = rzlctl({"--yes", "restore", "-"}, {backup.out.toUtf8(), {}});
     EXPECT_EQ(restore.exitCode, 0) << restore.err.toStdString();
     EXPECT_TRUE(restore.out.contains("Restore standard input onto the module")) << restore.out.toStdString();
-    QElapsedTimer waited;
-    waited.start();
-    while (sim.state().files.value("/local/locate.cfg") != "Pump house" && waited.elapsed() < 5000) QThread::msleep(20);
+    WaitFor([&] { return sim.state().files.value("/local/locate.cfg") == "Pump house"; });
     EXPECT_EQ(sim.state().files.value("/local/locate.cfg"), "Pump house");
 }
 

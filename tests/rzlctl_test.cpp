@@ -6,8 +6,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
-#include <QDeadlineTimer>
 #include <gtest/gtest.h>
 
 #include "core/version.h"
@@ -21,6 +19,8 @@ using rzl::sim::FaultMode;
 using rzl::sim::SimulatorThread;
 
 using rzl::test::CliRun;
+using rzl::test::RunningRzlctl;
+using rzl::test::WaitFor;
 
 class RzlctlTest : public ::testing::Test {
 protected:
@@ -338,38 +338,27 @@ TEST_F(RzlctlTest, WatchEndsWhenPollsKeepFailing) {
 // Only failures in a row end the watch: a flaky link that answers between its failures keeps it
 // running (4 failed polls, a good one, 4 failed again).
 TEST_F(RzlctlTest, WatchRidesThroughFailuresBetweenGoodPolls) {
-    QProcess process;
-    process.setWorkingDirectory(workDir.path());
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(QStringLiteral(RZL_BINARY_DIR "/rzlctl"),
-                  {"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(sim.port()), "--interval-ms", "300",
-                   "watch"});
-    ASSERT_TRUE(process.waitForReadyRead(10000));  // the first state: polls work
-    QString err;
+    RunningRzlctl watch({"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(sim.port()), "--interval-ms",
+                         "300", "watch"},
+                        workDir.path());
+    ASSERT_TRUE(watch.until([&] { return !watch.out().isEmpty(); }, 10000));  // the first state: polls work
     const auto failuresReach = [&](int count) {
-        QDeadlineTimer deadline(15000);
-        while (err.count(QStringLiteral("poll failed")) < count && !deadline.hasExpired()) {
-            process.waitForReadyRead(20);
-            err += QString::fromLocal8Bit(process.readAllStandardError());
-        }
-        return err.count(QStringLiteral("poll failed")) == count;
+        watch.untilError(QStringLiteral("poll failed"), count, 15000);
+        return watch.err().count(QStringLiteral("poll failed")) == count;
     };
     const auto aGoodPoll = [&] {
         const qsizetype before = sim.receivedFrames().size();
-        QDeadlineTimer deadline(5000);
-        while (sim.receivedFrames().size() < before + 2 && !deadline.hasExpired()) QThread::msleep(20);
+        WaitFor([&] { return sim.receivedFrames().size() >= before + 2; });
     };
     sim.setFault(FaultMode::Reject);
-    ASSERT_TRUE(failuresReach(4)) << err.toStdString();
+    ASSERT_TRUE(failuresReach(4)) << watch.err().toStdString();
     sim.setFault(FaultMode::None);
     aGoodPoll();
     sim.setFault(FaultMode::Reject);
-    ASSERT_TRUE(failuresReach(8)) << err.toStdString();
+    ASSERT_TRUE(failuresReach(8)) << watch.err().toStdString();
     sim.setFault(FaultMode::None);
     aGoodPoll();
-    EXPECT_EQ(process.state(), QProcess::Running) << err.toStdString();
-    process.kill();
-    process.waitForFinished(5000);
+    EXPECT_TRUE(watch.running()) << watch.err().toStdString();
 }
 
 // The counter log: a header, then a line per change with its ISO 8601 time; with --counters the

@@ -3,7 +3,6 @@
 // Ctrl+C or a service manager with SIGTERM.
 
 #include <QDateTime>
-#include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -17,6 +16,8 @@
 #include "sim/simulator.h"
 #include "tests/support/file_frames.h"
 #include "tests/support/result_shape.h"
+#include "tests/support/rzlctl_run.h"
+#include "tests/support/wait.h"
 
 namespace rzl::test {
 namespace {
@@ -25,58 +26,21 @@ using sim::ModuleState;
 using sim::SimOptions;
 using sim::SimulatorThread;
 
-// A running watch and what it has printed so far.
-class Watch {
+// A running watch and the rows it has printed so far.
+class Watch : public RunningRzlctl {
 public:
-    Watch(std::uint16_t port, const QStringList& options) {
-        process_.setStandardInputFile(QProcess::nullDevice());
-        process_.start(QStringLiteral(RZL_BINARY_DIR "/rzlctl"),
-                       QStringList{"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(port)} + options +
-                           QStringList{"watch"});
-    }
-    ~Watch() {
-        if (process_.state() == QProcess::NotRunning) return;
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
+    Watch(std::uint16_t port, const QStringList& options)
+        : RunningRzlctl(QStringList{"--no-link-check", QStringLiteral("--device=127.0.0.1:%1").arg(port)} + options +
+                        QStringList{"watch"}) {}
 
-    // Reads until `lines` lines of standard output have come (or the watch ends, or time is up).
+    using RunningRzlctl::until;
+    // Reads until `lines` lines of standard output have come.
     bool until(int lines, int timeoutMs = 20000) {
-        const QDeadlineTimer deadline(timeoutMs);
-        while (this->lines().size() < lines && !deadline.hasExpired()) {
-            if (process_.state() == QProcess::NotRunning && !process_.bytesAvailable()) break;
-            process_.waitForReadyRead(20);
-            read();
-        }
-        return this->lines().size() >= lines;
+        return until([&] { return this->lines().size() >= lines; }, timeoutMs);
     }
-    // Reads until standard error holds `text` `count` times (or the watch ends, or time is up).
-    bool untilError(const QString& text, int count = 1, int timeoutMs = 20000) {
-        const QDeadlineTimer deadline(timeoutMs);
-        while (err_.count(text) < count && process_.state() != QProcess::NotRunning && !deadline.hasExpired()) {
-            process_.waitForReadyRead(20);
-            read();
-        }
-        return err_.count(text) >= count;
-    }
-    void signal(int number) { ::kill(static_cast<pid_t>(process_.processId()), number); }
-    int finished(int timeoutMs = 10000) {
-        EXPECT_TRUE(process_.waitForFinished(timeoutMs));
-        read();
-        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-    }
-    QStringList lines() const { return out_.split('\n', Qt::SkipEmptyParts); }
+    QStringList lines() const { return out().split('\n', Qt::SkipEmptyParts); }
     QJsonObject json(int line) const { return QJsonDocument::fromJson(lines().value(line).toUtf8()).object(); }
     QJsonObject details(int line) const { return json(line)["details"].toObject(); }
-    const QString& err() const { return err_; }
-
-private:
-    void read() {
-        out_ += QString::fromUtf8(process_.readAllStandardOutput());
-        err_ += QString::fromLocal8Bit(process_.readAllStandardError());
-    }
-    QProcess process_;
-    QString out_, err_;
 };
 
 // The module on a port of its own, which can go away and come back on the same port.
@@ -149,7 +113,7 @@ TEST(RzlctlWatch, AnOutageEndsWhenTheModuleAnswersAndTheSameStateFollowsIt) {
     module.stop();
     ASSERT_TRUE(watch.untilError("poll failed")) << watch.err().toStdString();
     ASSERT_TRUE(module.comeBack(0x00));  // as it was before
-    ASSERT_TRUE(waitFor([&] { return module.sim->receivedFrames().size() >= 4; }, 10000)) << "several good polls";
+    ASSERT_TRUE(WaitFor([&] { return module.sim->receivedFrames().size() >= 4; }, 10000)) << "several good polls";
     module.stop();
     EXPECT_EQ(watch.finished(), 2) << watch.err().toStdString();
 
@@ -170,7 +134,7 @@ TEST(RzlctlWatch, InTheCsvAnOutageIsAnIntervalWithoutValues) {
     Watch watch(module.port, {"--csv", "--interval-ms", "50"});
     ASSERT_TRUE(watch.until(2)) << watch.err().toStdString();  // the header and the first state
     module.stop();
-    QThread::msleep(1500);
+    ASSERT_TRUE(watch.untilError("poll failed")) << watch.err().toStdString();
     ASSERT_TRUE(module.comeBack(0x01));
     ASSERT_TRUE(watch.until(4)) << watch.err().toStdString();
     const QStringList row = watch.lines()[2].split(',');

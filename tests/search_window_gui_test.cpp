@@ -5,7 +5,6 @@
 // search is given loopback ranges.
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QHeaderView>
@@ -21,6 +20,7 @@
 #include "tests/support/loopback_modules.h"
 #include "tests/support/loopback_peer.h"
 #include "tests/support/test_program.h"
+#include "tests/support/wait.h"
 #include "ui/main/widgets/main_window.h"
 #include "ui/search/widgets/search_window.h"
 
@@ -36,10 +36,7 @@ struct SearchWorld {
         t.program.search.networks = [](QString*) { return QStringList{QStringLiteral("127.0.0.0/29")}; };
     }
     bool sweepDone(int timeoutMs = 10000) {
-        const QDeadlineTimer deadline(timeoutMs);
-        do {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        } while (t.screen.search.searching && !deadline.hasExpired());
+        WaitFor([this] { return !t.screen.search.searching; }, timeoutMs, RunEvents);
         Settle();
         return !t.screen.search.searching;
     }

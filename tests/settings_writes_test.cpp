@@ -10,6 +10,7 @@
 #include "tests/support/file_frames.h"
 #include "tests/support/loopback_peer.h"
 #include "tests/support/test_program.h"
+#include "tests/support/wait.h"
 #include "ui/setup/settings_writes.h"
 
 namespace rzl::test {
@@ -33,7 +34,7 @@ struct World {
         t.target(sim.port());
     }
     QStringList arrivals(int count) {
-        waitFor([&] { return sim.arrivals().size() >= count; });
+        WaitFor([&] { return sim.arrivals().size() >= count; });
         QStringList lines;
         for (const Arrival& a : sim.arrivals()) lines.append(describe(a));
         return lines;
@@ -199,7 +200,7 @@ TEST(SettingsWrites, EachOperationSendsItsFilesInOrderByteForByte) {
         EXPECT_EQ(w.boxes()[1].icon, BoxIcon::Information);
         EXPECT_EQ(w.arrivals(c.arrivals.size()), c.arrivals);
         for (auto it = c.files.begin(); it != c.files.end(); ++it)
-            EXPECT_TRUE(waitFor([&] { return w.sim.state().files.value(it.key()) == it.value(); }))
+            EXPECT_TRUE(WaitFor([&] { return w.sim.state().files.value(it.key()) == it.value(); }))
                 << it.key().toStdString() << ": " << hexOf(w.sim.state().files.value(it.key())).toStdString();
         EXPECT_EQ(w.t.screen.main.memo1, c.log);
         EXPECT_EQ(w.t.clock.pauses, c.pauses);
@@ -490,7 +491,7 @@ TEST(SettingsWrites, AMissedModbusNoticeKeepsTheInformationBox) {
         EXPECT_TRUE(w.boxes()[1].text.contains("The Modbus notice (command 220) did not reach the module"))
             << w.boxes()[1].text.toStdString();
         EXPECT_FALSE(result.warning.isEmpty());
-        EXPECT_TRUE(waitFor([&w] { return w.sim.state().files.value("/local/mbport.cfg").left(2) == QByteArray("\x01\xF7", 2); }))
+        EXPECT_TRUE(WaitFor([&w] { return w.sim.state().files.value("/local/mbport.cfg").left(2) == QByteArray("\x01\xF7", 2); }))
             << "the port file was stored";
     }
 }

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
 
 #include "tests/support/gui_events.h"
+#include "tests/support/wait.h"
 #include "tests/support/window_fixture.h"
 #include "ui/setup/widgets/setup_window.h"
 #include "ui/widgets/activation_watch.h"
@@ -127,17 +127,11 @@ TEST_F(SetupWindowTest, ShowsTheRecordFilledFromTheModule) {
 // Opened, the window shows the module's settings; leaving for another program and coming
 // back keeps what the user typed; opened again, it shows the settings again.
 TEST_F(SetupWindowTest, ReturningToTheOpenWindowKeepsWhatWasTyped) {
-    auto waitFor = [](const std::function<bool()>& done, int ms = 2000) {
-        QElapsedTimer elapsed;
-        elapsed.start();
-        while (!done() && elapsed.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        return done();
-    };
     auto* edit3 = find<QLineEdit>("Edit3");
     t.ctx.info.staSsid = "Office";
 
     window.show();
-    ASSERT_TRUE(waitFor([&] { return edit3->text() == QStringLiteral("Office"); })) << edit3->text().toStdString();
+    ASSERT_TRUE(test::WaitFor([&] { return edit3->text() == QStringLiteral("Office"); }, 2000, test::RunEvents)) << edit3->text().toStdString();
     test::Type(edit3, QStringLiteral("-2"));
     ASSERT_EQ(t.screen.setup.edit3, QStringLiteral("Office-2"));
 
@@ -146,14 +140,14 @@ TEST_F(SetupWindowTest, ReturningToTheOpenWindowKeepsWhatWasTyped) {
     QApplication::sendEvent(&window, &deactivate);
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(&window, &activate);
-    waitFor([] { return false; }, 3 * ActivationWatch::kFallbackMs);  // any activation handler has run
+    test::RunEventsFor(3 * ActivationWatch::kFallbackMs);  // any activation handler has run
     EXPECT_EQ(edit3->text(), QStringLiteral("Office-2"));
     EXPECT_EQ(t.screen.setup.edit3, QStringLiteral("Office-2"));
 
     window.reject();  // closed: polling resumes
     EXPECT_TRUE(t.ctx.session.pollingEnabled);
     window.show();
-    EXPECT_TRUE(waitFor([&] { return edit3->text() == QStringLiteral("Office"); })) << edit3->text().toStdString();
+    EXPECT_TRUE(test::WaitFor([&] { return edit3->text() == QStringLiteral("Office"); }, 2000, test::RunEvents)) << edit3->text().toStdString();
     window.hide();
 }
 

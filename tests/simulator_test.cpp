@@ -1,6 +1,5 @@
 // The simulated module over loopback, talked to with a plain socket as the controller would.
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
@@ -17,9 +16,12 @@
 
 #include "sim/module_state.h"
 #include "sim/simulator.h"
+#include "tests/support/wait.h"
 
 namespace rzl::sim {
 namespace {
+
+using test::WaitFor;
 
 const QByteArray kSig = QByteArray::fromHex("5A3577A5");
 const QByteArray kIdentify = QByteArray::fromHex("5A3577A5210000");
@@ -87,16 +89,6 @@ QByteArray WriteFile(std::uint16_t port, const QByteArray& name, const QByteArra
     const QByteArray reply = Exchange(port, Header(name, std::uint32_t(content.size()), Sum(content)));
     SendOnly(port, content);
     return reply;
-}
-
-bool WaitFor(const std::function<bool()>& condition) {
-    QDeadlineTimer deadline(5000);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(5);
-    }
-    return true;
 }
 
 SimOptions QuickOptions() {

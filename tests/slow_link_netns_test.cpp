@@ -25,7 +25,7 @@ struct SlowLink : ::testing::Test {
 };
 
 TEST_F(SlowLink, ConnectWaitsPastItsFirstSlice) {
-    TcpClient client(t.clock);
+    TcpClient client(t.clock, t.ctx.writeStallMs);
     QElapsedTimer elapsed;
     elapsed.start();
     ASSERT_TRUE(client.connectTo(QStringLiteral("127.0.0.1"), kModulePort, t.ctx.connectTimeoutMs))

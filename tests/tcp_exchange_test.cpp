@@ -4,12 +4,14 @@
 #include <optional>
 
 #include <QElapsedTimer>
+#include <QThread>
 
 #include "core/context.h"
 #include "ui/screen_display.h"
 #include "protocol/tcp_exchange.h"
+#include "sim/simulator.h"
 #include "tests/support/fakes.h"
-#include "tests/support/full_backlog_listener.h"
+#include "tests/support/loopback_listeners.h"
 #include "tests/support/loopback_peer.h"
 
 namespace rzl::test {
@@ -115,8 +117,32 @@ TEST(TcpExchange, SilentPeerTimesOutAndArmsTheResend) {
     EXPECT_EQ(w.ctx.session.retryTicks, 0u);
     EXPECT_FALSE(w.ctx.session.exchangeBusy);
     EXPECT_TRUE(w.dispatched.isEmpty());
-    EXPECT_GE(w.clock.pumps, 100) << "the wait keeps the program's events running";
+    EXPECT_GE(w.clock.pumps, 20) << "the wait keeps the program's events running";
     EXPECT_TRUE(peer.waitForClosed(1));
+}
+
+// The reply window is a second on the clock however long the program's events hold the thread
+// between two looks. Counted in slices, 30 ms of events after each 10 ms slice would stretch it
+// to 4 s, and a module that closes a connection quiet for 2 s would close it first: a broken
+// connection instead of a missing reply.
+TEST(TcpExchange, TheReplyWindowIsASecondHoweverLongTheEventsBetweenLooksTake) {
+    sim::SimOptions options;
+    options.fault = sim::FaultMode::Silent;
+    options.idleTimeoutMs = 2000;
+    sim::SimulatorThread module(options);
+    ASSERT_TRUE(module.start());
+    World w;
+    w.ctx.session.tcpPort = module.port();
+    w.clock.onPump = [] { QThread::msleep(30); };
+    QElapsedTimer waited;
+    waited.start();
+
+    const ExchangeOutcome outcome = TcpExchange(w.ctx, 7);
+
+    EXPECT_EQ(outcome.result, ExchangeResult::NoReply) << outcome.reason.toStdString();
+    EXPECT_EQ(w.screen.main.memo1.join('\n').toStdString(), "Wait RX Timeout!");
+    EXPECT_GE(waited.elapsed(), 1000) << "the whole window";
+    EXPECT_LT(w.clock.pumps, 100) << "ended by the clock, not by a count of slices";
 }
 
 TEST(TcpExchange, BusyGuardRefusesBothKindsWithoutTouchingAnything) {
@@ -222,7 +248,7 @@ TEST(TcpExchange, ReplyIsHandledOnlyWhenWholeForTheCommandSent) {
 TEST(TcpExchange, PeerAcceptingLateIsReachedWithinTheConnectTimeout) {
     FullBacklogListener peer;
     ASSERT_TRUE(peer.start());
-    peer.acceptAfter(300, kReply);
+    peer.acceptAfter(300, kReply.toStdString());
     World w;
     w.ctx.session.tcpPort = peer.port();
     bool clicked = false;
@@ -239,7 +265,7 @@ TEST(TcpExchange, PeerAcceptingLateIsReachedWithinTheConnectTimeout) {
 
     EXPECT_TRUE(clicked) << "the connect waited";
     EXPECT_EQ(w.status(), "");
-    EXPECT_EQ(peer.received(), kIdentifyFrame) << "the frame taken before the connect goes out";
+    EXPECT_EQ(QByteArray::fromStdString(peer.received()), kIdentifyFrame) << "the frame taken before the connect goes out";
     EXPECT_EQ(w.dispatched, QList<int>{int(kReply.size())});
     EXPECT_FALSE(w.ctx.session.exchangeBusy);
 }

@@ -11,7 +11,7 @@
 #include "core/frame.h"
 #include "platform/socket_calls.h"
 #include "platform/tcp_connection.h"
-#include "platform/tests/loopback_sockets.h"
+#include "tests/support/loopback_listeners.h"
 
 namespace rzl::platform {
 namespace {
@@ -31,8 +31,8 @@ std::string identifyRequest() {
     return frame;
 }
 
-// Reads as the exchanges do: up to 100 checks of 10 ms each, until the reply is whole or the
-// peer closes.
+// Reads in 10 ms waits, as the exchanges do, until the reply is whole, the peer closes or 100
+// waits have passed in silence.
 std::string readReply(TcpConnection& connection, std::size_t length) {
     std::string reply;
     for (int check = 0; check < 100 && reply.size() < length;) {
@@ -100,9 +100,9 @@ TEST(TcpConnection, JoinsASplitReply) {
 }
 
 TEST(TcpConnection, PeerNeverAcceptingTimesOutAtTheConnectDeadline) {
-    test::LoopbackSockets sockets;
-    const std::uint16_t port = sockets.neverAcceptingPort();
-    ASSERT_NE(port, 0);
+    rzl::test::FullBacklogListener listener;
+    ASSERT_TRUE(listener.start());
+    const std::uint16_t port = listener.port();
     int idleSlices = 0;
     TcpConnection connection([&idleSlices] { ++idleSlices; });
     const auto start = std::chrono::steady_clock::now();
@@ -119,8 +119,7 @@ TEST(TcpConnection, PeerNeverAcceptingTimesOutAtTheConnectDeadline) {
 }
 
 TEST(TcpConnection, RefusedConnectionSaysSoAtOnce) {
-    test::LoopbackSockets sockets;
-    const std::uint16_t port = sockets.closedPort();
+    const std::uint16_t port = rzl::test::closedLoopbackPort();
     ASSERT_NE(port, 0);
     TcpConnection connection(nullptr);
     const auto start = std::chrono::steady_clock::now();

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "sim/simulator.h"
-#include "tests/support/full_backlog_listener.h"
+#include "tests/support/loopback_listeners.h"
 #include "tests/support/loopback_address.h"
 #include "tests/support/loopback_peer.h"
 

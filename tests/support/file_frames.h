@@ -3,11 +3,8 @@
 // frame code, and the simulator's list of arrivals as readable lines, for the transfer tests.
 
 #include <QByteArray>
-#include <QDeadlineTimer>
 #include <QString>
 #include <QStringList>
-#include <QThread>
-#include <functional>
 #include <ostream>
 
 #include "sim/simulator.h"
@@ -16,16 +13,6 @@
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace rzl::test {
-
-// The simulator runs on its own thread: wait, with a bound, for what it has taken in.
-inline bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired()) return false;
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 inline std::uint32_t byteSum(const QByteArray& bytes) {
     std::uint32_t sum = 0;

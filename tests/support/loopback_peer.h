@@ -18,6 +18,8 @@
 #include <functional>
 #include <memory>
 
+#include "tests/support/loopback_listeners.h"  // closedLoopbackPort(), for the tests that meet no peer
+
 namespace rzl::test {
 
 enum class PeerMode {
@@ -184,14 +186,5 @@ private:
     QList<QByteArray> received_;
     int closed_ = 0;
 };
-
-// A port on 127.0.0.1 that nothing listens on (it was free a moment ago).
-inline std::uint16_t closedLoopbackPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const std::uint16_t port = probe.serverPort();
-    probe.close();
-    return port;
-}
 
 }  // namespace rzl::test

@@ -1,7 +1,7 @@
 #pragma once
 // A receiver on 127.0.0.1 that takes one connection's data at a steady rate, on a thread of its
 // own, as a slow but working link would; optionally it stops reading after some bytes, as a
-// module that hangs. Its receive buffer is small, so the sender's data backs up at once and the
+// module that hangs, or resets the connection there, as a module that restarts. Its receive buffer is small, so the sender's data backs up at once and the
 // sender sees progress only as fast as this reader takes it.
 
 #include <QElapsedTimer>
@@ -47,6 +47,10 @@ public:
         thread_ = std::thread([this] { serve(); });
         return true;
     }
+
+    // At the stop, reset the connection (the bytes still queued are never taken) instead of
+    // holding it open. Set before start().
+    bool resetAtStop = false;
 
     std::uint16_t port() const { return port_; }
     qint64 received() const { return received_; }
@@ -98,8 +102,12 @@ private:
             received_ += n;
             readingMs_ = clock.elapsed();
         }
+        if (stopAfter_ > 0 && resetAtStop) {
+            const linger reset{1, 0};  // closing with bytes unread and no linger sends a reset
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        }
         // Stopped: hold the connection open, unread, for a while (bounded), then close it.
-        for (int held = 0; stopAfter_ > 0 && held < holdMs_ && !quit_; held += 50)
+        for (int held = 0; stopAfter_ > 0 && !resetAtStop && held < holdMs_ && !quit_; held += 50)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         ::close(fd);
     }

@@ -60,6 +60,11 @@ struct IdentifyFields {
     std::uint16_t idleTimeout = 120;
 };
 
+// Places each field at the program's own offsets (core/frame.h), so a reply built here agrees
+// with the decoder even where both are wrong. The independent check of those offsets is the
+// simulator: it writes its identify reply at literal offsets (sim/frame_handler.cpp), pinned byte
+// by byte in Simulator.IdentifyCarriesTheStateAtItsOffsets, and the tests that run the program
+// against it (rzlctl's identify JSON, the main window) decode that reply.
 inline QByteArray identifyReply(const IdentifyFields& f) {
     QByteArray out(identify::kReplyLength, '\0');
     auto put = [&out](int offset, int value) { out[offset] = static_cast<char>(value); };
