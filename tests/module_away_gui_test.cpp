@@ -11,7 +11,7 @@
 #include "protocol/request_builders.h"
 #include "tests/support/fault_target.h"
 #include "tests/support/gui_events.h"
-#include "tests/support/test_program.h"
+#include "tests/support/window_fixture.h"
 #include "ui/counter/widgets/counter_window.h"
 #include "ui/main/widgets/main_window.h"
 #include "ui/main/widgets/protocol_window.h"
@@ -26,7 +26,7 @@ using sim::FaultMode;
 constexpr int kEventsPerCycle = 31;
 const QDateTime kLastRead = QDateTime(QDate(2026, 3, 1), QTime(14, 3, 7), Qt::UTC);
 
-struct ModuleAway : ::testing::Test {
+struct ModuleAway : WindowFixture<MainWindow> {
     void SetUp() override {
         sim::SimOptions options;
         options.slowDelayMs = 1300;  // past the exchange's 1 s wait for a reply
@@ -36,12 +36,6 @@ struct ModuleAway : ::testing::Test {
         t.screen.main.edit2 = target.host();
     }
 
-    template <typename W = QWidget>
-    W* find(const char* name) {
-        W* widget = window.findChild<W*>(QLatin1String(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
     QString status() { return find<PanelStatusBar>("StatusBar2")->panelText(0); }
     QString note() { return find<QLabel>("StaleNote")->text(); }
     QString panelDescription(const char* group) {
@@ -72,8 +66,6 @@ struct ModuleAway : ::testing::Test {
 
     QDateTime now = kLastRead;
     FaultTarget target{FaultNetwork::Loopback};
-    TestProgram t;
-    MainWindow window{t.program};
 };
 
 TEST_F(ModuleAway, StoppedModuleMarksThePanelWithinTwoCyclesAndItsReturnTakesTheMarkAway) {
