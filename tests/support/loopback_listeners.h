@@ -60,14 +60,14 @@ inline bool Readable(Socket s, int timeoutMs) {
 }
 }  // namespace loopback
 
-// A port on 127.0.0.1 that was free a moment ago and has nobody listening: a connect there is
-// refused.
+// A port on 127.0.0.1 with nobody listening: a connect there is refused. The socket stays bound,
+// never listening, until the test process ends, so no other test's listener or outgoing
+// connection running beside it can take the port in the meantime (a port merely closed again
+// could be handed out at once, and the "refused" case would then meet a peer).
 inline std::uint16_t closedLoopbackPort() {
     const loopback::Socket s = loopback::Open();
     if (s == loopback::kNone) return 0;
-    const std::uint16_t port = loopback::Bind(s, 0);
-    loopback::Close(s);
-    return port;
+    return loopback::Bind(s, 0);
 }
 
 // A listener on 127.0.0.1 with a backlog of 0 whose queue holds a connection of its own: the
