@@ -5,6 +5,7 @@
 // error through that same code. The core reads nothing back: what it decides, it decides from
 // the module's replies and its own session.
 
+#include <QDateTime>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -18,7 +19,7 @@ enum class PanelLayout { A, B, C, D, E };
 // A message for the status line; each one replaces the one before.
 struct Notice {
     enum class Kind {
-        ConnectTimeout,    // no connection could be made
+        ConnectTimeout,    // no connection could be made; text: the socket's reason
         InvalidHeader,     // a reply opened with another signature
         LocatorDone,       // the module took the locate request
         FileDeleted,       // the module deleted a file
@@ -35,6 +36,7 @@ struct Notice {
         TargetChanged,     // text: the new target address
         WaitingForWriter,  // another program on this PC writes to the module: text its address,
                            // number the program's process id (0 when not known)
+        Refused,           // text: the target address; number: the reply's status
     };
     Kind kind;
     QString text = {};
@@ -52,6 +54,13 @@ struct Identity {
 
 // The link check's verdict when the PC is not on the module's network.
 enum class LinkFailure { NoCandidate, SeveralCandidates };
+
+// Why a request's answer could not be taken.
+enum class ReadFailure {
+    NoAnswer,  // no connection, or no whole reply
+    Refused,   // the module said no
+    NotValid,  // a reply that is not a valid answer
+};
 
 // The progress of a file or firmware transfer.
 struct TransferProgress {
@@ -77,8 +86,15 @@ public:
     virtual void identified(const Identity& identity) = 0;
     // The outputs and inputs, masked by the model's masks.
     virtual void ioState(std::uint8_t doBits, std::uint8_t diBits) = 0;
+    // The inputs and outputs shown are no longer live: nothing was read since `lastRead` (UTC).
+    virtual void readingsStale(const QDateTime& lastRead) = 0;
+    // A reply brought the state again after readingsStale.
+    virtual void readingsLive() = 0;
     virtual void rssi(int dbm) = 0;
-    virtual void counters(const std::array<std::uint32_t, 8>& values) = 0;
+    // The counters as read at `readAt` (UTC).
+    virtual void counters(const std::array<std::uint32_t, 8>& values, const QDateTime& readAt) = 0;
+    // A counter read failed; `lastRead` is when they were read before (invalid: never).
+    virtual void countersNotRead(ReadFailure why, const QDateTime& lastRead) = 0;
     // The module's sum of the firmware image, against the image's.
     virtual void checksumCompared(bool match) = 0;
     // The no-module look: no outputs or inputs usable, no name or location.

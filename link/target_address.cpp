@@ -39,6 +39,8 @@ std::optional<QString> ChangeTargetAddress(Context& ctx, const QString& text) {
     // Whatever answers at the new address is a module not met yet: the next supervision
     // cycle identifies it, and the old module's MAC, address and firmware stop showing.
     ctx.session.deviceIdentified = false;
+    ctx.session.countersReadAt = {};
+    ctx.session.refusedCommand = 0;  // the old module's refusal is not the new one's
     ctx.display.targetChanged(ctx.session.deviceIp);
     ctx.linkCheck();  // shows what it finds on the new subnet; the target stays set either way
     return std::nullopt;

@@ -24,14 +24,11 @@ void finish(DeviceSession& s, std::uint8_t command) {
     if (s.pendingCommand == command) s.pendingCommand = 0;
 }
 
-// A refused locate or identify is queued again, unless a request made during the wait already
-// holds the one-slot queue: that newer request goes first (a module not yet identified is
-// identified again by the next supervision cycle).
-void requeue(Context& ctx, std::uint8_t command) {
-    const std::uint8_t queued = ctx.session.queuedCommand;
-    if (queued != 0 && queued != command) return;
-    if (command == kCmdLocate) QueueLocate(ctx);
-    else QueueIdentify(ctx);
+// A refused locate is asked again by the next supervision cycle, and a refused identify by the
+// cycles that identify a module not yet identified: never at once, which would send it again on
+// the next 100 ms event and flood a module that keeps refusing.
+void deferRefused(Context& ctx, std::uint8_t command) {
+    if (command == kCmdLocate) ctx.session.refusedCommand = command;
 }
 
 void takeState(Context& ctx, const ReplyReader& reply) {
@@ -48,7 +45,8 @@ void showRssi(Context& ctx, int raw) {
 
 void takeCounters(Context& ctx, const ReplyReader& reply) {
     for (int i = 0; i < shortReply::kCounters; ++i) ctx.session.diCounters[i] = reply.u32(shortReply::kFirstCounter + 4 * i);
-    ctx.display.counters(ctx.session.diCounters);
+    ctx.session.countersReadAt = ctx.traffic.now();
+    ctx.display.counters(ctx.session.diCounters, ctx.session.countersReadAt);
 }
 
 void compareChecksum(Context& ctx, const ReplyReader& reply) {
@@ -90,12 +88,12 @@ void dispatchAnswer(Context& ctx, const ReplyReader& reply, std::uint8_t command
         if (reply.byte(kCommandByte) == kCmdPoll && accepted) takeState(ctx, reply);
         return;
     case kCmdLocate:
-        if (!accepted) return requeue(ctx, command);
+        if (!accepted) return deferRefused(ctx, command);
         finish(s, command);
         ctx.display.notice({Notice::Kind::LocatorDone});
         return;
     case kCmdIdentify:
-        if (!accepted) return requeue(ctx, command);
+        if (!accepted) return deferRefused(ctx, command);
         return takeIdentify(ctx, reply);
     case kCmdChecksumQuery: {
         const std::uint8_t before = s.pendingCommand;

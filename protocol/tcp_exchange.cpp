@@ -62,7 +62,10 @@ std::optional<QByteArray> openAndWrite(Context& ctx, TcpClient& client, const Re
     if (wait == Wait::None) s.retryPending = false;
 
     if (!client.connectTo(s.deviceIp, s.tcpPort, ctx.connectTimeoutMs)) {
-        ctx.display.notice({Notice::Kind::ConnectTimeout});
+        // The status line keeps its short text; the cause (refused, timed out, unreachable) goes
+        // with it and into the protocol view.
+        ctx.display.notice({Notice::Kind::ConnectTimeout, client.error()});
+        ctx.traffic.log(QStringLiteral("Connect Timeout: %1 (%2:%3)").arg(client.error(), s.deviceIp).arg(s.tcpPort));
         if (s.pendingCommand == request.command) s.pendingCommand = 0;  // a request made meanwhile stays
         ended = {ExchangeResult::NoConnection, client.error()};
         release(ctx, guard);

@@ -108,6 +108,7 @@ TEST(KeyboardAndScreenReader, AStatusPanelKeepsItsWholeText) {
     TestProgram t;
     MainWindow main(t.program);
     const QString text = QStringLiteral("F/W update Complete! Reboot to take effect");
+    t.screen.setStatusPanel(2, 1, QStringLiteral("FW: V01.0A"));  // the panel keeps to its own width
     t.screen.showStatus(text);
     Settle();
     QLabel* panel = main.findChild<PanelStatusBar*>(QStringLiteral("StatusBar2"))->panel(0);

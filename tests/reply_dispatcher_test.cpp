@@ -81,14 +81,18 @@ TEST_F(ReplyDispatcherTest, ShortRepliesByPendingCommand) {
     }
 }
 
-TEST_F(ReplyDispatcherTest, RefusedLocateAndIdentifyAreQueuedAgain) {
+// Queued again at once, a refused request would leave on the next 100 ms event, and again after
+// that: a refused locate waits for the next supervision cycle, a refused identify for the cycles
+// that identify a module not yet identified.
+TEST_F(ReplyDispatcherTest, RefusedLocateAndIdentifyAreNotQueuedAgainAtOnce) {
     for (std::uint8_t command : {kCmdLocate, kCmdIdentify}) {
         SCOPED_TRACE(command);
         s.queuedCommand = 0;
+        s.refusedCommand = 0;
         s.pendingCommand = command;
         dispatch(t.ctx, reply(command, 21));
-        EXPECT_EQ(s.pendingCommand, command);
-        EXPECT_EQ(s.queuedCommand, command);
+        EXPECT_EQ(s.queuedCommand, 0);
+        EXPECT_EQ(s.refusedCommand, command == kCmdLocate ? kCmdLocate : 0);
         EXPECT_TRUE(main.statusBar2[0].isEmpty());
     }
 }

@@ -1,6 +1,7 @@
-// The search window against simulated modules on 127.0.0.x: rows as modules answer, the
-// summary of the hosts that answered wrongly, a choice that makes the module the target, Escape,
-// and the recent modules kept across a restart. The PC's own networks are never swept here: the
+// The search window against simulated modules on 127.0.0.x: nothing swept until asked, rows as
+// modules answer, the summary of the hosts that answered wrongly, a choice by keyboard that makes
+// the framed row's module the target, Escape, and the recent modules and the range kept across
+// a restart. The PC's own networks are never swept here: the
 // search is given loopback ranges.
 
 #include <QApplication>
@@ -39,6 +40,13 @@ struct SearchWorld {
         Settle();
         return !t.screen.search.searching;
     }
+    // Enter where the focus is, as the keyboard would deliver it.
+    void enter() {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(focus, &press);
+    }
     QStringList tableColumn(SearchWindow* window, int column) {
         auto* table = window->findChild<QTableWidget*>(QStringLiteral("Modules"));
         QStringList cells;
@@ -64,6 +72,12 @@ protected:
         QApplication::sendEvent(target, &press);
     }
 
+    int connections() {
+        int count = 0;
+        for (const auto& module : sims.modules) count += module->connectionCount();
+        return count;
+    }
+
     LoopbackModules sims;
     QTemporaryDir dir;
     QString recentFile;
@@ -87,7 +101,17 @@ TEST_F(SearchWindowTest, CtrlFSweepsAndListsTheModulesWithTheSummary) {
     QApplication::sendEvent(&w.main, &ctrlF);  // a shortcut goes through the window's shortcut map
     SearchWindow* window = w.main.findChild<SearchWindow*>();
     if (!window) window = w.main.showSearch();  // offscreen windows may not take the shortcut
+    Settle();
+
+    // Open with the range filled in and the focus on Search; nothing swept until Enter.
+    EXPECT_EQ(window->findChild<QLineEdit*>(QStringLiteral("Range"))->text(), QStringLiteral("127.0.0.0/29"));
+    EXPECT_EQ(QApplication::focusWidget(), window->findChild<QWidget*>(QStringLiteral("Search")));
+    EXPECT_FALSE(w.t.screen.search.searching);
+    EXPECT_EQ(connections(), 0) << "swept before the user asked";
+    w.enter();
+    EXPECT_TRUE(w.t.screen.search.searching);
     ASSERT_TRUE(w.sweepDone());
+    EXPECT_GE(connections(), 4);
 
     EXPECT_EQ(w.tableColumn(window, 0), (QStringList{"127.0.0.2", "127.0.0.6"}));
     EXPECT_EQ(w.tableColumn(window, 1), (QStringList{"rZL-K110 Tiny I/O Controller", "rZL-K130 Tiny I/O Controller"}));
@@ -109,17 +133,32 @@ TEST_F(SearchWindowTest, CtrlFSweepsAndListsTheModulesWithTheSummary) {
     EXPECT_FALSE(window->isVisible());
 }
 
-// Enter on a row makes that module the target as Static IP would, and the next cycle identifies
-// it there; the module is then offered first among the recent ones after a restart.
-TEST_F(SearchWindowTest, ChoosingARowTargetsThatModuleAndItIsRememberedAcrossARestart) {
+// Tab into the table, an arrow key, Enter: the row with the focus frame becomes the target as
+// Static IP would make it, even when a module answering just then has moved the rows, and the
+// next cycle identifies it there; the module is then offered first among the recent ones after a
+// restart, with the range last searched.
+TEST_F(SearchWindowTest, EnterTargetsTheFramedRowsModuleWhichIsRememberedAcrossARestart) {
     {
         SearchWorld w(recentFile, sims.port);
         w.t.ctx.session.deviceIp = QStringLiteral("127.0.0.1");  // another target before
         SearchWindow* window = w.main.showSearch();
+        Settle();
+        w.enter();
         ASSERT_TRUE(w.sweepDone());
         auto* table = window->findChild<QTableWidget*>(QStringLiteral("Modules"));
-        table->setFocus();
-        table->setCurrentCell(1, 0);  // 127.0.0.6
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QApplication::sendEvent(QApplication::focusWidget(), &tab);
+        ASSERT_EQ(QApplication::focusWidget(), table);
+        // The frame follows its module as rows arrive: wherever it is, up to the first row, then
+        // down one.
+        press(table, Qt::Key_Up);
+        ASSERT_EQ(table->item(table->currentRow(), 0)->text(), QStringLiteral("127.0.0.2"));
+        press(table, Qt::Key_Down);
+        ASSERT_EQ(table->item(table->currentRow(), 0)->text(), QStringLiteral("127.0.0.6"));
+        // A module answers and its row goes first in the record, before the table is drawn again.
+        SearchRow late;
+        late.address = QStringLiteral("127.0.0.4");
+        w.t.screen.search.rows.prepend(late);
         press(table, Qt::Key_Return);
         Settle();
         EXPECT_FALSE(window->isVisible());
@@ -135,14 +174,55 @@ TEST_F(SearchWindowTest, ChoosingARowTargetsThatModuleAndItIsRememberedAcrossARe
         return QStringList();
     };
     SearchWindow* window = restarted.main.showSearch();
+    Settle();
+    EXPECT_EQ(window->findChild<QLineEdit*>(QStringLiteral("Range"))->text(), QStringLiteral("127.0.0.0/29"));
     EXPECT_EQ(restarted.tableColumn(window, 0), (QStringList{"127.0.0.6"}));
     EXPECT_EQ(restarted.tableColumn(window, 1), (QStringList{"rZL-K130 Tiny I/O Controller"}));
     EXPECT_EQ(restarted.tableColumn(window, 6), (QStringList{"recent, not seen in this search"}));
-    EXPECT_TRUE(window->findChild<QLabel*>(QStringLiteral("Summary"))->text().contains("adapter list busy"));
 }
 
-// Twelve addresses taken with Static IP, one after another: the ten newest are kept, newest first,
-// in the settings file and in the search window.
+// A row with every column filled keeps its note whole and in sight: the window grows to its
+// columns (within the screen, 800 pixels wide here) and the note wraps in the room left, rather
+// than run off the window's default width.
+TEST(SearchWindowColumns, TheNoteIsNeverCutOff) {
+    TestProgram t;
+    SearchWindow window(t.screen, t.program.search);
+    window.show();
+    SearchRow full{QStringLiteral("192.168.177.199"), QStringLiteral("rZL-K130 Tiny I/O Controller"),
+                   QStringLiteral("Pump house, north wall"), QStringLiteral("00:1A:2B:3C:4D:5E"), QStringLiteral("01.0A"),
+                   QStringLiteral("-60 dBm"), QStringLiteral("recent, not seen in this search"), true, false};
+    t.screen.search.rows = {full};
+    window.render();
+    Settle();
+    auto* table = window.findChild<QTableWidget*>(QStringLiteral("Modules"));
+    EXPECT_LE(table->columnViewportPosition(6) + table->columnWidth(6), table->viewport()->width());
+    // As wide as the note, or the row tall enough for its wrapped lines.
+    const QRect wrapped = table->fontMetrics().boundingRect(QRect(0, 0, table->columnWidth(6) - 8, 1000),
+                                                            Qt::TextWordWrap, full.note);
+    EXPECT_GE(table->rowHeight(0), wrapped.height());
+}
+
+// A range of more than 1,024 addresses asks first; No sweeps nothing.
+TEST_F(SearchWindowTest, ALargeRangeAsksFirst) {
+    SearchWorld w(recentFile, sims.port);
+    SearchWindow* window = w.main.showSearch();
+    Settle();
+    auto* range = window->findChild<QLineEdit*>(QStringLiteral("Range"));
+    range->setFocus();
+    range->selectAll();
+    Type(range, QStringLiteral("127.0.0.0/21"));
+    w.t.dialogs.answers = {false};
+    w.enter();
+    Settle();
+    ASSERT_EQ(w.t.dialogs.boxes.size(), 1);
+    EXPECT_EQ(w.t.dialogs.boxes[0].text.toStdString(),
+              "Search 2046 addresses? A search this large reaches every host of the range.");
+    EXPECT_FALSE(w.t.screen.search.searching);
+    EXPECT_EQ(connections(), 0);
+}
+
+// Twelve addresses taken with Static IP or Return in the address field, one after another: the
+// ten newest are kept, newest first, in the settings file and in the search window.
 TEST(RecentModules, TwelveChosenTheTenNewestAreKeptNewestFirst) {
     QTemporaryDir dir;
     const QString recentFile = dir.filePath("recent-modules.ini");
@@ -157,7 +237,14 @@ TEST(RecentModules, TwelveChosenTheTenNewestAreKeptNewestFirst) {
         const QString typed = QStringLiteral("127.0.0.%1").arg(n);
         address->selectAll();
         Type(address, typed);
-        Click(w.main.findChild<QWidget*>(QStringLiteral("SpeedButton5")));
+        if (n % 2 == 0) {
+            Click(w.main.findChild<QWidget*>(QStringLiteral("SpeedButton5")));
+        } else {
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(address, &enter);
+        }
+        ASSERT_EQ(w.t.ctx.session.deviceIp, typed);
+        EXPECT_EQ(w.t.screen.main.statusBar2[0], QStringLiteral("Change IP => ") + typed);
         newestFirst.prepend(typed);
     }
     ASSERT_EQ(w.t.ctx.session.deviceIp, QStringLiteral("127.0.0.12"));

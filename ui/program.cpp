@@ -10,7 +10,7 @@ Program::Program(DialogHost& dialogs_, Clock& clock)
       form1(*this),
       form2(*this),
       form3(*this),
-      search(ctx, screen, [this](const QString& address) {
+      search(ctx, screen, dialogs_, [this](const QString& address) {
           // As typing the address and pressing Static IP.
           screen.main.edit2 = address;
           screen.changed();

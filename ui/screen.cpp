@@ -6,6 +6,7 @@ void Screen::setStatusPanel(int bar, int panel, const QString& text) {
     auto& panels = bar == 1 ? main.statusBar1 : main.statusBar2;
     if (panel < 0 || panel >= static_cast<int>(panels.size())) return;
     panels[panel] = text;
+    if (bar == 2 && panel == 0) main.statusDetail.clear();  // a new status line has its own cause
     emit statusShown(bar, panel, text);
     emit updated();
 }

@@ -79,11 +79,19 @@ QString NoticeText(const Notice& n) {
     case Notice::Kind::WaitingForWriter:
         return (n.number > 0 ? QStringLiteral("Waiting for PID %1").arg(n.number) : QStringLiteral("Waiting for another program")) +
                QStringLiteral(" writing to ") + n.text;
+    case Notice::Kind::Refused:
+        return QStringLiteral("The module at %1 refuses requests (status %2)").arg(n.text).arg(n.number);
     }
     return {};
 }
 
-void ScreenDisplay::notice(const Notice& n) { screen_.showStatus(NoticeText(n)); }
+void ScreenDisplay::notice(const Notice& n) {
+    screen_.showStatus(NoticeText(n));
+    if (n.kind == Notice::Kind::ConnectTimeout && !n.text.isEmpty()) {
+        screen_.main.statusDetail = QStringLiteral("No connection: ") + n.text;
+        screen_.changed();
+    }
+}
 
 void ScreenDisplay::connected() {
     if (screen_.main.statusBar2[0] == kConnectTimeout) screen_.showStatus(QString());
@@ -132,13 +140,48 @@ void ScreenDisplay::ioState(std::uint8_t doBits, std::uint8_t diBits) {
     screen_.changed();
 }
 
+QString TimeOfDay(const QDateTime& time) { return time.toLocalTime().toString(QStringLiteral("HH:mm:ss")); }
+
+QString NoAnswerSince(const QDateTime& lastRead) {
+    if (!lastRead.isValid()) return QStringLiteral("No answer");
+    return QStringLiteral("No answer since ") + TimeOfDay(lastRead);
+}
+
+void ScreenDisplay::readingsStale(const QDateTime& lastRead) {
+    screen_.main.stale = true;
+    screen_.main.staleNote = NoAnswerSince(lastRead);
+    screen_.changed();
+}
+
+void ScreenDisplay::readingsLive() {
+    screen_.main.stale = false;
+    screen_.main.staleNote.clear();
+    screen_.changed();
+}
+
 void ScreenDisplay::rssi(int dbm) {
     screen_.main.label12.caption = QStringLiteral("RSSI: %1dBm").arg(dbm);
     screen_.changed();
 }
 
-void ScreenDisplay::counters(const std::array<std::uint32_t, 8>& values) {
+void ScreenDisplay::counters(const std::array<std::uint32_t, 8>& values, const QDateTime& readAt) {
     for (int i = 0; i < 8; ++i) screen_.counter.values[i] = QString::number(values[i]);
+    screen_.counter.note = QStringLiteral("Read at ") + TimeOfDay(readAt);
+    screen_.changed();
+}
+
+void ScreenDisplay::countersNotRead(ReadFailure why, const QDateTime& lastRead) {
+    const QString reason = why == ReadFailure::Refused   ? QStringLiteral("refused")
+                           : why == ReadFailure::NotValid ? QStringLiteral("the reply was not valid")
+                                                          : QStringLiteral("no answer");
+    CounterView& counter = screen_.counter;
+    if (lastRead.isValid()) {
+        // The last values stay, with their time: older, never made up.
+        counter.note = QStringLiteral("Read at %1; not read since: %2").arg(TimeOfDay(lastRead), reason);
+    } else {
+        counter.values.fill(QString(kNotRead));
+        counter.note = QStringLiteral("Not read: ") + reason;
+    }
     screen_.changed();
 }
 
@@ -156,6 +199,8 @@ void ScreenDisplay::noModule() {
     main.image3Enabled = false;
     main.image4Enabled = false;
     main.label12.caption = QStringLiteral("RSSI:");
+    main.stale = false;
+    main.staleNote.clear();
     ioState(0, 0);
     main.label4.caption.clear();
     main.label5.caption.clear();
@@ -183,8 +228,12 @@ void ScreenDisplay::target(const QString& deviceIp) {
 void ScreenDisplay::targetChanged(const QString& deviceIp) {
     notice({Notice::Kind::TargetChanged, deviceIp});
     screen_.setStatusPanel(1, 0, QString());
-    screen_.setStatusPanel(1, 1, QString());
+    screen_.setStatusPanel(1, 1, QStringLiteral("IP: ") + deviceIp);
     screen_.setStatusPanel(2, 1, QString());
+    // The counts shown were another module's.
+    screen_.counter.values.fill(QString(kNotRead));
+    screen_.counter.note.clear();
+    screen_.changed();
 }
 
 void ScreenDisplay::transfer(const TransferProgress& progress) {

@@ -10,6 +10,10 @@ namespace rzl {
 
 // The status line's text for a notice.
 QString NoticeText(const Notice& notice);
+// "14:03:07", in local time.
+QString TimeOfDay(const QDateTime& time);
+// "No answer since 14:03:07", in local time; "No answer" when nothing was ever read.
+QString NoAnswerSince(const QDateTime& lastRead);
 
 class ScreenDisplay : public Display {
 public:
@@ -21,8 +25,11 @@ public:
     void layout(PanelLayout layout) override;
     void identified(const Identity& identity) override;
     void ioState(std::uint8_t doBits, std::uint8_t diBits) override;
+    void readingsStale(const QDateTime& lastRead) override;
+    void readingsLive() override;
     void rssi(int dbm) override;
-    void counters(const std::array<std::uint32_t, 8>& values) override;
+    void counters(const std::array<std::uint32_t, 8>& values, const QDateTime& readAt) override;
+    void countersNotRead(ReadFailure why, const QDateTime& lastRead) override;
     void checksumCompared(bool match) override;
     void noModule() override;
     void linkFound(const QString& deviceIp) override;

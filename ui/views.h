@@ -42,6 +42,7 @@ struct MainView {
     QString groupBox2Hint;                                    // output text
     std::array<QString, 2> statusBar1;
     std::array<QString, 2> statusBar2;                        // panel 0 is the status line
+    QString statusDetail;  // what lies behind the status line's text ("Connection refused"), in its tool tip
     QString edit2;                                            // the target address field
     bool checkBox1 = false;                                   // "ACR Disable", never visible
 
@@ -52,6 +53,11 @@ struct MainView {
     std::array<bool, 8> diLabelEnabled{};
     std::array<ShapeColours, 8> diShapes;
 
+    // The inputs and outputs shown are the last ones read, not live: the indicators are drawn
+    // hatched and the note says since when ("No answer since 14:03:07").
+    bool stale = false;
+    QString staleNote;
+
     bool image1Enabled = false;  // Setup
     bool image3Enabled = false;  // Find me
     bool image4Enabled = false;  // Digital Input Counter
@@ -60,9 +66,14 @@ struct MainView {
     QStringList memo1;  // the hidden log
 };
 
+// A count that was never read.
+inline constexpr QChar kNotRead = QChar(0x2014);  // "—"
+
 // TForm3, "Digital Input Counter ".
 struct CounterView {
-    std::array<QString, 8> values{"0", "0", "0", "0", "0", "0", "0", "0"};  // Label2, 4, ..., 16
+    // Label2, 4, ..., 16: the counts last read, "—" until one is.
+    std::array<QString, 8> values{kNotRead, kNotRead, kNotRead, kNotRead, kNotRead, kNotRead, kNotRead, kNotRead};
+    QString note;  // "Read at 14:03:07", "Not read: no answer"
     bool upperRowsEnabled = true;  // rows DI4..DI7
 };
 

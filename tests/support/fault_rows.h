@@ -53,10 +53,10 @@ inline const QList<FaultRow>& Faults() {
          {"", "Wait RX Timeout!", false}},
         {"garbage", FaultNetwork::Loopback, FaultyModule(FaultMode::Garbage), 0, {3, "InValid Header package!"},
          {"InValid Header package!", "", false}},
-        // The desktop program does not announce a refused switch; its button keeps showing the
-        // output as it is.
+        // The desktop program tells the refusal; its button keeps showing the output as it is.
         {"reject", FaultNetwork::Loopback, FaultyModule(FaultMode::Reject), 0, {3, "reply not accepted (status 21)"},
-         {"", "", false}},
+         {"The module at 127.0.0.1 refuses requests (status 21)", "The module at 127.0.0.1 refuses requests (status 21)",
+          false}},
         {"split", FaultNetwork::Loopback, FaultyModule(FaultMode::Split), 0, {0, ""}, {done, "", true}},
         // Closed at once: reset or ended in order, whichever the connection has reached.
         {"close", FaultNetwork::Loopback, FaultyModule(FaultMode::Close), 0, {3, "RX Error: "}, {"", "RX Error: ", false}},

@@ -46,6 +46,13 @@ void TForm1::Timer1Timer() { RetryTimerTick(p_.ctx); }
 
 void TForm1::DoButtonClick(int output) {
     if (output < 0 || output > 5 || !p_.screen.main.doButtons[output].enabled) return;
+    const DeviceSession& session = p_.ctx.session;
+    if (session.readingsStale) {
+        // The module is not answering: the user hears so now, and no switch waits to surprise
+        // them when it answers again.
+        p_.screen.showStatus(QStringLiteral("DO%1 not switched: %2").arg(output).arg(NoAnswerSince(session.stateReadAt).toLower()));
+        return;
+    }
     const bool on = (p_.ctx.session.doState >> output) & 1;
     QueueSetOutput(p_.ctx, static_cast<std::uint8_t>(output + 1), on ? 0 : 1);
 }

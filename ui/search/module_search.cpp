@@ -37,7 +37,7 @@ SearchRow RowOf(const ScanAnswer& a) {
 
 }  // namespace
 
-ModuleSearch::ModuleSearch(Context& ctx, Screen& screen, std::function<void(const QString&)> target)
+ModuleSearch::ModuleSearch(Context& ctx, Screen& screen, DialogHost& dialogs, std::function<void(const QString&)> target)
     : recentFile(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
                  QStringLiteral("/recent-modules.ini")),
       networks([&ctx](QString* why) {
@@ -49,6 +49,7 @@ ModuleSearch::ModuleSearch(Context& ctx, Screen& screen, std::function<void(cons
       }),
       ctx_(ctx),
       screen_(screen),
+      dialogs_(dialogs),
       target_(std::move(target)) {}
 
 ModuleSearch::~ModuleSearch() = default;
@@ -56,17 +57,18 @@ ModuleSearch::~ModuleSearch() = default;
 void ModuleSearch::open() {
     SearchView& v = view();
     v.problem.clear();
-    QString why;
-    const QStringList ranges = networks ? networks(&why) : QStringList();
-    v.range = ranges.join(QStringLiteral(", "));
     loadRecent();
-    if (ranges.isEmpty()) {
-        v.problem = why.isEmpty() ? QStringLiteral("No IPv4 network on this PC's adapters; type a range such as 10.0.0.0/24")
-                                  : QStringLiteral("Cannot read this PC's network adapters: ") + why;
-        screen_.changed();
-        return;
+    if (v.searching) return screen_.changed();  // a sweep still running keeps its range
+    v.range = readLastRange();
+    if (v.range.isEmpty()) {
+        QString why;
+        const QStringList ranges = networks ? networks(&why) : QStringList();
+        v.range = ranges.join(QStringLiteral(", "));
+        if (ranges.isEmpty())
+            v.problem = why.isEmpty() ? QStringLiteral("No IPv4 network on this PC's adapters; type a range such as 10.0.0.0/24")
+                                      : QStringLiteral("Cannot read this PC's network adapters: ") + why;
     }
-    search();
+    screen_.changed();
 }
 
 void ModuleSearch::loadRecent() {
@@ -102,6 +104,14 @@ void ModuleSearch::search() {
         screen_.changed();
         return;
     }
+    if (addresses.size() > kAddressesWithoutAsking &&
+        !dialogs_.confirm(QStringLiteral("Search %1 addresses? A search this large reaches every host of the range.")
+                              .arg(addresses.size()),
+                          QStringLiteral("Confirm"))) {
+        screen_.changed();
+        return;
+    }
+    saveLastRange(v.range);
     // Rows of an earlier sweep go; the recent modules stay, not yet seen in this one.
     loadRecent();
     v.searching = true;
@@ -157,10 +167,17 @@ void ModuleSearch::close() {
     if (scanner_ && scanner_->running()) scanner_->stop();
 }
 
-void ModuleSearch::choose(int index) {
-    const QList<SearchRow>& rows = view().rows;
-    if (index < 0 || index >= rows.size()) return;
-    const SearchRow row = rows[index];
+int ModuleSearch::indexOf(const QString& address) const {
+    const QList<SearchRow>& rows = screen_.search.rows;
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        if (rows[i].address == address) return static_cast<int>(i);
+    return -1;
+}
+
+void ModuleSearch::choose(const QString& address) {
+    const int index = indexOf(address);
+    if (index < 0) return;
+    const SearchRow row = view().rows[index];
     close();
     remember(row.address, row.model, row.location);
     if (target_) target_(row.address);
@@ -198,6 +215,16 @@ QList<SearchRow> ModuleSearch::readRecent() const {
     }
     settings.endArray();
     return recent;
+}
+
+QString ModuleSearch::readLastRange() const {
+    return QSettings(recentFile, QSettings::IniFormat).value(QStringLiteral("search/range")).toString();
+}
+
+void ModuleSearch::saveLastRange(const QString& range) const {
+    QSettings settings(recentFile, QSettings::IniFormat);
+    settings.setValue(QStringLiteral("search/range"), range.trimmed());
+    settings.sync();
 }
 
 void ModuleSearch::saveRecent(const QList<SearchRow>& recent) const {

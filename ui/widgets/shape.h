@@ -12,6 +12,9 @@ public:
     explicit Shape(QWidget* parent = nullptr);
 
     void setColours(const QColor& fill, const QColor& outline);
+    // Drawn greyed and hatched: the colour is the last one read, not the module's now.
+    void setStale(bool stale);
+    bool stale() const { return stale_; }
     QColor fill() const { return fill_; }
     QColor outline() const { return outline_; }
 
@@ -21,6 +24,7 @@ protected:
 private:
     QColor fill_ = Qt::white;
     QColor outline_ = Qt::black;
+    bool stale_ = false;
 };
 
 }  // namespace rzl

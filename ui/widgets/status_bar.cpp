@@ -24,13 +24,26 @@ PanelStatusBar::PanelStatusBar(const QList<int>& panelWidths, QWidget* parent)
     }
 }
 
-void PanelStatusBar::setPanelText(int panel, const QString& text) {
+void PanelStatusBar::setPanelText(int panel, const QString& text, const QString& detail) {
     QLabel* label = panels_.value(panel);
-    if (!label || label->text() == text) return;
+    if (!label) return;
+    // A panel cuts what does not fit its width; the whole text stays at hand, with its cause.
+    const QString whole = detail.isEmpty() ? text : text + QLatin1Char('\n') + detail;
+    if (label->text() == text && label->toolTip() == whole) return;
+    const bool emptied = label->text().isEmpty() != text.isEmpty();
     label->setText(text);
-    // A panel cuts what does not fit its width; the whole text stays at hand.
-    label->setToolTip(text);
-    label->setAccessibleDescription(text);
+    label->setToolTip(whole);
+    label->setAccessibleDescription(whole);
+    if (emptied) {
+        placePanels();
+        update();
+    }
+}
+
+bool PanelStatusBar::spansToTheEnd(int panel) const {
+    for (int i = panel + 1; i < panels_.size(); ++i)
+        if (!panels_[i]->text().isEmpty()) return false;
+    return true;
 }
 
 QString PanelStatusBar::panelText(int panel) const {
@@ -38,10 +51,14 @@ QString PanelStatusBar::panelText(int panel) const {
     return label ? label->text() : QString();
 }
 
-void PanelStatusBar::resizeEvent(QResizeEvent*) {
+void PanelStatusBar::resizeEvent(QResizeEvent*) { placePanels(); }
+
+// A panel followed only by empty ones has their room too: a long status line is not cut at an
+// empty neighbour.
+void PanelStatusBar::placePanels() {
     int left = 0;
     for (int i = 0; i < panels_.size(); ++i) {
-        const bool last = i + 1 == panels_.size();
+        const bool last = i + 1 == panels_.size() || spansToTheEnd(i);
         const int width = last ? qMax(0, this->width() - left) : widths_[i];
         panels_[i]->setGeometry(left + kPad, 1, qMax(0, width - 2 * kPad), height() - 1);
         left += width;
@@ -54,7 +71,7 @@ void PanelStatusBar::paintEvent(QPaintEvent*) {
     painter.setPen(kLine);
     painter.drawLine(0, 0, width() - 1, 0);
     int left = 0;
-    for (int i = 0; i + 1 < widths_.size(); ++i) {
+    for (int i = 0; i + 1 < widths_.size() && !spansToTheEnd(i); ++i) {
         left += widths_[i];
         painter.drawLine(left - 1, 3, left - 1, height() - 3);
     }

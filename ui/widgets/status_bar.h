@@ -13,7 +13,8 @@ class PanelStatusBar : public QWidget {
 public:
     PanelStatusBar(const QList<int>& panelWidths, QWidget* parent = nullptr);
 
-    void setPanelText(int panel, const QString& text);
+    // `detail` joins the text in the panel's tool tip and accessible description.
+    void setPanelText(int panel, const QString& text, const QString& detail = {});
     QString panelText(int panel) const;
     QLabel* panel(int index) const { return panels_.value(index); }
 
@@ -22,6 +23,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void placePanels();
+    bool spansToTheEnd(int panel) const;
+
     QList<int> widths_;
     QList<QLabel*> panels_;
 };

@@ -57,6 +57,11 @@ CounterWindow::CounterWindow(Program& program, QWidget* parent)
         clears_[n]->setGeometry(kClearLeft, kRowTops[n], 49, kRowHeight);
         connect(clears_[n], &QPushButton::clicked, this, [this, n] { form_.ClearClick(n); });
     }
+    // When the counts were read, or why they were not: above the rows.
+    note_ = new QLabel(this);
+    note_->setObjectName(QStringLiteral("CounterNote"));
+    note_->setTextFormat(Qt::PlainText);
+    note_->setGeometry(kCaptionLeft, 2, kRefresh.left() - kCaptionLeft - 4, 16);
     image2_ = new PictureButton(QStringLiteral(":/pictures/refresh.svg"), this);
     image2_->setObjectName(QStringLiteral("Image2"));
     image2_->setHint(QStringLiteral("Counter Refresh"));
@@ -74,8 +79,12 @@ CounterWindow::CounterWindow(Program& program, QWidget* parent)
 
 void CounterWindow::render() {
     const CounterView& view = screen_.counter;
+    note_->setText(view.note);
     for (int n = 0; n < 8; ++n) {
         if (values_[n]->text() != view.values[n]) values_[n]->setText(view.values[n]);
+        // A screen reader hears how old the count is, or that it was never read.
+        values_[n]->setAccessibleDescription(view.note.isEmpty() ? QStringLiteral("DI %1 count").arg(n)
+                                                                 : QStringLiteral("DI %1 count, %2").arg(n).arg(view.note));
         const bool usable = n < 4 || view.upperRowsEnabled;
         captions_[n]->setEnabled(usable);
         values_[n]->setEnabled(usable);

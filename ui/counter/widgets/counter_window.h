@@ -32,6 +32,7 @@ private:
     std::array<QLabel*, 8> values_{};
     std::array<QPushButton*, 8> clears_{};
     PictureButton* image2_ = nullptr;
+    QLabel* note_ = nullptr;
 };
 
 }  // namespace rzl

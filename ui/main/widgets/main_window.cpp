@@ -41,6 +41,7 @@ constexpr Slot kLayout[] = {
     {"Label5", 9, 48, 263, 23},
     {"Image3", 285, 54, 24, 24},
     {"Label12", 9, 77, 0, 0},
+    {"StaleNote", 110, 77, 170, 14},  // "No answer since 14:03:07" beside the signal
     {"Label6", 9, 100, 0, 0},
     {"Edit2", 76, 98, 104, 22},
     {"SpeedButton5", 186, 98, 63, 22},
@@ -115,6 +116,15 @@ PictureButton* MakeImage(QWidget* parent, const char* name, const char* picture,
     return Place(image, name);
 }
 
+// A button whose caption is the last state read, not the module's now: its caption in italics
+// (grey would read as a button that cannot be pressed).
+void ShowCaptionStale(QPushButton* button, bool stale) {
+    if (button->font().italic() == stale) return;
+    QFont font = button->font();
+    font.setItalic(stale);
+    button->setFont(font);
+}
+
 }  // namespace
 
 MainWindow::MainWindow(Program& program, QWidget* parent)
@@ -146,6 +156,9 @@ void MainWindow::build() {
     image3_ = MakeImage(status, "Image3", "locator", QStringLiteral("Find me"));
     label12_ = MakeLabel(status, "Label12", QStringLiteral("RSSI:"));
     label12_->setFont(plain);
+    staleNote_ = MakeLabel(status, "StaleNote", QString());
+    staleNote_->setFont(plain);
+    SetTextColour(staleNote_, QColor(170, 0, 0));
     QLabel* label6 = MakeLabel(status, "Label6", QStringLiteral("Device  IP:"));
     label6->setFont(plain);
     edit2_ = Place(new QLineEdit(status), "Edit2");
@@ -212,6 +225,8 @@ void MainWindow::wire() {
     connect(image3_, &PictureButton::clicked, this, [this] { form_.Image3Click(); });
     connect(image4_, &PictureButton::clicked, this, [this] { form_.Image4Click(); });
     connect(speedButton5_, &QPushButton::clicked, this, [this] { form_.SpeedButton5Click(); });
+    // Return in the address field does exactly what the Static IP button does.
+    connect(edit2_, &QLineEdit::returnPressed, speedButton5_, &QPushButton::click);
     connect(&screen_, &Screen::logged, memo1_, &QPlainTextEdit::appendPlainText);
     connect(edit2_, &QLineEdit::textEdited, this, [this](const QString& text) { screen_.main.edit2 = text; });
     connect(checkBox1_, &QCheckBox::clicked, this, [this](bool checked) {
@@ -242,7 +257,7 @@ void MainWindow::wire() {
 
 SearchWindow* MainWindow::showSearch() {
     if (!searchWindow_) searchWindow_ = new SearchWindow(screen_, search_, this);
-    searchWindow_->openAndSearch();
+    searchWindow_->openForSearch();
     return searchWindow_;
 }
 
@@ -262,6 +277,12 @@ void MainWindow::render() {
     ShowLabel(label14_, view.label14, true);
     groupBox1_->setToolTip(view.groupBox1Hint);
     groupBox2_->setToolTip(view.groupBox2Hint);
+    staleNote_->setText(view.staleNote);
+    // Screen readers hear what the hatching shows.
+    const QString notLive = view.stale ? view.staleNote + QStringLiteral(": the inputs and outputs shown are the last ones read")
+                                       : QString();
+    groupBox1_->setAccessibleDescription(notLive);
+    groupBox2_->setAccessibleDescription(notLive);
 
     if (edit2_->text() != view.edit2) edit2_->setText(view.edit2);
     checkBox1_->setChecked(view.checkBox1);
@@ -272,15 +293,18 @@ void MainWindow::render() {
     for (int k = 0; k < 8; ++k) {
         diLabels_[k]->setEnabled(view.diLabelEnabled[k]);
         diShapes_[k]->setColours(ToQColor(view.diShapes[k].fill), ToQColor(view.diShapes[k].outline));
+        diShapes_[k]->setStale(view.stale);
     }
     for (int k = 0; k < 6; ++k) {
         if (doButtons_[k]->text() != view.doButtons[k].caption) doButtons_[k]->setText(view.doButtons[k].caption);
         doButtons_[k]->setEnabled(view.doButtons[k].enabled);
         doBars_[k]->setColours(ToQColor(view.doBars[k].fill), ToQColor(view.doBars[k].outline));
+        doBars_[k]->setStale(view.stale);
+        ShowCaptionStale(doButtons_[k], view.stale);
     }
     for (int panel = 0; panel < 2; ++panel) {
         statusBar1_->setPanelText(panel, view.statusBar1[panel]);
-        statusBar2_->setPanelText(panel, view.statusBar2[panel]);
+        statusBar2_->setPanelText(panel, view.statusBar2[panel], panel == 0 ? view.statusDetail : QString());
     }
 }
 

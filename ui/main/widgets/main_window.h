@@ -41,7 +41,7 @@ public:
 
     // The protocol view beside this window (Ctrl+L); made on first use.
     ProtocolWindow* showProtocol();
-    // Opens the search window, which sweeps this PC's networks at once.
+    // Opens the search window; it sweeps when the user asks.
     SearchWindow* showSearch();
 
 private:
@@ -61,6 +61,7 @@ private:
     QLabel* label12_ = nullptr;
     QLabel* label13_ = nullptr;
     QLabel* label14_ = nullptr;
+    QLabel* staleNote_ = nullptr;
     QLineEdit* edit2_ = nullptr;
     QPushButton* speedButton5_ = nullptr;
     QCheckBox* checkBox1_ = nullptr;

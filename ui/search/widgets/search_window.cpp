@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -26,8 +27,8 @@ namespace {
 const QStringList kColumns{QStringLiteral("Address"), QStringLiteral("Model"),    QStringLiteral("Location"),
                            QStringLiteral("MAC"),     QStringLiteral("Firmware"), QStringLiteral("Signal"),
                            QStringLiteral("Note")};
-constexpr int kRowIndexRole = Qt::UserRole + 1;  // the record's row, whatever the sort order
 constexpr int kSortRole = Qt::UserRole + 2;
+constexpr int kNarrowestNote = 60;  // a wrapped note keeps a word per line
 
 // Sorts by kSortRole where a column has one (addresses by value, not as text).
 class RowItem : public QTableWidgetItem {
@@ -54,7 +55,8 @@ SearchWindow::SearchWindow(Screen& screen, ModuleSearch& search, QWidget* parent
     rangeLabel->setBuddy(range_);
     searchButton_ = new QPushButton(QStringLiteral("&Search"), this);
     searchButton_->setObjectName(QStringLiteral("Search"));
-    searchButton_->setAutoDefault(false);
+    // Enter anywhere but on a row searches (the range field passes Enter on to the window).
+    searchButton_->setDefault(true);
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("Progress"));
     progress_->setAccessibleName(QStringLiteral("Search progress"));
@@ -69,7 +71,9 @@ SearchWindow::SearchWindow(Screen& screen, ModuleSearch& search, QWidget* parent
     table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     table_->setSortingEnabled(true);
     table_->verticalHeader()->hide();
-    table_->horizontalHeader()->setStretchLastSection(true);
+    // Every column as wide as its text, the note too: the window scrolls rather than cut it.
+    table_->horizontalHeader()->setStretchLastSection(false);
+    table_->setWordWrap(true);
     table_->setTabKeyNavigation(false);  // Tab leaves the table for the buttons
     summary_ = new QLabel(this);
     summary_->setObjectName(QStringLiteral("Summary"));
@@ -99,7 +103,6 @@ SearchWindow::SearchWindow(Screen& screen, ModuleSearch& search, QWidget* parent
 
     new RenderScheduler(screen_, [this] { render(); }, this);
     connect(range_, &QLineEdit::textEdited, this, [this](const QString& text) { screen_.search.range = text; });
-    connect(range_, &QLineEdit::returnPressed, this, [this] { search_.search(); });
     connect(searchButton_, &QPushButton::clicked, this, [this] { search_.search(); });
     connect(table_, &QTableWidget::cellDoubleClicked, this, [this] { chooseCurrent(); });
     connect(copy_, &QPushButton::clicked, this, [this] {
@@ -112,13 +115,13 @@ SearchWindow::SearchWindow(Screen& screen, ModuleSearch& search, QWidget* parent
     connect(this, &QDialog::finished, this, [this] { search_.close(); });
 }
 
-void SearchWindow::openAndSearch() {
+void SearchWindow::openForSearch() {
     show();
     raise();
     activateWindow();
     search_.open();
     render();
-    table_->setFocus();
+    searchButton_->setFocus();
 }
 
 void SearchWindow::keyPressEvent(QKeyEvent* event) {
@@ -132,18 +135,22 @@ void SearchWindow::keyPressEvent(QKeyEvent* event) {
 
 QList<int> SearchWindow::selectedRows() const {
     QList<int> rows;
-    for (const QModelIndex& index : table_->selectionModel()->selectedRows())
-        rows.append(table_->item(index.row(), 0)->data(kRowIndexRole).toInt());
+    for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
+        const int row = search_.indexOf(table_->item(index.row(), 0)->text());
+        if (row >= 0) rows.append(row);
+    }
     std::sort(rows.begin(), rows.end());
     return rows;
 }
 
+// The row with the focus frame, by the address it shows: the record's rows may have moved since
+// the table was drawn (a module answering inserts a row), and the user chose what they saw.
 void SearchWindow::chooseCurrent() {
     const int current = table_->currentRow();
     if (current < 0 || !table_->item(current, 0)) return;
-    const int row = table_->item(current, 0)->data(kRowIndexRole).toInt();
+    const QString address = table_->item(current, 0)->text();
     accept();
-    search_.choose(row);
+    search_.choose(address);
 }
 
 void SearchWindow::render() {
@@ -154,11 +161,14 @@ void SearchWindow::render() {
     progress_->setVisible(v.searching);
     summary_->setText(v.problem.isEmpty() ? v.summary : v.problem);
 
-    // Rows keep their place under the user's sort; the selection follows its address.
-    const QList<int> selected = selectedRows();
+    // Rows keep their place under the user's sort; the selection and the focus frame follow
+    // their addresses.
     QStringList selectedAddresses;
-    for (int i : selected)
-        if (i < v.rows.size()) selectedAddresses.append(v.rows[i].address);
+    for (const QModelIndex& index : table_->selectionModel()->selectedRows())
+        selectedAddresses.append(table_->item(index.row(), 0)->text());
+    const int currentRow = table_->currentRow();
+    const QString currentAddress =
+        currentRow >= 0 && table_->item(currentRow, 0) ? table_->item(currentRow, 0)->text() : QString();
     table_->setSortingEnabled(false);
     table_->setRowCount(static_cast<int>(v.rows.size()));
     for (int i = 0; i < v.rows.size(); ++i) {
@@ -171,7 +181,6 @@ void SearchWindow::render() {
                 table_->setItem(i, c, item);
             }
             item->setText(cells[c]);
-            item->setData(kRowIndexRole, i);
             if (c == 0) item->setData(kSortRole, QHostAddress(r.address).toIPv4Address());
             QFont font = item->font();
             font.setItalic(r.recent && !r.seen);
@@ -179,11 +188,33 @@ void SearchWindow::render() {
         }
     }
     table_->setSortingEnabled(true);
+    table_->clearSelection();
     for (int row = 0; row < table_->rowCount(); ++row) {
-        if (selectedAddresses.contains(table_->item(row, 0)->text())) table_->selectRow(row);
+        if (selectedAddresses.contains(table_->item(row, 0)->text()))
+            table_->selectionModel()->select(table_->model()->index(row, 0),
+                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    for (int row = 0; row < table_->rowCount() && !currentAddress.isEmpty(); ++row) {
+        if (table_->item(row, 0)->text() != currentAddress) continue;
+        table_->setCurrentCell(row, table_->currentColumn() < 0 ? 0 : table_->currentColumn(), QItemSelectionModel::NoUpdate);
+        break;
     }
     if (table_->currentRow() < 0 && table_->rowCount() > 0) table_->setCurrentCell(0, 0);
     table_->resizeColumnsToContents();
+    // Wider columns than the table shows: the window grows to them, within the screen, so the
+    // note at the right end is not cut off; where the screen is too narrow, the note wraps in the
+    // room left. The window never shrinks what the user chose.
+    int missing = table_->horizontalHeader()->length() - table_->viewport()->width();
+    if (missing > 0) {
+        const QScreen* shown = screen();
+        const int room = shown ? shown->availableGeometry().width() : width() + missing;
+        const int grown = std::min(width() + missing, room);
+        missing -= grown - width();
+        resize(grown, height());
+    }
+    const int note = static_cast<int>(kColumns.size()) - 1;
+    if (missing > 0) table_->setColumnWidth(note, std::max(kNarrowestNote, table_->columnWidth(note) - missing));
+    table_->resizeRowsToContents();
 }
 
 }  // namespace rzl

@@ -20,15 +20,16 @@ class SearchWindow : public QDialog {
 public:
     SearchWindow(Screen& screen, ModuleSearch& search, QWidget* parent = nullptr);
 
-    // Shows the window and starts the sweep of this PC's networks.
-    void openAndSearch();
+    // Shows the window with the range filled in and the focus on Search; nothing is swept until
+    // the user presses Search or Enter.
+    void openForSearch();
     void render();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QList<int> selectedRows() const;  // indexes into the record's rows
+    QList<int> selectedRows() const;  // indexes into the record's rows, found by address
     void chooseCurrent();
 
     Screen& screen_;
