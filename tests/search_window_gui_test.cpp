@@ -183,13 +183,14 @@ TEST_F(SearchWindowTest, EnterTargetsTheFramedRowsModuleWhichIsRememberedAcrossA
 
 // A row with every column filled keeps its note whole and in sight: the window grows to its
 // columns (within the screen, 800 pixels wide here) and the note wraps in the room left, rather
-// than run off the window's default width.
+// than run off the window's default width. The location is long enough that the other columns
+// alone are wider than the screen (as every column is with wider fonts): it wraps too.
 TEST(SearchWindowColumns, TheNoteIsNeverCutOff) {
     TestProgram t;
     SearchWindow window(t.screen, t.program.search);
     window.show();
     SearchRow full{QStringLiteral("192.168.177.199"), QStringLiteral("rZL-K130 Tiny I/O Controller"),
-                   QStringLiteral("Pump house, north wall"), QStringLiteral("00:1A:2B:3C:4D:5E"), QStringLiteral("01.0A"),
+                   QStringLiteral("Pump house, north wall, behind the second tank"), QStringLiteral("00:1A:2B:3C:4D:5E"), QStringLiteral("01.0A"),
                    QStringLiteral("-60 dBm"), QStringLiteral("recent, not seen in this search"), true, false};
     t.screen.search.rows = {full};
     window.render();

@@ -1,5 +1,9 @@
 #include "ui/search/widgets/search_window.h"
 
+#include <algorithm>
+#include <array>
+
+
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QGuiApplication>
@@ -28,7 +32,10 @@ const QStringList kColumns{QStringLiteral("Address"), QStringLiteral("Model"),  
                            QStringLiteral("MAC"),     QStringLiteral("Firmware"), QStringLiteral("Signal"),
                            QStringLiteral("Note")};
 constexpr int kSortRole = Qt::UserRole + 2;
-constexpr int kNarrowestNote = 60;  // a wrapped note keeps a word per line
+constexpr int kNarrowestWrapped = 60;  // a wrapped column keeps a word per line
+// The columns that may wrap when the screen is too narrow for every column; the others hold one
+// short token each.
+constexpr std::array kWrappedColumns{6, 2, 1};
 
 // Sorts by kSortRole where a column has one (addresses by value, not as text).
 class RowItem : public QTableWidgetItem {
@@ -202,8 +209,8 @@ void SearchWindow::render() {
     if (table_->currentRow() < 0 && table_->rowCount() > 0) table_->setCurrentCell(0, 0);
     table_->resizeColumnsToContents();
     // Wider columns than the table shows: the window grows to them, within the screen, so the
-    // note at the right end is not cut off; where the screen is too narrow, the note wraps in the
-    // room left. The window never shrinks what the user chose.
+    // note at the right end is not cut off; where the screen is too narrow, the note, the
+    // location and the model wrap in the room left. The window never shrinks what the user chose.
     int missing = table_->horizontalHeader()->length() - table_->viewport()->width();
     if (missing > 0) {
         const QScreen* shown = screen();
@@ -212,8 +219,22 @@ void SearchWindow::render() {
         missing -= grown - width();
         resize(grown, height());
     }
-    const int note = static_cast<int>(kColumns.size()) - 1;
-    if (missing > 0) table_->setColumnWidth(note, std::max(kNarrowestNote, table_->columnWidth(note) - missing));
+    // The widest of them give up width first, down to a common width, so they end alike: the
+    // level is lowered a pixel at a time until it frees what is missing (or reaches the narrowest).
+    if (missing > 0) {
+        std::array<int, kWrappedColumns.size()> widths{};
+        std::transform(kWrappedColumns.begin(), kWrappedColumns.end(), widths.begin(),
+                       [this](int column) { return table_->columnWidth(column); });
+        const auto freedAt = [&widths](int level) {
+            int freed = 0;
+            for (const int w : widths) freed += std::max(0, w - level);
+            return freed;
+        };
+        int level = *std::max_element(widths.begin(), widths.end());
+        while (level > kNarrowestWrapped && freedAt(level) < missing) --level;
+        for (std::size_t i = 0; i < widths.size(); ++i)
+            table_->setColumnWidth(kWrappedColumns[i], std::min(widths[i], level));
+    }
     table_->resizeRowsToContents();
 }
 
