@@ -31,9 +31,9 @@ struct Transfer {
 Handle OpenStream(int& code);
 // Starts the handshake with `address` (host byte order) and `port`.
 Started StartConnect(Handle socket, std::uint32_t address, std::uint16_t port, int& code);
-// Waits at most `milliseconds` for the `events` asked (kReadable, kWritable). A failed
-// connect shows as kFailed while waiting for kWritable.
-unsigned Wait(Handle socket, unsigned events, int milliseconds);
+// Waits at most `time` for the `events` asked (kReadable, kWritable). A failed connect shows
+// as kFailed while waiting for kWritable.
+unsigned Wait(Handle socket, unsigned events, std::chrono::microseconds time);
 // The error the socket holds (a failed connect, a reset), or 0.
 int PendingError(Handle socket);
 // The code reported when a connect failed without saying why.

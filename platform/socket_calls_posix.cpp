@@ -1,4 +1,4 @@
-// The socket calls on Linux: poll(), SO_ERROR and the SIOCOUTQ queue size.
+// The socket calls on Linux: ppoll(), SO_ERROR and the SIOCOUTQ queue size.
 #include "platform/socket_calls.h"
 
 #include <arpa/inet.h>
@@ -36,11 +36,12 @@ Started StartConnect(Handle socket, std::uint32_t address, std::uint16_t port, i
     return code == EINPROGRESS ? Started::Pending : Started::Failed;
 }
 
-unsigned Wait(Handle socket, unsigned events, int milliseconds) {
+unsigned Wait(Handle socket, unsigned events, std::chrono::microseconds time) {
     pollfd entry{fdOf(socket), 0, 0};
     if (events & kReadable) entry.events |= POLLIN;
     if (events & kWritable) entry.events |= POLLOUT;
-    if (::poll(&entry, 1, milliseconds) <= 0) return 0;
+    const timespec limit{static_cast<time_t>(time.count() / 1000000), static_cast<long>(time.count() % 1000000 * 1000)};
+    if (::ppoll(&entry, 1, &limit, nullptr) <= 0) return 0;
     unsigned ready = 0;
     if (entry.revents & POLLIN) ready |= kReadable;
     if (entry.revents & POLLOUT) ready |= kWritable;

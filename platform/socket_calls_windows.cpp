@@ -85,7 +85,7 @@ Started StartConnect(Handle socket, std::uint32_t address, std::uint16_t port, i
     return code == WSAEWOULDBLOCK || code == WSAEINPROGRESS ? Started::Pending : Started::Failed;
 }
 
-unsigned Wait(Handle socket, unsigned events, int milliseconds) {
+unsigned Wait(Handle socket, unsigned events, std::chrono::microseconds time) {
     fd_set readable, writable, failed;
     FD_ZERO(&readable);
     FD_ZERO(&writable);
@@ -96,7 +96,7 @@ unsigned Wait(Handle socket, unsigned events, int milliseconds) {
         FD_SET(s, &writable);
         FD_SET(s, &failed);  // where a failed connect shows
     }
-    timeval limit{milliseconds / 1000, (milliseconds % 1000) * 1000};
+    timeval limit{static_cast<long>(time.count() / 1000000), static_cast<long>(time.count() % 1000000)};
     if (select(0, &readable, &writable, &failed, &limit) <= 0) return 0;
     unsigned ready = 0;
     if (FD_ISSET(s, &readable)) ready |= kReadable;

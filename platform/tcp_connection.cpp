@@ -49,7 +49,7 @@ std::optional<std::uint32_t> dottedAddress(const std::string& text) {
 }  // namespace
 
 unsigned TcpConnection::waitFor(unsigned events, int milliseconds) {
-    const unsigned ready = sockets::Wait(socket_, events, milliseconds);
+    const unsigned ready = sockets::Wait(socket_, events, std::chrono::milliseconds(milliseconds));
     if (ready == 0 && idle_) idle_();  // the slice passed (or a signal cut it short): let the program run
     return ready;
 }
@@ -92,18 +92,23 @@ bool TcpConnection::connect(const std::string& host, std::uint16_t port, int tim
 bool TcpConnection::write(const char* data, std::int64_t size) {
     error_.clear();
     if (!isOpen()) return fail("Not connected");
-    Deadline stall(stallMs_);
+    // The stall time runs from the first send the full buffer turned away after the last
+    // progress: a write that goes straight through reads no clock.
+    std::optional<Deadline> stall;
     std::int64_t done = 0;
     while (done < size) {
         const sockets::Transfer sent = sockets::Send(socket_, data + done, size - done);
         if (sent.outcome == sockets::Moved::Bytes) {
             done += sent.bytes;
             written_ += sent.bytes;
-            stall.restart(stallMs_);
+            stall.reset();
             continue;
         }
         if (sent.outcome == sockets::Moved::Failed) return fail(sockets::ErrorText(sent.code));
-        if (stall.hasExpired()) return fail("Write stalled for " + std::to_string(stallMs_) + " ms");
+        if (!stall)
+            stall.emplace(stallMs_);
+        else if (stall->hasExpired())
+            return fail("Write stalled for " + std::to_string(stallMs_) + " ms");
         waitFor(sockets::kWritable, kSliceMs);  // the send buffer is full; an error shows in the next send
     }
     return true;
@@ -129,6 +134,10 @@ bool TcpConnection::waitUntilAcknowledged(std::int64_t written,
     const Clock::time_point start = Clock::now();
     Clock::time_point ran = start;  // when the program last ran
     std::int64_t left = unacknowledged();
+    // The module closes its end once it has the whole stream (and a reset shows too): the looks
+    // wait for that, so the wait ends the moment it comes, not at the next look. After the first
+    // sign (a close, or bytes it sent) the socket stays readable, and the looks only sleep.
+    bool peerSpoke = false;
     for (;;) {
         // A reset empties the queue without the peer having the bytes: the pending error says so.
         if (const int code = sockets::PendingError(socket_); code != 0) return fail(sockets::ErrorText(code));
@@ -140,12 +149,15 @@ bool TcpConnection::waitUntilAcknowledged(std::int64_t written,
             if (idle_) idle_();
             ran = now = Clock::now();
         }
-        // Nothing to wait on: the acknowledgements arrive unseen. Each look comes an eighth of
-        // the drain's time so far after the last (from 0.1 ms, at most a slice), so the end is
-        // seen within an eighth of the time the drain took; the program runs every slice.
-        const auto step = std::min<Clock::duration>(std::clamp<Clock::duration>((now - start) / 8, kFirstLook, slice),
-                                                    ran + slice - now);
-        sockets::Pause(std::chrono::ceil<std::chrono::microseconds>(step));
+        // The acknowledgements themselves arrive unseen. Each look comes an eighth of the
+        // drain's time so far after the last (from 0.1 ms, at most a slice), so the end is seen
+        // within an eighth of the time the drain took; the program runs every slice.
+        const auto step = std::chrono::ceil<std::chrono::microseconds>(std::min<Clock::duration>(
+            std::clamp<Clock::duration>((now - start) / 8, kFirstLook, slice), ran + slice - now));
+        if (peerSpoke)
+            sockets::Pause(step);
+        else
+            peerSpoke = sockets::Wait(socket_, sockets::kReadable, step) != 0;
         const std::int64_t queued = unacknowledged();
         if (queued < left) stall.restart(stallMs_);
         left = queued;

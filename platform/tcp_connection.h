@@ -5,8 +5,8 @@
 // 10 ms; a slice that passes without the socket becoming ready calls `idle` (the program's
 // event pump), so the one thread keeps running while it waits. A wait that ends because the
 // socket is ready calls nothing. The wait for the peer's acknowledgements, which no socket
-// event announces, looks at the send queue in steps that grow with the wait (from 0.1 ms) and
-// calls `idle` every 10 ms.
+// event announces, looks at the send queue in steps that grow with the wait (from 0.1 ms),
+// waking early when the peer closes its end, and calls `idle` every 10 ms.
 // Error texts are in UTF-8.
 
 #include <cstdint>

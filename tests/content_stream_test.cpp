@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <algorithm>
+#include <ctime>
 #include <functional>
 #include <thread>
 
@@ -37,6 +38,13 @@ struct World {
         ctx.frameTap = [this](bool out, const QByteArray& b) { if (out) sent.append(b); };
     }
 };
+
+// The CPU time this thread has used, in milliseconds.
+double threadCpuMs() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_nsec) / 1e6;
+}
 
 QByteArray pattern(int length) {
     QByteArray bytes(length, '\0');
@@ -176,6 +184,48 @@ TEST(StreamDrain, TheProgramRunsEverySliceWhileTheQueueDrainsNotAtEveryLook) {
     for (const qint64 at : pumps) {
         EXPECT_GE(at - previous, 9900) << "the program ran again after " << at - previous << " µs";
         previous = at;
+    }
+}
+
+// The wait wakes when the module closes its end, so a stream ends the moment the module has
+// it all. A module that speaks first (a byte, or its half close) while it still takes the data
+// leaves the socket readable for good: the wait must neither end early nor spin on it.
+TEST(StreamDrain, APeerThatSpeaksWhileItReadsIsWaitedForWithoutSpinning) {
+    constexpr qint64 kBytes = 1024 * 1024;
+    const struct {
+        const char* name;
+        QByteArray says;
+        bool halfCloses;
+    } cases[] = {{"sends a byte", QByteArray("\x01", 1), false}, {"closes its sending side", {}, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PacedReader reader(8 * 1024 * 1024);  // about 125 ms for the whole
+        reader.sayOnAccept = c.says;
+        reader.endSendingOnAccept = c.halfCloses;
+        ASSERT_TRUE(reader.start());
+        ManualClock clock;
+        TcpClient client(clock, platform::TcpConnection::kDefaultStallMs);
+        const QByteArray data(kBytes, '\x5A');
+        ASSERT_TRUE(client.connectTo(QStringLiteral("127.0.0.1"), reader.port(), 3000)) << client.error().toStdString();
+        ASSERT_TRUE(client.write(data.constData(), data.size()) && client.finishSending())
+            << client.error().toStdString();
+
+        QElapsedTimer timer;
+        timer.start();
+        const double cpuBefore = threadCpuMs();
+        qint64 last = -1;
+        EXPECT_TRUE(client.waitUntilAcknowledged(kBytes, [&last](qint64 acknowledged) { last = acknowledged; }))
+            << client.error().toStdString();
+        const double cpuMs = threadCpuMs() - cpuBefore;
+        const qint64 waitedMs = timer.elapsed();
+        client.disconnect();
+
+        EXPECT_EQ(last, kBytes);
+        EXPECT_GE(reader.received() + 256 * 1024, kBytes) << "ended while much was still unread";
+        if (waitedMs >= 50) {
+            EXPECT_LT(cpuMs, 0.2 * static_cast<double>(waitedMs)) << "a wait of " << waitedMs << " ms used " << cpuMs
+                                                                    << " ms of CPU";
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 // module that hangs, or resets the connection there, as a module that restarts. Its receive buffer is small, so the sender's data backs up at once and the
 // sender sees progress only as fast as this reader takes it.
 
+#include <QByteArray>
 #include <QElapsedTimer>
 
 #include "tests/support/loopback_address.h"
@@ -51,6 +52,10 @@ public:
     // At the stop, reset the connection (the bytes still queued are never taken) instead of
     // holding it open. Set before start().
     bool resetAtStop = false;
+    // On accepting, send these bytes, or end this side's sending (a half close), then read as
+    // before: a peer that speaks while it takes the data. Set before start().
+    QByteArray sayOnAccept;
+    bool endSendingOnAccept = false;
 
     std::uint16_t port() const { return port_; }
     qint64 received() const { return received_; }
@@ -82,6 +87,8 @@ private:
         for (int waited = 0; fd < 0 && waited < 10000 && !quit_; waited += 100)
             if (readable(listener_, 100)) fd = ::accept(listener_, nullptr, nullptr);
         if (fd < 0) return;
+        if (!sayOnAccept.isEmpty()) (void)::send(fd, sayOnAccept.constData(), sayOnAccept.size(), MSG_NOSIGNAL);
+        if (endSendingOnAccept) ::shutdown(fd, SHUT_WR);
         std::vector<char> buffer(256 * 1024);
         QElapsedTimer clock;
         bool started = false;
