@@ -2,6 +2,8 @@
 
 #include <QJsonDocument>
 
+#include "ui/setup/settings_backup.h"
+
 namespace rzl::cli {
 
 namespace {
@@ -58,10 +60,15 @@ Outcome OutcomeOfExitCode(ExitCode code) {
 }
 
 QJsonObject ResultObject(const CommandReport& report, Outcome outcome, const QString& error) {
+    QJsonObject module = report.module;
+    if (const std::optional<ModuleFacts>& f = report.identified) {
+        const QJsonObject about = ModuleAboutJson(f->model, f->modelCode, f->mac, f->firmware);
+        for (auto fact = about.begin(); fact != about.end(); ++fact) module.insert(fact.key(), fact.value());
+    }
     QJsonObject json{{"command", report.command.isEmpty() ? QJsonValue() : QJsonValue(report.command)},
                      {"outcome", OutcomeWord(outcome)},
                      {"exit", ExitCodeOf(outcome)},
-                     {"module", report.module},
+                     {"module", module},
                      {"details", report.details}};
     if (outcome != Outcome::Done) json.insert("error", error);
     return json;

@@ -14,6 +14,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <optional>
 
 #include "cli/exit_codes.h"
 
@@ -42,11 +43,22 @@ ExitCode ExitCodeOf(Outcome outcome);
 // The usual outcome of an exit code, for code that knows only the code.
 Outcome OutcomeOfExitCode(ExitCode code);
 
+// What the identify reply says about the module, added to "module" when the result is written:
+// a command that identifies the module again and again (a watch, the wait after a restart)
+// only notes the facts, and the exchange builds no JSON.
+struct ModuleFacts {
+    QString model;
+    int modelCode = 0;
+    QString mac;
+    QString firmware;
+};
+
 // A command's result as it is being gathered.
 struct CommandReport {
     QString command;  // as typed ("clear-counter"); empty when no command could be read
     QJsonObject module;
     QJsonObject details;
+    std::optional<ModuleFacts> identified;  // the last identify reply's, if one came
 };
 
 QJsonObject ResultObject(const CommandReport& report, Outcome outcome, const QString& error = {});

@@ -186,7 +186,7 @@ std::optional<ExitCode> Session::judged(const ExchangeOutcome& outcome, Role rol
 
 void Session::noteModule(const Module& m) {
     const IdentifyReply& r = m.reply;
-    Merge(writer_.report().module, ModuleAboutJson(SettingsOf(r.settings, m.modelName, r.model, r.mac, r.firmware)));
+    writer_.report().identified = ModuleFacts{m.modelName, r.model, r.mac, r.firmware};
     if (r.address != ctx_.session.deviceIp) writer_.report().module.insert("reportedAddress", r.address);
 }
 

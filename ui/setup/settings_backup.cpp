@@ -117,8 +117,10 @@ SavedSettings SettingsOf(const DeviceInfo& info, const QString& model, int model
     return s;
 }
 
-QJsonObject ModuleAboutJson(const SavedSettings& s) {
-    return {{"model", s.model}, {"modelCode", s.modelCode}, {"mac", s.mac}, {"firmware", s.firmware}};
+QJsonObject ModuleAboutJson(const SavedSettings& s) { return ModuleAboutJson(s.model, s.modelCode, s.mac, s.firmware); }
+
+QJsonObject ModuleAboutJson(const QString& model, int modelCode, const QString& mac, const QString& firmware) {
+    return {{"model", model}, {"modelCode", modelCode}, {"mac", mac}, {"firmware", firmware}};
 }
 
 QJsonObject SettingsGroupsJson(const SavedSettings& s) {

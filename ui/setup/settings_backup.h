@@ -44,6 +44,7 @@ SavedSettings SettingsOf(const DeviceInfo& info, const QString& model, int model
 QByteArray SettingsFileText(const SavedSettings& settings);
 // The two parts of the file, under the file's names; rzlctl's results name the same facts so.
 QJsonObject ModuleAboutJson(const SavedSettings& settings);     // model, modelCode, mac, firmware
+QJsonObject ModuleAboutJson(const QString& model, int modelCode, const QString& mac, const QString& firmware);
 QJsonObject SettingsGroupsJson(const SavedSettings& settings);  // ap, station, staticIp, location, ...
 // The settings of a file; nothing, with the reason, when it is not JSON, is of another format
 // version, lacks a field, holds one the module could not take or one the format does not have.
