@@ -3,9 +3,13 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" test
-# The tests, without the benchmarks (bench/run builds those).
-"$root/scripts/build.sh" -DRZL_BUILD_TESTS=ON -DRZL_BUILD_BENCHES=OFF
 build=${RZL_BUILD_DIR:-$root/build}
+# The tests, without the benchmarks (bench/run builds those). A first build compiles the
+# libraries in batches; a build folder keeps its settings.
+config=()
+[ -f "$build/CMakeCache.txt" ] || config=(-DRZL_UNITY_BUILD=ON)
+"$root/scripts/build.sh" -DRZL_BUILD_TESTS=ON -DRZL_BUILD_BENCHES=OFF "${config[@]}"
+
 export QT_QPA_PLATFORM=offscreen
 cd "$build"
 # Most tests wait on sockets and clocks rather than use the processor (a quarter of two cores

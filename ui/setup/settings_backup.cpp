@@ -15,8 +15,6 @@ namespace {
 
 const QLatin1String kFormat("rzl-ctrl settings");
 constexpr int kMaxTextBytes = 31;  // the identify reply's text fields; the writes take as many
-constexpr int kMinKeyBytes = 8;
-constexpr int kMaxKeyBytes = 16;
 
 QString keyTypeWord(int type) {
     return type == 0 ? QStringLiteral("open") : type == 1 ? QStringLiteral("wep") : QStringLiteral("wpa");

@@ -10,8 +10,6 @@ namespace rzl {
 namespace {
 
 constexpr int kMaxSsidBytes = 31;
-constexpr int kMinKeyBytes = 8;
-constexpr int kMaxKeyBytes = 16;
 constexpr int kMaxWebKeyBytes = 5;
 constexpr int kMaxLocationBytes = 31;
 

@@ -15,6 +15,10 @@
 
 namespace rzl {
 
+// The length of an AP or station key the module takes, in bytes.
+inline constexpr int kMinKeyBytes = 8;
+inline constexpr int kMaxKeyBytes = 16;
+
 // A length line for the hidden log, and whether it measures a key (rzlctl shows a key's length
 // only with --verbose; the desktop program logs every one).
 enum class Measured { Text, Key };

@@ -28,12 +28,12 @@ namespace {
 
 // Every control: object name and rectangle in its parent. A zero size means "as large as its
 // text" (labels that size themselves).
-struct Slot {
+struct MainControl {
     const char* name;
     int left, top, width, height;
 };
 
-constexpr Slot kLayout[] = {
+constexpr MainControl kMainWindowControls[] = {
     // The status group.
     {"GroupBox3", 0, 0, 313, 149},
     {"Label4", 9, 19, 264, 23},
@@ -83,7 +83,7 @@ constexpr const char* kDoButtons[6] = {"SpeedButton4", "SpeedButton7", "SpeedBut
 template <typename W>
 W* Place(W* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
-    for (const Slot& slot : kLayout) {
+    for (const MainControl& slot : kMainWindowControls) {
         if (qstrcmp(slot.name, name) != 0) continue;
         if (slot.width > 0) {
             widget->setGeometry(slot.left, slot.top, slot.width, slot.height);

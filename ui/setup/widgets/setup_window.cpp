@@ -26,7 +26,7 @@ enum class Kind { Group, Panel, Label, Edit, Radio, Check, Apply, Wide, Gauge };
 
 // Every control: kind, object name, parent (empty: the window), rectangle, caption or default
 // text, and the picture of a picture button. Groups come before what they hold.
-struct Slot {
+struct SetupControl {
     Kind kind;
     const char* name;
     const char* parent;
@@ -35,7 +35,7 @@ struct Slot {
     const char* picture = nullptr;
 };
 
-constexpr Slot kLayout[] = {
+constexpr SetupControl kSetupWindowControls[] = {
     {Kind::Group, "GroupBox1", "", 2, -1, 348, 123, "AP "},
     {Kind::Label, "Label1", "GroupBox1", 12, 24, 0, 0, "SSID Name:"},
     {Kind::Edit, "Edit1", "GroupBox1", 100, 21, 200, 21, "DRQ-500-AP"},
@@ -106,9 +106,9 @@ constexpr std::pair<const char*, const char*> kFieldLabels[] = {
 constexpr const char* kTabGroups[] = {"GroupBox1", "GroupBox4", "GroupBox6", "GroupBox3", "GroupBox2", "GroupBox5", ""};
 
 // Whether a control sits in `group`, directly or in a panel of it.
-bool InGroup(const Slot& slot, const char* group) {
+bool InGroup(const SetupControl& slot, const char* group) {
     if (qstrcmp(slot.parent, group) == 0) return true;
-    for (const Slot& holder : kLayout)
+    for (const SetupControl& holder : kSetupWindowControls)
         if (holder.kind == Kind::Panel && qstrcmp(holder.name, slot.parent) == 0) return qstrcmp(holder.parent, group) == 0;
     return false;
 }
@@ -151,7 +151,7 @@ const Action kActions[] = {
     {"Image10", &TForm2::Image10Click},
 };
 
-QWidget* Make(const Slot& slot, QWidget* parent) {
+QWidget* Make(const SetupControl& slot, QWidget* parent) {
     const QString text = QString::fromLatin1(slot.text);
     QWidget* widget = nullptr;
     switch (slot.kind) {
@@ -229,7 +229,7 @@ SetupWindow::SetupWindow(Program& program, QWidget* parent)
 }
 
 void SetupWindow::build() {
-    for (const Slot& slot : kLayout) {
+    for (const SetupControl& slot : kSetupWindowControls) {
         QWidget* parent = *slot.parent ? findChild<QWidget*>(QLatin1String(slot.parent)) : this;
         Make(slot, parent);
     }
@@ -244,7 +244,7 @@ void SetupWindow::build() {
     // three wide pictures left to right; within a group in the table's order.
     QWidget* previous = nullptr;
     for (const char* group : kTabGroups) {
-        for (const Slot& slot : kLayout) {
+        for (const SetupControl& slot : kSetupWindowControls) {
             if (slot.kind == Kind::Group || slot.kind == Kind::Panel || slot.kind == Kind::Label ||
                 slot.kind == Kind::Gauge || !InGroup(slot, group))
                 continue;
