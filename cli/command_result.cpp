@@ -59,12 +59,14 @@ Outcome OutcomeOfExitCode(ExitCode code) {
     return Outcome::Invalid;
 }
 
+void Merge(QJsonObject& into, const QJsonObject& from) {
+    for (auto it = from.begin(); it != from.end(); ++it) into.insert(it.key(), it.value());
+}
+
 QJsonObject ResultObject(const CommandReport& report, Outcome outcome, const QString& error) {
     QJsonObject module = report.module;
-    if (const std::optional<ModuleFacts>& f = report.identified) {
-        const QJsonObject about = ModuleAboutJson(f->model, f->modelCode, f->mac, f->firmware);
-        for (auto fact = about.begin(); fact != about.end(); ++fact) module.insert(fact.key(), fact.value());
-    }
+    if (const std::optional<ModuleFacts>& f = report.identified)
+        Merge(module, ModuleAboutJson(f->model, f->modelCode, f->mac, f->firmware));
     QJsonObject json{{"command", report.command.isEmpty() ? QJsonValue() : QJsonValue(report.command)},
                      {"outcome", OutcomeWord(outcome)},
                      {"exit", ExitCodeOf(outcome)},

@@ -61,6 +61,9 @@ struct CommandReport {
     std::optional<ModuleFacts> identified;  // the last identify reply's, if one came
 };
 
+// Puts every member of `from` into `into`, replacing members of the same name.
+void Merge(QJsonObject& into, const QJsonObject& from);
+
 QJsonObject ResultObject(const CommandReport& report, Outcome outcome, const QString& error = {});
 QByteArray ResultLine(const CommandReport& report, Outcome outcome, const QString& error = {});  // compact
 

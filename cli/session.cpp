@@ -31,10 +31,6 @@ ResultWriter::Form formOf(const ControllerOptions& options) {
 
 }  // namespace
 
-void Merge(QJsonObject& into, const QJsonObject& from) {
-    for (auto it = from.begin(); it != from.end(); ++it) into.insert(it.key(), it.value());
-}
-
 QJsonObject IoJson(const DeviceSession& s) {
     return {{"do", s.doState}, {"di", s.diState}, {"doMask", s.doMask}, {"diMask", s.diMask}};
 }

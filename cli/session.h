@@ -162,6 +162,5 @@ private:
 QJsonObject IoJson(const DeviceSession& session);
 QJsonValue RssiJson(int raw);
 QString RssiText(int raw);
-void Merge(QJsonObject& into, const QJsonObject& from);
 
 }  // namespace rzl::cli
